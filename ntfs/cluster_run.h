@@ -1,0 +1,22 @@
+// One contiguous run of clusters and its mapping-pairs encoding. Every non-resident attribute the
+// formatter writes lies in exactly one run.
+#pragma once
+
+#include <cstdint>
+
+#include "ntfs/status.h"
+
+inline constexpr uint64_t kNoClusters = ~0ull;  // LCN of a run that occupies no clusters
+
+struct ClusterRun {
+    uint64_t lcn = 0;
+    uint64_t length = 0;
+};
+
+// Computes the mapping pairs of `run` (one pair and the terminator). With a buffer, writes them;
+// NTFS_NO_SPACE when they need more than `buffer_length` bytes. Reports the size through `size`.
+ntfs_status encode_mapping_pairs(uint8_t* buffer, uint32_t buffer_length, const ClusterRun& run,
+                                 uint32_t* size);
+
+// Reads the first pair of a mapping-pairs string; bytes beyond `available` count as zero.
+ntfs_status decode_mapping_pairs(const uint8_t* bytes, uint32_t available, ClusterRun* run);

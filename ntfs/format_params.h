@@ -1,0 +1,21 @@
+// The volume formatter's input: where the volume lies, its geometry and the one way out.
+#pragma once
+
+#include <cstdint>
+
+#include "ntfs/counted_name.h"
+
+// Writes `length` bytes at byte `offset` from the volume's first byte; returns the number of
+// bytes written. Anything other than `length` is a failure.
+using NtfsWriteFn = uint64_t (*)(void* user, uint64_t offset, const uint8_t* data, uint64_t length);
+
+struct NtfsFormatParams {
+    void* write_user = nullptr;
+    NtfsWriteFn write = nullptr;
+    const CountedName* volume_label = nullptr;
+    uint32_t io_chunk_size = 0;  // largest write of a run fill or run write
+    uint16_t bytes_per_sector = 0;
+    uint32_t cluster_size = 0;  // a multiple of the sector size
+    uint64_t first_sector = 0;  // of the partition on the disk (the boot sector's hidden sectors)
+    uint64_t sector_count = 0;  // of the volume
+};

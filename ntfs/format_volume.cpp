@@ -1,0 +1,213 @@
+#include "ntfs/format_volume.h"
+
+#include <algorithm>
+#include <ctime>
+
+#include "ntfs/attrdef_table.h"
+#include "ntfs/cluster_bitmap.h"
+#include "ntfs/directory_index.h"
+#include "ntfs/file_record.h"
+#include "ntfs/le.h"
+#include "ntfs/run_writer.h"
+#include "ntfs/system_files.h"
+#include "ntfs/upcase_table.h"
+
+namespace {
+
+constexpr uint64_t kMinimumVolumeBytes = 0x100000;
+constexpr uint64_t kMftByteOffset = 0xC0000000;  // $MFT starts at the first cluster from 3 GiB
+constexpr uint64_t kFullSizeLogVolume = 0x300000000;
+constexpr uint32_t kFullLogFileBytes = 0x4000000;
+constexpr uint64_t kNtEpochOffsetSeconds = 11644473600;
+constexpr uint32_t kBootBytes = 8192;
+
+uint32_t round_up_to(uint32_t value, uint32_t unit) {
+    return static_cast<uint32_t>(div_round_up(value, unit) * unit);
+}
+
+// Bytes of a bitmap of `bits` bits, rounded up to a multiple of 8 bytes.
+uint64_t bitmap_bytes(uint64_t bits) {
+    return div_round_up(div_round_up(bits, 8), 8) * 8;
+}
+
+ntfs_status claim(NtfsFormatContext& ctx, ClusterRun& slot, ClusterRun run) {
+    slot = run;
+    return claim_run(slot, ctx);
+}
+
+}  // namespace
+
+ntfs_status plan_volume_layout(const NtfsFormatParams& params, NtfsFormatContext& ctx) {
+    ctx.set_params(params);
+    if (ctx.bytes_per_sector == 0 || ctx.cluster_size < ctx.bytes_per_sector ||
+        ctx.cluster_size % ctx.bytes_per_sector != 0 || ctx.io_chunk_size == 0) {
+        return NTFS_INVALID;
+    }
+    const uint64_t c = ctx.cluster_size;
+    if (static_cast<uint64_t>(ctx.bytes_per_sector) * ctx.sector_count < kMinimumVolumeBytes) {
+        return NTFS_NO_SPACE;
+    }
+    ctx.volume_version_major = 1;
+    ctx.volume_version_minor = 2;
+    ctx.last_sector = ctx.sector_count - 1;
+    const uint32_t sectors_per_cluster = ctx.cluster_size / ctx.bytes_per_sector;
+    ctx.total_clusters = ctx.last_sector / sectors_per_cluster;
+    ctx.record_size = round_up_to(1024, ctx.bytes_per_sector);
+    ctx.index_block_size = round_up_to(4096, ctx.bytes_per_sector);
+
+    ctx.upcase = allocate_zeroed(kUpcaseBytes);
+    ctx.attrdef = allocate_zeroed(kAttrDefBytes);
+    if (!ctx.upcase || !ctx.attrdef) {
+        return NTFS_NO_MEMORY;
+    }
+    build_upcase_table(kUpcaseBytes, ctx.upcase.get());
+    ctx.upcase_length = kUpcaseEntries;
+    build_attrdef_table(kAttrDefBytes, ctx.attrdef.get());
+    ctx.attrdef_size = kAttrDefBytes;
+
+    ctx.mft_size = std::max(16 * ctx.record_size, ctx.cluster_size);
+
+    const uint64_t whole_bitmap = bitmap_bytes(ctx.total_clusters);
+    if (whole_bitmap > UINT32_MAX) {
+        return NTFS_INVALID;  // more clusters than a volume bitmap can describe
+    }
+    ctx.cluster_bitmap_size = static_cast<uint32_t>(whole_bitmap);
+    const uint64_t first_4gib_clusters =
+        (0x100000000ull / ctx.bytes_per_sector) / sectors_per_cluster;
+    ctx.cluster_bitmap_buffer_size =
+        static_cast<uint32_t>(std::min(whole_bitmap, bitmap_bytes(first_4gib_clusters)));
+    ctx.cluster_bitmap = allocate_zeroed(ctx.cluster_bitmap_buffer_size);
+    if (!ctx.cluster_bitmap) {
+        return NTFS_NO_MEMORY;
+    }
+    if (ctx.cluster_bitmap_buffer_size == ctx.cluster_bitmap_size &&
+        ctx.total_clusters < 0x100000000ull) {
+        // Clusters past the end of the volume read as in use.
+        for (uint64_t k = ctx.total_clusters; k < 8ull * ctx.cluster_bitmap_size; ++k) {
+            bitmap_set_bit(ctx.cluster_bitmap.get(), k);
+        }
+    }
+
+    ctx.mft_bitmap_size = static_cast<uint32_t>(bitmap_bytes(ctx.mft_size / ctx.record_size));
+    ctx.mft_bitmap = allocate_zeroed(ctx.mft_bitmap_size);
+    if (!ctx.mft_bitmap) {
+        return NTFS_NO_MEMORY;
+    }
+
+    RETURN_IF_FAILED(
+        claim(ctx, ctx.mft_run, {div_round_up(kMftByteOffset, c), div_round_up(ctx.mft_size, c)}));
+    ctx.mft_lcn = ctx.mft_run.lcn;
+    RETURN_IF_FAILED(claim(ctx, ctx.mft_bitmap_run, {ctx.mft_lcn - 1, 1}));
+    RETURN_IF_FAILED(claim(ctx, ctx.mftmirr_run,
+                           {div_round_up(kBootBytes, c), div_round_up(4ull * ctx.record_size, c)}));
+    ctx.mftmirr_lcn = ctx.mftmirr_run.lcn;
+    RETURN_IF_FAILED(
+        claim(ctx, ctx.upcase_run,
+              {ctx.mftmirr_run.lcn + ctx.mftmirr_run.length, div_round_up(kUpcaseBytes, c)}));
+    RETURN_IF_FAILED(
+        claim(ctx, ctx.attrdef_run,
+              {ctx.upcase_run.lcn + ctx.upcase_run.length, div_round_up(kAttrDefBytes, c)}));
+    if (ctx.bytes_per_sector < 4096) {
+        RETURN_IF_FAILED(
+            claim(ctx, ctx.root_index_run, {ctx.attrdef_run.lcn + ctx.attrdef_run.length, 1}));
+    }
+    const uint64_t bitmap_clusters = div_round_up(ctx.cluster_bitmap_size, c);
+    if (ctx.mft_lcn - 1 < bitmap_clusters + 1) {
+        return NTFS_NO_SPACE;
+    }
+    RETURN_IF_FAILED(
+        claim(ctx, ctx.bitmap_run, {ctx.mft_lcn - 1 - (bitmap_clusters + 1), bitmap_clusters}));
+
+    const uint64_t volume_bytes = c * ctx.total_clusters;
+    const uint64_t log_bytes =
+        volume_bytes >= kFullSizeLogVolume ? kFullLogFileBytes : volume_bytes / 200 / c * c;
+    ctx.logfile_size = static_cast<uint32_t>(div_round_up(log_bytes, c) * c);
+    const uint64_t log_clusters = ctx.logfile_size / c;
+    if (ctx.bitmap_run.lcn < 2 * log_clusters) {
+        return NTFS_NO_SPACE;
+    }
+    RETURN_IF_FAILED(
+        claim(ctx, ctx.logfile_run, {ctx.bitmap_run.lcn - 2 * log_clusters, log_clusters}));
+    RETURN_IF_FAILED(claim(ctx, ctx.boot_run, {0, div_round_up(kBootBytes, c)}));
+    ctx.bad_run = {kNoClusters, ctx.total_clusters};
+
+    ctx.mft_buffer = allocate_zeroed(ctx.mft_size);
+    if (!ctx.mft_buffer) {
+        return NTFS_NO_MEMORY;
+    }
+    ctx.now = (static_cast<uint64_t>(std::time(nullptr)) + kNtEpochOffsetSeconds) * 10000000ull;
+    return NTFS_OK;
+}
+
+namespace {
+
+ntfs_status write_volume_bitmap(NtfsFormatContext& ctx) {
+    FileRecordBuffer bitmap_record{ctx.mft_buffer.get() + 6ull * ctx.record_size};
+    uint32_t position = 0;
+    if (find_attribute(bitmap_record, nullptr, ctx, kAttrData, &position) != kAttributeFound) {
+        return NTFS_NOT_FOUND;
+    }
+    const uint8_t* attr = bitmap_record.bytes + position;
+    const uint32_t pairs_offset = load_u16(attr + kAttrMappingPairsOffset);
+    ClusterRun run{};
+    decode_mapping_pairs(attr + pairs_offset, load_u32(attr + kAttrLength) - pairs_offset, &run);
+
+    if (ctx.cluster_bitmap_buffer_size == ctx.cluster_bitmap_size) {
+        return write_run(run, ctx, ctx.cluster_bitmap.get(), ctx.cluster_bitmap_size, nullptr);
+    }
+    // Only the start of the bitmap is held in memory; the rest of the volume is free but for
+    // the bits past its end, which all fall into the bitmap's last cluster.
+    RETURN_IF_FAILED(fill_run(ctx, run, 0, ctx.cluster_bitmap_size));
+    RETURN_IF_FAILED(
+        write_run(run, ctx, ctx.cluster_bitmap.get(), ctx.cluster_bitmap_buffer_size, nullptr));
+    const uint64_t c = ctx.cluster_size;
+    ByteBuffer last = allocate_zeroed(c);
+    if (!last) {
+        return NTFS_NO_MEMORY;
+    }
+    if (ctx.total_clusters < 0x100000000ull) {
+        for (uint64_t k = ctx.total_clusters; k < 8ull * ctx.cluster_bitmap_size; ++k) {
+            bitmap_set_bit(last.get(), k % (8 * c));
+        }
+    }
+    const uint64_t offset = (run.lcn + run.length - 1) * c;
+    return volume_write(ctx, offset, last.get(), c) == c ? NTFS_OK : NTFS_WRITE_FAILED;
+}
+
+}  // namespace
+
+ntfs_status write_out_volume(NtfsFormatContext& ctx) {
+    const uint64_t c = ctx.cluster_size;
+    if (ctx.root_index_block) {
+        RETURN_IF_FAILED(
+            write_index_block(IndexBlockBuffer{ctx.root_index_block.get()}, index_name_i30(), ctx,
+                              FileRecordBuffer{ctx.mft_buffer.get() + 5ull * ctx.record_size}));
+    }
+    RETURN_IF_FAILED(write_volume_bitmap(ctx));
+    RETURN_IF_FAILED(
+        write_run(ctx.mft_bitmap_run, ctx, ctx.mft_bitmap.get(), ctx.mft_bitmap_size, nullptr));
+
+    const uint32_t records = ctx.mft_size / ctx.record_size;
+    for (uint32_t j = 0; j < records; ++j) {
+        FileRecordBuffer r{ctx.mft_buffer.get() + static_cast<size_t>(j) * ctx.record_size};
+        RETURN_IF_FAILED(
+            write_record(ctx, r, ctx.mft_lcn * c + uint64_t{j} * ctx.record_size, ctx.record_size));
+    }
+    // The mirror copies carry the same update sequence numbers as the $MFT copies.
+    const uint64_t mirrored = c * ctx.mftmirr_run.length / ctx.record_size;
+    for (uint64_t j = 0; j < mirrored && j < records; ++j) {
+        FileRecordBuffer r{ctx.mft_buffer.get() + j * ctx.record_size};
+        uint8_t* usn = r.bytes + load_u16(r.bytes + kRecordUsaOffset);
+        store_u16(usn, static_cast<uint16_t>(load_u16(usn) - 1));
+        RETURN_IF_FAILED(
+            write_record(ctx, r, ctx.mftmirr_lcn * c + j * ctx.record_size, ctx.record_size));
+    }
+    return NTFS_OK;
+}
+
+ntfs_status format_ntfs_volume(const NtfsFormatParams* params) {
+    NtfsFormatContext ctx;
+    RETURN_IF_FAILED(plan_volume_layout(*params, ctx));
+    RETURN_IF_FAILED(build_system_files(ctx));
+    return write_out_volume(ctx);
+}

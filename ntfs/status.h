@@ -1,0 +1,26 @@
+// Result codes of every NTFS encoding and formatting operation. The first non-zero code ends a
+// format run and is passed up unchanged.
+#pragma once
+
+#include <cstdint>
+
+using ntfs_status = uint32_t;
+
+inline constexpr ntfs_status NTFS_OK = 0;
+inline constexpr ntfs_status NTFS_NOT_FOUND = 1;      // attribute absent from its record
+inline constexpr ntfs_status NTFS_INVALID = 2;        // bad argument, duplicate, wrong form
+inline constexpr ntfs_status NTFS_NO_MEMORY = 3;      // a temporary buffer could not be allocated
+inline constexpr ntfs_status NTFS_NAME_TOO_LONG = 5;  // name or label above 510 bytes
+inline constexpr ntfs_status NTFS_NO_SPACE = 6;       // record, block or bitmap has no room
+inline constexpr ntfs_status NTFS_WRITE_FAILED = 7;   // the write callback wrote less than asked
+
+// A short text for a result code, for command-line reports.
+const char* ntfs_status_text(ntfs_status status);
+
+// Ends the calling operation with the first failing status, unchanged.
+#define RETURN_IF_FAILED(expr)              \
+    do {                                    \
+        const ntfs_status status_ = (expr); \
+        if (status_ != NTFS_OK)             \
+            return status_;                 \
+    } while (0)

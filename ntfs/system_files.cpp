@@ -1,0 +1,224 @@
+#include "ntfs/system_files.h"
+
+#include <cstring>
+#include <string>
+
+#include "ntfs/boot_sector.h"
+#include "ntfs/cluster_bitmap.h"
+#include "ntfs/directory_index.h"
+#include "ntfs/file_record.h"
+#include "ntfs/le.h"
+#include "ntfs/run_writer.h"
+#include "ntfs/security_descriptors.h"
+#include "ntfs/typed_attributes.h"
+#include "ntfs/upcase_table.h"
+
+namespace {
+
+constexpr uint32_t kRootRecord = 5;
+constexpr uint32_t kFirstUserRecord = 16;
+
+class SystemFileBuilder {
+  public:
+    explicit SystemFileBuilder(NtfsFormatContext& ctx) : ctx_(ctx) {}
+
+    ntfs_status build() {
+        RETURN_IF_FAILED(create_records());
+        RETURN_IF_FAILED(build_root());
+        RETURN_IF_FAILED(build_mft());
+        RETURN_IF_FAILED(build_mftmirr());
+        RETURN_IF_FAILED(build_logfile());
+        RETURN_IF_FAILED(build_attrdef());
+        RETURN_IF_FAILED(build_bitmap());
+        RETURN_IF_FAILED(build_boot());
+        RETURN_IF_FAILED(build_volume());
+        RETURN_IF_FAILED(build_badclus());
+        RETURN_IF_FAILED(build_quota());
+        RETURN_IF_FAILED(build_upcase());
+        for (uint32_t n = 11; n < kFirstUserRecord; ++n) {
+            RETURN_IF_FAILED(add_empty_data(record(n), ctx_));
+            RETURN_IF_FAILED(add_descriptor(n));
+        }
+        return NTFS_OK;
+    }
+
+  private:
+    FileRecordBuffer record(uint32_t n) {
+        return FileRecordBuffer{ctx_.mft_buffer.get() + static_cast<size_t>(n) * ctx_.record_size};
+    }
+
+    uint64_t cluster_bytes(uint64_t size) const {
+        return div_round_up(size, ctx_.cluster_size) * ctx_.cluster_size;
+    }
+
+    ntfs_status create_records() {
+        const uint32_t count = ctx_.mft_size / ctx_.record_size;
+        for (uint32_t n = 0; n < count; ++n) {
+            uint8_t* r = record(n).bytes;
+            std::memcpy(r + kRecordMagic, "FILE", 4);
+            store_u16(r + kRecordUsaOffset, kRecordUsaStart);
+            if (ctx_.record_size < 512) {
+                return NTFS_INVALID;
+            }
+            init_file_record(ctx_, record(n), n);
+            store_u16(r + kRecordSequence, static_cast<uint16_t>(n == 0 ? 1 : n));
+        }
+        for (uint32_t n = 0; n < kFirstUserRecord && n < count; ++n) {
+            uint8_t* r = record(n).bytes;
+            store_u16(r + kRecordFlags, kRecordInUse);
+            store_u32(r + kRecordNumber, n);
+            bitmap_set_bit(ctx_.mft_bitmap.get(), n);
+            RETURN_IF_FAILED(add_standard_information(ctx_, record(n)));
+        }
+        return NTFS_OK;
+    }
+
+    ntfs_status add_descriptor(uint32_t n) {
+        uint32_t length = 0;
+        ByteBuffer sd =
+            n == kRootRecord ? build_root_sd(&length) : build_system_file_sd(n, &length);
+        if (!sd) {
+            return NTFS_NO_MEMORY;
+        }
+        return add_security_descriptor(ctx_, record(n), sd.get(), length);
+    }
+
+    // Gives record n its $FILE_NAME and indexes it in the root, in the block or in the record.
+    ntfs_status link(uint32_t n, const char16_t* name, uint64_t allocated, uint64_t data) {
+        const auto units = static_cast<uint16_t>(std::char_traits<char16_t>::length(name));
+        const CountedName counted{static_cast<uint16_t>(2 * units),
+                                  static_cast<uint16_t>(2 * units), name};
+        const uint16_t sequence = load_u16(record(n).bytes + kRecordSequence);
+        const uint64_t reference = make_file_reference(n, sequence);
+        if (ctx_.root_index_block) {
+            return link_in_index_block(&counted, ctx_, record(n),
+                                       IndexBlockBuffer{ctx_.root_index_block.get()}, reference,
+                                       allocated, data);
+        }
+        return link_in_root_index(&counted, ctx_, record(kRootRecord), record(n), reference,
+                                  allocated, data);
+    }
+
+    ntfs_status build_root() {
+        FileRecordBuffer root = record(kRootRecord);
+        store_u16(root.bytes + kRecordFlags, kRecordInUse | kRecordIsDirectory);
+        store_u16(root.bytes + kRecordLinkCount, 1);
+        const char16_t dot[] = u".";
+        const CountedName dot_name{2, 2, dot};
+        RETURN_IF_FAILED(add_file_name(ctx_, root, 0, 0,
+                                       kFileAttributesDirectoryIndex | kFileAttributesHiddenSystem,
+                                       &dot_name));
+        RETURN_IF_FAILED(add_descriptor(kRootRecord));
+        RETURN_IF_FAILED(add_index_root(ctx_, root, ctx_.index_block_size, index_name_i30()));
+
+        const uint8_t* value = nullptr;
+        uint32_t value_length = 0;
+        if (ctx_.bytes_per_sector < 4096) {
+            RETURN_IF_FAILED(convert_to_large_index(ctx_, index_name_i30(), root,
+                                                    &ctx_.root_index_run, &ctx_.root_index_block));
+            RETURN_IF_FAILED(find_file_name_value(root, &value, &value_length));
+            return insert_block_entry(IndexBlockBuffer{ctx_.root_index_block.get()}, ctx_,
+                                      kRootDirectoryReference, value, value_length);
+        }
+        RETURN_IF_FAILED(find_file_name_value(root, &value, &value_length));
+        ByteBuffer entry;
+        uint32_t entry_length = 0;
+        RETURN_IF_FAILED(
+            make_index_entry(kRootDirectoryReference, value, value_length, &entry, &entry_length));
+        return insert_root_entry(ctx_, entry.get(), entry_length, root, index_name_i30());
+    }
+
+    ntfs_status build_mft() {
+        RETURN_IF_FAILED(add_data_attribute(ctx_, record(0), ctx_.mft_run, ctx_.mft_buffer.get(),
+                                            ctx_.mft_size, nullptr));
+        RETURN_IF_FAILED(link(0, u"$MFT", ctx_.mft_size, ctx_.mft_size));
+        RETURN_IF_FAILED(add_descriptor(0));
+        return add_nonresident_attribute(ctx_, record(0), kAttrBitmap, ctx_.mft_bitmap_run,
+                                         ctx_.mft_bitmap.get(), ctx_.mft_bitmap_size, nullptr);
+    }
+
+    ntfs_status build_mftmirr() {
+        const uint64_t size = ctx_.mftmirr_run.length * ctx_.cluster_size;
+        RETURN_IF_FAILED(add_data_attribute(ctx_, record(1), ctx_.mftmirr_run,
+                                            ctx_.mft_buffer.get(), size, nullptr));
+        RETURN_IF_FAILED(link(1, u"$MFTMirr", size, size));
+        return add_descriptor(1);
+    }
+
+    ntfs_status build_logfile() {
+        // An empty log: every byte 0xFF, no restart area.
+        RETURN_IF_FAILED(fill_run(ctx_, ctx_.logfile_run, 0xFF, ctx_.logfile_size));
+        RETURN_IF_FAILED(add_data_attribute(ctx_, record(2), ctx_.logfile_run, nullptr,
+                                            ctx_.logfile_size, nullptr));
+        RETURN_IF_FAILED(link(2, u"$LogFile", ctx_.logfile_size, ctx_.logfile_size));
+        return add_descriptor(2);
+    }
+
+    ntfs_status build_attrdef() {
+        RETURN_IF_FAILED(add_data_attribute(ctx_, record(4), ctx_.attrdef_run, ctx_.attrdef.get(),
+                                            ctx_.attrdef_size, nullptr));
+        RETURN_IF_FAILED(link(4, u"$AttrDef", cluster_bytes(ctx_.attrdef_size), ctx_.attrdef_size));
+        return add_descriptor(4);
+    }
+
+    ntfs_status build_bitmap() {
+        RETURN_IF_FAILED(add_data_attribute(ctx_, record(6), ctx_.bitmap_run, nullptr,
+                                            ctx_.cluster_bitmap_size, nullptr));
+        RETURN_IF_FAILED(
+            link(6, u"$Bitmap", cluster_bytes(ctx_.cluster_bitmap_size), ctx_.cluster_bitmap_size));
+        return add_descriptor(6);
+    }
+
+    ntfs_status build_boot() {
+        ByteBuffer image = allocate_zeroed(kBootImageBytes);
+        if (!image) {
+            return NTFS_NO_MEMORY;
+        }
+        build_boot_image(ctx_, make_volume_serial(), image.get());
+        RETURN_IF_FAILED(add_data_attribute(ctx_, record(7), ctx_.boot_run, image.get(),
+                                            kBootImageBytes, nullptr));
+        RETURN_IF_FAILED(link(7, u"$Boot", cluster_bytes(kBootImageBytes), kBootImageBytes));
+        RETURN_IF_FAILED(add_descriptor(7));
+        return write_backup_boot_sector(ctx_, image.get());
+    }
+
+    ntfs_status build_volume() {
+        RETURN_IF_FAILED(link(3, u"$Volume", 0, 0));
+        RETURN_IF_FAILED(add_descriptor(3));
+        RETURN_IF_FAILED(add_empty_data(record(3), ctx_));
+        RETURN_IF_FAILED(add_volume_name(ctx_.volume_label, record(3), ctx_));
+        return add_volume_information(ctx_.volume_version_major, ctx_.volume_version_minor,
+                                      record(3), ctx_);
+    }
+
+    ntfs_status build_badclus() {
+        const char16_t bad[] = u"$Bad";
+        const CountedName bad_name{8, 8, bad};
+        RETURN_IF_FAILED(add_data_attribute(ctx_, record(8), ctx_.bad_run, nullptr,
+                                            ctx_.total_clusters * ctx_.cluster_size, &bad_name));
+        RETURN_IF_FAILED(add_empty_data(record(8), ctx_));
+        RETURN_IF_FAILED(link(8, u"$BadClus", 0, 0));
+        return add_descriptor(8);
+    }
+
+    ntfs_status build_quota() {
+        RETURN_IF_FAILED(add_empty_data(record(9), ctx_));
+        RETURN_IF_FAILED(link(9, u"$Quota", 0, 0));
+        return add_descriptor(9);
+    }
+
+    ntfs_status build_upcase() {
+        RETURN_IF_FAILED(add_data_attribute(ctx_, record(10), ctx_.upcase_run, ctx_.upcase.get(),
+                                            kUpcaseBytes, nullptr));
+        RETURN_IF_FAILED(link(10, u"$UpCase", cluster_bytes(kUpcaseBytes), kUpcaseBytes));
+        return add_descriptor(10);
+    }
+
+    NtfsFormatContext& ctx_;
+};
+
+}  // namespace
+
+ntfs_status build_system_files(NtfsFormatContext& ctx) {
+    return SystemFileBuilder(ctx).build();
+}

@@ -1,0 +1,77 @@
+#include "tools/arguments.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+std::optional<uint64_t> parse_count(const std::string& text) {
+    if (text.empty() || text.size() > 20) {
+        return std::nullopt;
+    }
+    uint64_t value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        const auto digit = static_cast<uint64_t>(c - '0');
+        if (value > (UINT64_MAX - digit) / 10) {
+            return std::nullopt;
+        }
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+const std::string* ParsedArguments::option(const std::string& name) const {
+    for (const auto& [key, value] : options) {
+        if (key == name) {
+            return &value;
+        }
+    }
+    return nullptr;
+}
+
+bool ParsedArguments::has_switch(const std::string& name) const {
+    return std::find(switches.begin(), switches.end(), name) != switches.end();
+}
+
+ParsedArguments parse_arguments(const std::vector<std::string>& words,
+                                const std::vector<std::string>& value_options,
+                                const std::vector<std::string>& switch_options) {
+    ParsedArguments parsed;
+    auto known = [](const std::vector<std::string>& list, const std::string& word) {
+        return std::find(list.begin(), list.end(), word) != list.end();
+    };
+    for (size_t i = 0; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (word.rfind("--", 0) != 0) {
+            parsed.positionals.push_back(word);
+        } else if (known(switch_options, word)) {
+            parsed.switches.push_back(word);
+        } else if (known(value_options, word)) {
+            if (i + 1 >= words.size()) {
+                parsed.error = word + " needs a value";
+                return parsed;
+            }
+            parsed.options.emplace_back(word, words[++i]);
+        } else {
+            parsed.error = "unknown option " + word;
+            return parsed;
+        }
+    }
+    return parsed;
+}
+
+std::optional<uint64_t> file_size(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    const off_t end = ::lseek(fd, 0, SEEK_END);
+    ::close(fd);
+    if (end < 0) {
+        return std::nullopt;
+    }
+    return static_cast<uint64_t>(end);
+}

@@ -1,0 +1,28 @@
+// Command-line parsing helpers of the lintora tool.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// A whole decimal number without sign or suffix, or nothing.
+std::optional<uint64_t> parse_count(const std::string& text);
+
+// Arguments after the command word: "--name value" options, "--flag" switches, and positionals.
+struct ParsedArguments {
+    std::vector<std::string> positionals;
+    std::vector<std::pair<std::string, std::string>> options;
+    std::vector<std::string> switches;
+    std::string error;  // empty when the words made sense
+
+    const std::string* option(const std::string& name) const;
+    bool has_switch(const std::string& name) const;
+};
+
+ParsedArguments parse_arguments(const std::vector<std::string>& words,
+                                const std::vector<std::string>& value_options,
+                                const std::vector<std::string>& switch_options);
+
+// Size of a file or block device in bytes, or nothing when it cannot be opened.
+std::optional<uint64_t> file_size(const std::string& path);

@@ -1,1 +1,312 @@
+#include "ntfs/format_volume.h"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "ntfs/boot_sector.h"
+#include "ntfs/directory_index.h"
+#include "ntfs/file_record.h"
+#include "ntfs/le.h"
+#include "ntfs/test_volume.h"
+
+namespace {
+
+constexpr uint64_t kSmallest512 = 6291489;  // 3 GiB + 16 KiB of clusters, plus the backup sector
+constexpr uint64_t kSmallest4096 = 786449;
+
+TEST(VolumeLayout, WorkedExampleWith512ByteSectors) {
+    RecordingSink sink;
+    NtfsFormatContext ctx;
+    ASSERT_EQ(plan_volume_layout(test_params(sink, 1000000000), ctx), NTFS_OK);
+    EXPECT_EQ(ctx.total_clusters, 124999999u);
+    EXPECT_EQ(ctx.record_size, 1024u);
+    EXPECT_EQ(ctx.index_block_size, 4096u);
+    EXPECT_EQ(ctx.mft_size, 16384u);
+    EXPECT_EQ(ctx.cluster_bitmap_size, 15625000u);
+    EXPECT_EQ(ctx.cluster_bitmap_buffer_size, 131072u);
+    EXPECT_EQ(ctx.mft_bitmap_size, 8u);
+    auto run = [](const ClusterRun& r) { return std::make_pair(r.lcn, r.length); };
+    using Run = std::pair<uint64_t, uint64_t>;
+    EXPECT_EQ(run(ctx.boot_run), Run(0, 2));
+    EXPECT_EQ(run(ctx.mftmirr_run), Run(2, 1));
+    EXPECT_EQ(run(ctx.upcase_run), Run(3, 32));
+    EXPECT_EQ(run(ctx.attrdef_run), Run(35, 9));
+    EXPECT_EQ(run(ctx.root_index_run), Run(44, 1));
+    EXPECT_EQ(run(ctx.mft_run), Run(786432, 4));
+    EXPECT_EQ(run(ctx.mft_bitmap_run), Run(786431, 1));
+    EXPECT_EQ(run(ctx.bitmap_run), Run(782615, 3815));
+    EXPECT_EQ(ctx.logfile_size, 64u << 20);
+    EXPECT_EQ(run(ctx.logfile_run), Run(749847, 16384));
+    EXPECT_EQ(run(ctx.bad_run), Run(kNoClusters, 124999999));
+    EXPECT_TRUE(sink.calls().empty());  // planning writes nothing
+}
+
+TEST(VolumeLayout, WorkedExampleWith4096ByteSectors) {
+    RecordingSink sink;
+    NtfsFormatContext ctx;
+    ASSERT_EQ(plan_volume_layout(test_params(sink, 125000000, 4096), ctx), NTFS_OK);
+    EXPECT_EQ(ctx.record_size, 4096u);
+    EXPECT_EQ(ctx.mft_size, 65536u);
+    EXPECT_EQ(ctx.mftmirr_run.length, 4u);
+    EXPECT_EQ(ctx.upcase_run.lcn, 6u);
+    EXPECT_EQ(ctx.attrdef_run.lcn, 38u);
+    EXPECT_EQ(ctx.root_index_run.length, 0u);
+    EXPECT_EQ(ctx.mft_run.length, 16u);
+    EXPECT_EQ(ctx.bitmap_run.lcn, 782615u);
+    EXPECT_EQ(ctx.logfile_run.lcn, 749847u);
+    // The clusters between log and bitmap, and the one before the $MFT bitmap, stay free.
+    auto used = [&](uint64_t c) { return (ctx.cluster_bitmap[c / 8] >> (c % 8)) & 1; };
+    EXPECT_FALSE(used(786430));
+    EXPECT_FALSE(used(749847 + 16384));
+    EXPECT_FALSE(used(782614));
+    EXPECT_TRUE(used(782615));
+}
+
+TEST(VolumeLayout, SizeLimits) {
+    RecordingSink sink;
+    auto plan = [&](uint64_t sectors, uint16_t sector_size) {
+        NtfsFormatContext ctx;
+        return plan_volume_layout(test_params(sink, sectors, sector_size), ctx);
+    };
+    EXPECT_EQ(plan(2047, 512), NTFS_NO_SPACE);  // below 1 MiB
+    EXPECT_EQ(plan(2048, 512), NTFS_NO_SPACE);  // 1 MiB: fails at the $MFT
+    EXPECT_EQ(plan(kSmallest512 - 1, 512), NTFS_NO_SPACE);
+    EXPECT_EQ(plan(kSmallest512, 512), NTFS_OK);
+    EXPECT_EQ(plan(kSmallest4096 - 1, 4096), NTFS_NO_SPACE);
+    EXPECT_EQ(plan(kSmallest4096, 4096), NTFS_OK);
+}
+
+TEST(VolumeLayout, LogFileSizeFollowsTheVolumeSize) {
+    RecordingSink sink;
+    auto log_clusters = [&](uint64_t sectors) {
+        NtfsFormatContext ctx;
+        EXPECT_EQ(plan_volume_layout(test_params(sink, sectors), ctx), NTFS_OK);
+        return ctx.logfile_size / 4096;
+    };
+    EXPECT_EQ(log_clusters(kSmallest512), 3932u);
+    const uint64_t twelve_gib_sectors = 12ull * 1024 * 1024 * 2 + 1;
+    EXPECT_EQ(log_clusters(twelve_gib_sectors), 16384u);
+    const uint64_t below = 12ull * 1024 * 1024 * 1024 - 4096;
+    EXPECT_EQ(log_clusters(twelve_gib_sectors - 8), below / 200 / 4096);
+}
+
+// Names the region of the planned volume that a write lands in.
+std::string region(const NtfsFormatContext& ctx, const WriteCall& call) {
+    const uint64_t c = ctx.cluster_size;
+    auto in = [&](const ClusterRun& run) {
+        return run.length != 0 && call.offset >= run.lcn * c &&
+               call.offset < (run.lcn + run.length) * c;
+    };
+    if (call.offset == ctx.last_sector * ctx.bytes_per_sector)
+        return "backup";
+    if (in(ctx.root_index_run))
+        return "index";
+    if (in(ctx.mft_run))
+        return "mft";
+    if (in(ctx.mft_bitmap_run))
+        return "mftbitmap";
+    if (in(ctx.mftmirr_run))
+        return "mirror";
+    if (in(ctx.logfile_run))
+        return "log";
+    if (in(ctx.attrdef_run))
+        return "attrdef";
+    if (in(ctx.boot_run))
+        return "boot";
+    if (in(ctx.upcase_run))
+        return "upcase";
+    if (in(ctx.bitmap_run))
+        return "bitmap";
+    return "elsewhere";
+}
+
+std::vector<std::string> regions(const NtfsFormatParams& params, const RecordingSink& sink) {
+    RecordingSink scratch;
+    NtfsFormatContext ctx;
+    EXPECT_EQ(plan_volume_layout(params, ctx), NTFS_OK);
+    std::vector<std::string> out;
+    for (const WriteCall& call : sink.calls()) {
+        const std::string r = region(ctx, call);
+        if (out.empty() || out.back() != r) {
+            out.push_back(r);
+        }
+    }
+    return out;
+}
+
+class FormattedVolume : public ::testing::TestWithParam<uint16_t> {
+  protected:
+    void SetUp() override {
+        sector_size = GetParam();
+        sectors = sector_size == 512 ? kSmallest512 : kSmallest4096;
+        params = test_params(sink, sectors, sector_size, &label);
+        ASSERT_EQ(format_ntfs_volume(&params), NTFS_OK);
+        ASSERT_EQ(plan_volume_layout(params, plan), NTFS_OK);
+    }
+
+    std::vector<uint8_t> record(uint32_t n) const {
+        return sink.read(plan.mft_lcn * 4096 + uint64_t{n} * plan.record_size, plan.record_size);
+    }
+
+    // The record as it reads after undoing its fixups.
+    std::vector<uint8_t> plain_record(uint32_t n) const {
+        std::vector<uint8_t> r = record(n);
+        remove_fixups(r.data());
+        return r;
+    }
+
+    const char16_t label_units[12] = u"MAROVAN EXT";
+    const CountedName label{22, 22, label_units};
+    uint16_t sector_size = 0;
+    uint64_t sectors = 0;
+    RecordingSink sink;
+    NtfsFormatParams params;
+    NtfsFormatContext plan;
+};
+
+TEST_P(FormattedVolume, WritesFollowTheFixedOrder) {
+    std::vector<std::string> expected = {"index",   "mft",       "mftbitmap", "mirror", "log",
+                                         "attrdef", "boot",      "backup",    "upcase", "index",
+                                         "bitmap",  "mftbitmap", "mft",       "mirror"};
+    if (sector_size == 4096) {
+        expected.erase(std::remove(expected.begin(), expected.end(), "index"), expected.end());
+    }
+    EXPECT_EQ(regions(params, sink), expected);
+}
+
+TEST_P(FormattedVolume, BootSectorAndItsBackup) {
+    const std::vector<uint8_t> boot = sink.read(0, sector_size);
+    EXPECT_EQ(sink.read(plan.last_sector * sector_size, sector_size), boot);
+    EXPECT_EQ(std::string(boot.begin() + 3, boot.begin() + 11), "NTFS    ");
+    EXPECT_EQ(load_u16(&boot[0x0B]), sector_size);
+    EXPECT_EQ(boot[0x0D], 4096 / sector_size);
+    EXPECT_EQ(load_u32(&boot[0x1C]), 2048u);
+    EXPECT_EQ(load_u64(&boot[0x28]), sectors - 1);
+    EXPECT_EQ(load_u64(&boot[0x30]), 786432u);
+    EXPECT_EQ(load_u64(&boot[0x38]), 2u);
+    EXPECT_EQ(boot[0x40], sector_size == 512 ? 0xF6 : 1);
+    EXPECT_EQ(boot[0x44], 1);
+    for (size_t i = 0x54; i < 0x1FE; ++i) {
+        ASSERT_EQ(boot[i], 0) << i;
+    }
+    EXPECT_EQ(boot[0x1FE], 0x55);
+    EXPECT_EQ(boot[0x1FF], 0xAA);
+    const std::vector<uint8_t> rest = sink.read(sector_size, 8192 - sector_size);
+    EXPECT_TRUE(std::all_of(rest.begin(), rest.end(), [](uint8_t b) { return b == 0; }));
+}
+
+TEST_P(FormattedVolume, LogFileIsAllOnes) {
+    const std::vector<uint8_t> log = sink.read(plan.logfile_run.lcn * 4096, plan.logfile_size);
+    EXPECT_TRUE(std::all_of(log.begin(), log.end(), [](uint8_t b) { return b == 0xFF; }));
+}
+
+TEST_P(FormattedVolume, MirrorMatchesTheFirstRecords) {
+    for (uint32_t j = 0; j < 4; ++j) {
+        const std::vector<uint8_t> mirror =
+            sink.read(2 * 4096 + uint64_t{j} * plan.record_size, plan.record_size);
+        EXPECT_EQ(mirror, record(j)) << j;
+        EXPECT_EQ(load_u16(&mirror[0x30]), 1);
+    }
+}
+
+TEST_P(FormattedVolume, SystemRecords) {
+    for (uint32_t n = 0; n < 16; ++n) {
+        const std::vector<uint8_t> r = plain_record(n);
+        EXPECT_EQ(load_u16(&r[kRecordFlags]) & kRecordInUse, kRecordInUse) << n;
+        EXPECT_EQ(load_u16(&r[kRecordSequence]), n == 0 ? 1 : n);
+        EXPECT_EQ(load_u16(&r[kRecordLinkCount]), n <= 10 ? 1 : 0) << n;
+        const uint8_t* value = nullptr;
+        uint32_t length = 0;
+        std::vector<uint8_t> copy = r;
+        EXPECT_EQ(find_file_name_value(FileRecordBuffer{copy.data()}, &value, &length),
+                  n <= 10 ? NTFS_OK : NTFS_NOT_FOUND);
+    }
+    EXPECT_EQ(load_u16(&plain_record(5)[kRecordFlags]), kRecordInUse | kRecordIsDirectory);
+    // $MFT bitmap: records 0 to 15.
+    const std::vector<uint8_t> mft_bitmap = sink.read(plan.mft_bitmap_run.lcn * 4096, 8);
+    EXPECT_EQ(mft_bitmap, (std::vector<uint8_t>{0xFF, 0xFF, 0, 0, 0, 0, 0, 0}));
+
+    // $BadClus: an empty unnamed $DATA before the sparse "$Bad" covering the whole volume.
+    std::vector<uint8_t> bad = plain_record(8);
+    uint32_t pos = load_u16(&bad[kRecordFirstAttribute]);
+    std::vector<std::pair<uint32_t, int>> kinds;
+    for (; load_u32(&bad[pos]) != kEndMarker; pos += load_u32(&bad[pos + kAttrLength])) {
+        kinds.emplace_back(load_u32(&bad[pos]), bad[pos + kAttrNameLength]);
+        if (bad[pos + kAttrNameLength] == 4) {
+            EXPECT_EQ(load_u64(&bad[pos + kAttrDataSize]), plan.total_clusters * 4096);
+        }
+    }
+    const std::vector<std::pair<uint32_t, int>> expected = {
+        {0x10, 0}, {0x30, 0}, {0x50, 0}, {0x80, 0}, {0x80, 4}};
+    EXPECT_EQ(kinds, expected);
+}
+
+TEST_P(FormattedVolume, VolumeBitmapMarksTheSystemRunsAndTheTail) {
+    const std::vector<uint8_t> bitmap =
+        sink.read(plan.bitmap_run.lcn * 4096, plan.cluster_bitmap_size);
+    auto used = [&](uint64_t c) { return (bitmap[c / 8] >> (c % 8)) & 1; };
+    EXPECT_TRUE(used(0) && used(1) && used(2));
+    EXPECT_TRUE(used(plan.mft_lcn) && used(plan.total_clusters - 1));
+    EXPECT_FALSE(used(plan.mft_lcn - 2));
+    EXPECT_FALSE(used(plan.logfile_run.lcn - 1));
+    for (uint64_t c = plan.total_clusters; c < 8ull * plan.cluster_bitmap_size; ++c) {
+        EXPECT_TRUE(used(c)) << c;
+    }
+}
+
+TEST_P(FormattedVolume, SecondRunMakesTheSameWrites) {
+    RecordingSink again(false);
+    NtfsFormatParams second = params;
+    second.write_user = &again;
+    ASSERT_EQ(format_ntfs_volume(&second), NTFS_OK);
+    ASSERT_EQ(again.calls().size(), sink.calls().size());
+    for (size_t i = 0; i < sink.calls().size(); ++i) {
+        EXPECT_EQ(again.calls()[i].offset, sink.calls()[i].offset);
+        EXPECT_EQ(again.calls()[i].length, sink.calls()[i].length);
+    }
+    EXPECT_EQ(again.bytes_written(), sink.bytes_written());
+}
+
+TEST_P(FormattedVolume, AFailedWriteAnywhereEndsTheFormat) {
+    const size_t total = sink.calls().size();
+    for (size_t k = 1; k <= total; ++k) {
+        RecordingSink failing(false);
+        failing.fail_call(k);
+        NtfsFormatParams p = params;
+        p.write_user = &failing;
+        ASSERT_EQ(format_ntfs_volume(&p), NTFS_WRITE_FAILED) << "call " << k;
+        ASSERT_EQ(failing.calls().size(), k - 1);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(SectorSizes, FormattedVolume, ::testing::Values(512, 4096));
+
+TEST(FormatVolume, LargeVolumeWritesTheBitmapTailInItsLastCluster) {
+    RecordingSink sink;
+    const NtfsFormatParams params = test_params(sink, 1000000000);
+    ASSERT_EQ(format_ntfs_volume(&params), NTFS_OK);
+    NtfsFormatContext plan;
+    ASSERT_EQ(plan_volume_layout(params, plan), NTFS_OK);
+    const uint64_t bitmap_at = plan.bitmap_run.lcn * 4096;
+    // 124,999,999 clusters: the bitmap's last 8 bytes hold cluster 124,999,936 onwards.
+    const std::vector<uint8_t> tail = sink.read(bitmap_at + 15624992, 8);
+    EXPECT_EQ(tail, (std::vector<uint8_t>{0, 0, 0, 0, 0, 0, 0, 0x80}));
+    const std::vector<uint8_t> head = sink.read(bitmap_at, 1);
+    EXPECT_EQ(head[0], 0xFF);  // boot, mirror, upcase...
+    const std::vector<uint8_t> mft_bits = sink.read(bitmap_at + 786431 / 8, 1);
+    // Clusters 786424..786429 end the bitmap's run, 786430 stays free, 786431 is the $MFT bitmap.
+    EXPECT_EQ(mft_bits[0], 0xBF);
+}
+
+TEST(FormatVolume, LongLabelIsRefused) {
+    RecordingSink sink(false);
+    std::u16string text(256, u'L');
+    const CountedName label{512, 512, text.c_str()};
+    const NtfsFormatParams params = test_params(sink, kSmallest512, 512, &label);
+    EXPECT_EQ(format_ntfs_volume(&params), NTFS_NAME_TOO_LONG);
+}
+
+}  // namespace

@@ -47,3 +47,10 @@ uint64_t fnv1a(const uint8_t* data, uint64_t length);
 // Parameters for a volume of `sector_count` sectors written into `sink`.
 NtfsFormatParams test_params(RecordingSink& sink, uint64_t sector_count,
                              uint16_t bytes_per_sector = 512, const CountedName* label = nullptr);
+
+struct NtfsFormatContext;
+
+// A context for exercising the encoders on their own: 4096-byte clusters, records of
+// `record_size` bytes, the upper-case table, a bitmap of `clusters` clusters, writes into `sink`.
+void init_test_context(NtfsFormatContext& ctx, RecordingSink& sink, uint32_t record_size = 1024,
+                       uint64_t clusters = 1024);

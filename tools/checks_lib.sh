@@ -1,0 +1,60 @@
+# Shared steps of the end-to-end checks: independent NTFS and partition tools judge what
+# lintora wrote. Sourced by the *_checks_test.sh scripts.
+set -euo pipefail
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# Exit code 77 tells CTest the check was skipped.
+need_root_and_fuse() {
+    if [ "$(id -u)" != 0 ] || [ ! -e /dev/fuse ]; then
+        echo "skipped: needs root and /dev/fuse"
+        exit 77
+    fi
+    for tool in ntfs-3g ntfsfix fsstat fls; do
+        command -v "$tool" >/dev/null || fail "$tool is not installed"
+    done
+}
+
+# ntfsfix (dry run) finds nothing to fix, and sleuthkit parses the volume and lists $MFT.
+check_static() {
+    local target=$1 out
+    out=$(ntfsfix -n "$target" 2>&1) || fail "ntfsfix -n $target failed: $out"
+    grep -q "processed successfully" <<<"$out" || fail "ntfsfix -n $target: $out"
+    if grep -qiE "corrupt|error|would|fixed|differ|dirty|bad" <<<"$out"; then
+        fail "ntfsfix -n $target complains: $out"
+    fi
+    fsstat "$target" >/dev/null || fail "fsstat cannot parse $target"
+    local listing
+    listing=$(fls -r "$target") || fail "fls -r cannot walk $target"
+    grep -q '\$MFT$' <<<"$listing" || fail "fls -r does not list \$MFT on $target"
+}
+
+# Mounts read-write, writes a tree of small files and one large file, remounts and reads every
+# byte back.
+exercise_read_write() {
+    local target=$1 mnt=$2 sums=$3
+    ntfs-3g "$target" "$mnt" || fail "ntfs-3g cannot mount $target"
+    mkdir -p "$mnt/tree/one/two" "$mnt/tree/three"
+    local i
+    for i in $(seq 1 150); do
+        printf 'small file %d\n' "$i" >"$mnt/tree/one/file$i.txt"
+        printf 'nested %d %s\n' "$i" "$RANDOM" >"$mnt/tree/one/two/n$i.dat"
+    done
+    for i in $(seq 1 50); do
+        head -c $((i * 997)) /dev/urandom >"$mnt/tree/three/blob$i"
+    done
+    head -c 110M /dev/urandom >"$mnt/large.bin"
+    (cd "$mnt" && find tree large.bin -type f -print0 | xargs -0 sha256sum) >"$sums"
+    umount "$mnt" || fail "umount $mnt"
+
+    ntfs-3g "$target" "$mnt" || fail "ntfs-3g cannot mount $target again"
+    (cd "$mnt" && sha256sum --quiet -c "$sums") || { umount "$mnt"; fail "read-back differs"; }
+    [ "$(find "$mnt/tree" -type f | wc -l)" = 350 ] || { umount "$mnt"; fail "files missing"; }
+    umount "$mnt" || fail "umount $mnt"
+    local listing
+    listing=$(fls -r "$target") || fail "fls -r cannot walk $target"
+    grep -q 'large.bin$' <<<"$listing" || fail "fls -r does not list large.bin"
+}

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# lintora volume on a sparse image of SECTORS sectors of SECTOR_SIZE bytes, judged by ntfs-3g,
+# ntfsfix and sleuthkit, with files written and read back.
+# usage: volume_checks_test.sh LINTORA SECTOR_SIZE SECTORS
+source "$(dirname "$0")/checks_lib.sh"
+lintora=$1 sector_size=$2 sectors=$3
+need_root_and_fuse
+
+work=$(mktemp -d /var/tmp/lintora-volume.XXXXXX)
+cleanup() {
+    umount "$work/mnt" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+mkdir "$work/mnt"
+
+image=$work/volume.img
+truncate -s $((sectors * sector_size)) "$image"
+"$lintora" volume "$image" --sector-size "$sector_size" || fail "lintora volume failed"
+check_static "$image"
+exercise_read_write "$image" "$work/mnt" "$work/sums"
+check_static "$image"
+echo "volume of $sectors sectors of $sector_size bytes: every check passed"

@@ -1,1 +1,274 @@
+#include "prep/format_job.h"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ntfs/le.h"
+#include "platform/drive_layout.h"
+#include "platform/fake_raw_disk.h"
+#include "prep/partition_layout.h"
+
+namespace {
+
+TEST(PartitionGeometry, EdgesOfTheCapacityWindow) {
+    PartitionGeometry g;
+    ASSERT_EQ(compute_partition_geometry(0x19000000, 512, kStyleMbr, &g), kJobSucceeded);
+    EXPECT_EQ(g.data_start, 2048u);
+    EXPECT_EQ(g.data_sectors, 419424256u);
+    EXPECT_EQ(0x19000000u - g.data_start - g.data_sectors, 4096u);
+
+    ASSERT_EQ(compute_partition_geometry(0x100000000, 512, kStyleGpt, &g), kJobSucceeded);
+    EXPECT_EQ(g.msr_sectors, 262144u);
+    EXPECT_EQ(g.data_start, 264192u);
+    EXPECT_EQ(g.data_sectors, 4294701056u);
+    EXPECT_EQ(0x100000000u - g.data_start - g.data_sectors, 2048u);
+
+    ASSERT_EQ(compute_partition_geometry(0xFFFFFFFF, 4096, kStyleMbr, &g), kJobSucceeded);
+    EXPECT_EQ(g.data_start, 256u);
+    EXPECT_EQ(g.data_sectors, 4294966528u);
+
+    ASSERT_EQ(compute_partition_geometry(0x100000000, 4096, kStyleGpt, &g), kJobSucceeded);
+    EXPECT_EQ(g.msr_sectors, 32768u);
+    EXPECT_EQ(g.data_start, 33024u);
+
+    // An MBR disk larger than 32 bits of sectors is described up to 0xFFFFFFFF.
+    ASSERT_EQ(compute_partition_geometry(0x200000000, 512, kStyleMbr, &g), kJobSucceeded);
+    EXPECT_EQ(g.data_sectors, 4294961152u);
+}
+
+TEST(PartitionGeometry, TooSmallAndJustLargeEnough) {
+    PartitionGeometry g;
+    EXPECT_EQ(compute_partition_geometry(264192 + 33, 512, kStyleGpt, &g), kJobSucceeded);
+    EXPECT_EQ(g.data_sectors, 0u);
+    EXPECT_EQ(compute_partition_geometry(264192 + 32, 512, kStyleGpt, &g), kJobTooSmall);
+    EXPECT_EQ(compute_partition_geometry(2 * 2048 + 63, 512, kStyleMbr, &g), kJobSucceeded);
+    EXPECT_EQ(g.data_sectors, 0u);
+    EXPECT_EQ(compute_partition_geometry(2 * 2048 + 62, 512, kStyleMbr, &g), kJobTooSmall);
+}
+
+TEST(FormatJob, DriverCodesMapToJobResults) {
+    EXPECT_EQ(job_result_for(0), kJobSucceeded);
+    EXPECT_EQ(job_result_for(3), kJobNoMemory);
+    EXPECT_EQ(job_result_for(6), kJobTooSmall);
+    EXPECT_EQ(job_result_for(7), kJobWriteFailed);
+    EXPECT_EQ(job_result_for(1), kJobFormatFailed);
+    EXPECT_EQ(job_result_for(2), kJobFormatFailed);
+    EXPECT_EQ(job_result_for(4), kJobFormatFailed);
+    EXPECT_EQ(job_result_for(5), kJobFormatFailed);
+}
+
+struct ProgressTrace {
+    std::vector<std::pair<uint32_t, uint32_t>> file_system;  // (done, expected) of phase 2
+    uint32_t wipe_calls = 0;
+};
+
+int trace_progress(int32_t phase, uint32_t done, uint32_t expected, void* owner) {
+    auto* trace = static_cast<ProgressTrace*>(owner);
+    if (phase == kPhaseWipe) {
+        ++trace->wipe_calls;
+    } else {
+        trace->file_system.emplace_back(done, expected);
+    }
+    return 0;
+}
+
+// A 512-byte-sector disk just large enough for an MBR volume with its $MFT at 3 GiB.
+DiskInfo small_disk(uint32_t letters = 0) {
+    DiskInfo disk{};
+    const char16_t path[] = u"\\\\?\\usbstor#disk";
+    std::memcpy(disk.interface_path, path, sizeof path);
+    disk.drive_letters = letters;
+    disk.sector_count = 2 * 2048 + 63 + 6293504;
+    disk.bytes_per_sector = 512;
+    disk.io_chunk_size = 65536;
+    return disk;
+}
+
+FormatJobParams mbr_params() {
+    FormatJobParams params;
+    params.partition_style = kStyleMbr;
+    const char16_t label[] = u"MAROVAN EXT";
+    std::memcpy(params.volume_label, label, sizeof label);
+    return params;
+}
+
+class FormatJobTest : public ::testing::Test {
+protected:
+    FormatJobResult run(std::set<std::string> refuse, uint32_t letters = 0,
+                        DiskInfo disk = small_disk()) {
+        system = std::make_unique<FakeDiskSystem>(std::move(refuse));
+        system->keep_bytes = false;
+        disk.drive_letters = letters;
+        return prepare_disk(&trace, disk, mbr_params(), *system, &trace_progress);
+    }
+    const std::vector<std::string>& calls() const { return system->log().calls; }
+    size_t count(const std::string& prefix) const {
+        return static_cast<size_t>(std::count_if(calls().begin(), calls().end(), [&](auto& c) {
+            return c.rfind(prefix, 0) == 0;
+        }));
+    }
+
+    std::unique_ptr<FakeDiskSystem> system;
+    ProgressTrace trace;
+};
+
+TEST_F(FormatJobTest, SucceedsWithTheStepsInOrder) {
+    ASSERT_EQ(run({}, (1u << 4) | (1u << 5)), kJobSucceeded);
+    const std::vector<std::string> head(calls().begin(), calls().begin() + 9);
+    const std::vector<std::string> expected = {
+        "open_disk", "notify E", "open_volume E", "lock E",      "dismount E",
+        "notify F",  "open_volume F", "lock F",   "dismount F"};
+    EXPECT_EQ(head, expected);
+    EXPECT_EQ(calls()[9], "write 0 512");
+    EXPECT_EQ(calls()[9 + 31], "write 15872 512");
+    EXPECT_EQ(calls()[9 + 32], "create_disk");
+    EXPECT_EQ(calls()[9 + 33], "update_properties");
+    const std::vector<std::string> tail(calls().end() - 6, calls().end());
+    const std::vector<std::string> expected_tail = {"flush", "set_drive_layout 624",
+                                                    "update_properties", "close volume E",
+                                                    "close volume F", "close disk"};
+    EXPECT_EQ(tail, expected_tail);
+    EXPECT_EQ(system->log().open_handles, 0);
+    EXPECT_EQ(trace.wipe_calls, 32u);
+    // The counting pass reports no total; the writing pass ends at its total exactly.
+    ASSERT_FALSE(trace.file_system.empty());
+    EXPECT_EQ(trace.file_system.front().second, 0u);
+    EXPECT_EQ(trace.file_system.back().first, trace.file_system.back().second);
+    EXPECT_GT(trace.file_system.back().second, 0u);
+}
+
+TEST_F(FormatJobTest, MbrLayoutDescribesTheDataPartition) {
+    ASSERT_EQ(run({}), kJobSucceeded);
+    const std::vector<uint8_t>& layout = system->log().last_layout;
+    ASSERT_EQ(layout.size(), 624u);
+    const DriveLayoutRecord record = decode_drive_layout(layout.data(), 624);
+    EXPECT_EQ(record.style, kPartitionStyleMbr);
+    EXPECT_EQ(record.count, 4u);
+    ASSERT_EQ(record.entries.size(), 4u);
+    EXPECT_EQ(record.entries[0].starting_offset, 2048u * 512);
+    EXPECT_EQ(record.entries[0].length, 6293504u * 512);
+    EXPECT_EQ(record.entries[0].mbr_type, 0x07);
+    EXPECT_TRUE(record.entries[0].rewrite && record.entries[0].recognized);
+    EXPECT_FALSE(record.entries[0].boot_indicator);
+    EXPECT_EQ(record.entries[0].hidden_sectors, 2048u);
+    EXPECT_EQ(record.entries[1].mbr_type, 0);
+    EXPECT_EQ(system->log().last_create.style, kPartitionStyleMbr);
+}
+
+TEST(GptLayout, ReservedAndDataPartitions) {
+    FakeDiskSystem system;
+    PartitionGeometry g;
+    ASSERT_EQ(compute_partition_geometry(0x100000000, 512, kStyleGpt, &g), kJobSucceeded);
+    std::vector<uint8_t> buffer(kGptLayoutBytes, 0xEE);
+    encode_drive_layout(make_drive_layout(kStyleGpt, g, 512, system), buffer.data(),
+                        kGptLayoutBytes);
+    EXPECT_EQ(buffer.size(), 18480u);
+    const DriveLayoutRecord record = decode_drive_layout(buffer.data(), kGptLayoutBytes);
+    EXPECT_EQ(record.style, kPartitionStyleGpt);
+    EXPECT_EQ(record.count, 128u);
+    EXPECT_EQ(record.gpt_max_partition_count, 128u);
+    EXPECT_EQ(record.gpt_starting_usable, 0u);
+    ASSERT_EQ(record.entries.size(), 128u);
+    const PartitionRecord& msr = record.entries[0];
+    const PartitionRecord& data = record.entries[1];
+    EXPECT_EQ(msr.starting_offset, 34u * 512);
+    EXPECT_EQ(msr.length, 262144u * 512);
+    EXPECT_EQ(msr.gpt_type, microsoft_reserved_type());
+    EXPECT_EQ(std::u16string(msr.gpt_name), u"Microsoft reserved partition");
+    EXPECT_EQ(data.number, 2u);
+    EXPECT_EQ(data.starting_offset, 264192u * 512);
+    EXPECT_EQ(data.length, 4294701056ull * 512);
+    EXPECT_EQ(data.gpt_type, basic_data_type());
+    EXPECT_EQ(std::u16string(data.gpt_name), u"Basic data partition");
+    EXPECT_NE(data.gpt_id, msr.gpt_id);
+    EXPECT_NE(record.gpt_disk_id, data.gpt_id);
+    EXPECT_EQ(record.entries[2].starting_offset, 0u);
+    EXPECT_EQ(guid_to_text(basic_data_type()), "EBD0A0A2-B9E5-4433-87C0-68B6B72699C7");
+}
+
+struct FailureCase {
+    std::string name;
+    std::set<std::string> refuse;
+    uint32_t letters;
+    FormatJobResult result;
+    bool wrote_nothing;  // the refusal came before the wipe
+};
+
+class FormatJobFailures : public FormatJobTest,
+                          public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(FormatJobFailures, ReturnTheirCodeAndCloseEverything) {
+    const FailureCase& c = GetParam();
+    EXPECT_EQ(run(c.refuse, c.letters), c.result);
+    EXPECT_EQ(system->log().open_handles, 0);
+    if (c.wrote_nothing) {
+        EXPECT_EQ(count("write ") - count("write refused"), 0u);
+        EXPECT_EQ(count("create_disk"), 0u);
+    }
+    // Volumes close before the disk, and the disk closes last.
+    if (count("open_disk") != 0 && count("open_disk refused") == 0) {
+        EXPECT_EQ(calls().back(), "close disk");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FormatJobFailures,
+    ::testing::Values(FailureCase{"OpenDisk", {"open_disk"}, 0, kJobRefused, true},
+                      FailureCase{"OpenVolume", {"open_volume F"}, 0x30, kJobRefused, true},
+                      FailureCase{"Lock", {"lock E"}, 0x30, kJobRefused, true},
+                      FailureCase{"Dismount", {"dismount F"}, 0x30, kJobRefused, true},
+                      FailureCase{"FirstWipeWrite", {"write#1"}, 0, kJobRefused, true},
+                      FailureCase{"SecondWipeWrite", {"write#2"}, 0, kJobWriteFailed, false},
+                      FailureCase{"LastWipeWrite", {"write#32"}, 0, kJobWriteFailed, false},
+                      FailureCase{"CreateDisk", {"create_disk"}, 0, kJobRefused, false},
+                      FailureCase{"FirstUpdate", {"update_properties#1"}, 0, kJobRefused, false},
+                      FailureCase{"FirstFileSystemWrite", {"write#33"}, 0, kJobWriteFailed, false},
+                      FailureCase{"LaterFileSystemWrite", {"write#100"}, 0, kJobWriteFailed, false},
+                      FailureCase{"Flush", {"flush"}, 0, kJobWriteFailed, false},
+                      FailureCase{"Layout", {"set_drive_layout"}, 0, kJobRefused, false},
+                      FailureCase{"LastUpdate", {"update_properties#2"}, 0, kJobRefused, false}),
+    [](const auto& test) { return test.param.name; });
+
+TEST_F(FormatJobTest, TooSmallDisksStopBeforeAnythingIsOpened) {
+    DiskInfo disk = small_disk();
+    disk.sector_count = 2 * 2048 + 62;
+    EXPECT_EQ(run({}, 0, disk), kJobTooSmall);
+    EXPECT_TRUE(calls().empty());
+}
+
+TEST_F(FormatJobTest, NoRoomForTheVolumeFailsAfterTheWipeWithoutFileSystemWrites) {
+    DiskInfo disk = small_disk();
+    disk.sector_count = 2 * 2048 + 63;  // an empty data partition
+    EXPECT_EQ(run({}, 0, disk), kJobTooSmall);
+    EXPECT_EQ(count("write "), 32u);
+    EXPECT_EQ(count("create_disk"), 1u);
+    EXPECT_EQ(count("set_drive_layout"), 0u);
+    EXPECT_EQ(system->log().open_handles, 0);
+}
+
+TEST_F(FormatJobTest, NoDriveLettersMeansNoVolumeHandling) {
+    ASSERT_EQ(run({}, 0), kJobSucceeded);
+    EXPECT_EQ(count("notify"), 0u);
+    EXPECT_EQ(count("open_volume"), 0u);
+}
+
+TEST_F(FormatJobTest, FileSystemWritesLandInsideTheDataPartition) {
+    system = std::make_unique<FakeDiskSystem>();
+    DiskInfo disk = small_disk();
+    ASSERT_EQ(prepare_disk(&trace, disk, mbr_params(), *system, &trace_progress), kJobSucceeded);
+    // The NTFS boot sector sits at the partition's first sector; its hidden sectors say so.
+    const auto& written = system->log().written;
+    const uint64_t boot = 2048u * 512;
+    EXPECT_EQ(written.at(boot + 3), 'N');
+    EXPECT_EQ(written.at(boot + 0x1C), 0x00);
+    EXPECT_EQ(written.at(boot + 0x1D), 0x08);  // 2048
+    EXPECT_EQ(written.at(boot + 0x1FE), 0x55);
+    EXPECT_EQ(written.count(0x1FE), 1u);  // wiped sector 0
+    EXPECT_EQ(written.at(0x1FE), 0);
+}
+
+}  // namespace

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Benchmark: `lintora volume` against `mkntfs --quick` with 4096-byte clusters on the same sparse
+# files (2 TiB and the largest volume the capacity window allows, both sector sizes). Reports the
+# median time, the bytes each leaves allocated in the image and the peak memory over RUNS runs.
+# usage: scripts/benchmark.sh [RUNS]   (default 5; needs a release build, see README)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs=${1:-5}
+lintora=$PWD/build/release/tools/lintora
+[ -x "$lintora" ] || { echo "build first: cmake --preset release && cmake --build --preset release"; exit 1; }
+command -v mkntfs >/dev/null && [ -x /usr/bin/time ] || apt-get install -y -q ntfs-3g time >/dev/null
+
+work=$(mktemp -d /var/tmp/lintora-bench.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+image=$work/volume.img
+
+median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# measure NAME SECTOR_SIZE SECTORS: prints "median_seconds bytes peak_kib"
+measure() {
+    local tool=$1 sector_size=$2 sectors=$3 i times=() peak=0 bytes=0
+    for ((i = 0; i < runs; i++)); do
+        rm -f "$image"
+        truncate -s $((sector_size * sectors)) "$image"
+        sync
+        if [ "$tool" = lintora ]; then
+            /usr/bin/time -o "$work/time" -f "%e %M" "$lintora" volume "$image" \
+                --sector-size "$sector_size" >/dev/null
+        else
+            /usr/bin/time -o "$work/time" -f "%e %M" mkntfs --quick -c 4096 -s "$sector_size" \
+                -F -L "MAROVAN EXT" "$image" >/dev/null 2>&1
+        fi
+        read -r seconds kib <"$work/time"
+        times+=("$seconds")
+        [ "$kib" -gt "$peak" ] && peak=$kib
+        bytes=$(du -B1 "$image" | cut -f1)
+    done
+    echo "$(printf '%s\n' "${times[@]}" | median) $bytes $peak"
+}
+
+printf '%-28s %-8s %10s %14s %10s\n' volume tool "median s" "bytes" "peak KiB"
+for volume in "512 4294967296 2TiB" "512 34359472128 largest" "4096 536870912 2TiB" \
+              "4096 4294966528 largest"; do
+    read -r sector_size sectors name <<<"$volume"
+    read -r l_time l_bytes l_peak <<<"$(measure lintora "$sector_size" "$sectors")"
+    read -r m_time m_bytes m_peak <<<"$(measure mkntfs "$sector_size" "$sectors")"
+    label="$name, $sector_size-byte sectors"
+    printf '%-28s %-8s %10s %14s %10s\n' "$label" lintora "$l_time" "$l_bytes" "$l_peak"
+    printf '%-28s %-8s %10s %14s %10s\n' "$label" mkntfs "$m_time" "$m_bytes" "$m_peak"
+    awk -v l="$l_time" -v m="$m_time" 'BEGIN { printf "%-28s time ratio lintora/mkntfs: %.2f\n", "", (m > 0 ? l / m : 0) }'
+done

@@ -19,7 +19,9 @@ DiskInfo disk(uint64_t bytes, uint32_t letters, const std::u16string& name) {
     return d;
 }
 
-std::string ascii(const std::u16string& text) { return std::string(text.begin(), text.end()); }
+std::string ascii(const std::u16string& text) {
+    return std::string(text.begin(), text.end());
+}
 
 TEST(DiskEntryText, LinesOfTheSampleDisks) {
     const uint32_t E = 1u << 4, F = 1u << 5, H = 1u << 7, D = 1u << 3, G = 1u << 6;

@@ -30,10 +30,10 @@ TEST(CapacityWindow, EdgesForBothSectorSizes) {
 TEST(DiskList, SortsByFirstDriveLetterWithLetterlessDisksLast) {
     DiskList list{};
     list.count = 4;
-    list.disks[0] = disk_with(512, 1, 0);                       // none: key 26
-    list.disks[1] = disk_with(512, 2, 1u << 25);                // Z:
-    list.disks[2] = disk_with(512, 3, (1u << 4) | (1u << 6));   // E:, G:
-    list.disks[3] = disk_with(512, 4, 1u << 5);                 // F:
+    list.disks[0] = disk_with(512, 1, 0);                      // none: key 26
+    list.disks[1] = disk_with(512, 2, 1u << 25);               // Z:
+    list.disks[2] = disk_with(512, 3, (1u << 4) | (1u << 6));  // E:, G:
+    list.disks[3] = disk_with(512, 4, 1u << 5);                // F:
     std::qsort(list.disks, list.count, sizeof(DiskInfo), compare_by_first_letter);
     EXPECT_EQ(list.disks[0].sector_count, 3u);
     EXPECT_EQ(list.disks[1].sector_count, 4u);

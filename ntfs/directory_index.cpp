@@ -85,6 +85,17 @@ ntfs_status link_file_name(const CountedName* file_name, const NtfsFormatContext
     return find_file_name_value(file, value, value_length);
 }
 
+// Fills `length` bytes at `at` with an entry for `key`, flags 0, system file times cleared.
+void write_index_entry(uint8_t* at, uint32_t length, uint64_t reference, const uint8_t* key,
+                       uint32_t key_length) {
+    std::memset(at, 0, length);
+    store_u64(at + kEntryReference, reference);
+    store_u16(at + kEntryLength, static_cast<uint16_t>(length));
+    store_u16(at + kEntryKeyLength, static_cast<uint16_t>(key_length));
+    std::memcpy(at + kEntryKey, key, key_length);
+    clear_system_file_times(at + kEntryKey, reference);
+}
+
 void raise_link_count(FileRecordBuffer file) {
     uint8_t* count = file.bytes + kRecordLinkCount;
     store_u16(count, static_cast<uint16_t>(load_u16(count) + 1));
@@ -197,12 +208,7 @@ ntfs_status insert_block_entry(IndexBlockBuffer block, const NtfsFormatContext& 
     }
     std::memmove(point + length, point, static_cast<size_t>(end - point));
     store_u32(header + kIndexLength, index_length + length);
-    std::memset(point, 0, length);
-    store_u64(point + kEntryReference, reference);
-    store_u16(point + kEntryLength, static_cast<uint16_t>(length));
-    store_u16(point + kEntryKeyLength, static_cast<uint16_t>(value_length));
-    std::memcpy(point + kEntryKey, value, value_length);
-    clear_system_file_times(point + kEntryKey, reference);
+    write_index_entry(point, length, reference, value, value_length);
     return NTFS_OK;
 }
 
@@ -248,12 +254,7 @@ ntfs_status make_index_entry(uint64_t reference, const uint8_t* key, uint32_t ke
     if (!*entry) {
         return NTFS_NO_MEMORY;
     }
-    uint8_t* e = entry->get();
-    store_u64(e + kEntryReference, reference);
-    store_u16(e + kEntryLength, static_cast<uint16_t>(length));
-    store_u16(e + kEntryKeyLength, static_cast<uint16_t>(key_length));
-    std::memcpy(e + kEntryKey, key, key_length);
-    clear_system_file_times(e + kEntryKey, reference);
+    write_index_entry(entry->get(), length, reference, key, key_length);
     *entry_length = length;
     return NTFS_OK;
 }

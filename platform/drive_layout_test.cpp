@@ -42,8 +42,8 @@ TEST(DriveLayout, GptLayoutKeepsTheWindowsOffsets) {
     EXPECT_EQ(load_u16(e + 142), u'Y');
     EXPECT_EQ(buffer.back(), 0);  // zero-filled to the end
 
-    const DriveLayoutRecord back = decode_drive_layout(buffer.data(),
-                                                       static_cast<uint32_t>(buffer.size()));
+    const DriveLayoutRecord back =
+        decode_drive_layout(buffer.data(), static_cast<uint32_t>(buffer.size()));
     ASSERT_EQ(back.entries.size(), 128u);
     EXPECT_EQ(back.gpt_disk_id, layout.gpt_disk_id);
     EXPECT_EQ(back.entries[1].gpt_name[35], u'Y');

@@ -15,7 +15,6 @@ constexpr uint32_t kWipedSectors = 32;
 constexpr uint64_t kMbrMaxSectors = 0xFFFFFFFFull;
 constexpr uint64_t kMbrTailSectors = 63;
 constexpr uint64_t kGptBackupSectors = 33;  // backup entry array and header
-constexpr uint64_t kGptReservedStart = 34;
 
 // The disk and its volume handles; closed volumes first (A: to Z:), then the disk, on every way
 // out of the job.

@@ -30,6 +30,9 @@ inline constexpr FormatJobResult kJobFormatFailed = 5;
 // Transfer size assumed for a disk whose adapter reports none.
 inline constexpr uint32_t kFallbackIoChunk = 65536;
 
+// The reserved partition starts right behind the primary GPT header and its entry sectors.
+inline constexpr uint64_t kGptReservedStart = 34;
+
 // The partitions of the new disk, in logical sectors.
 struct PartitionGeometry {
     uint64_t spm = 0;          // sectors per MiB: the data partition's alignment unit

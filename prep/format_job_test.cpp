@@ -97,7 +97,7 @@ FormatJobParams mbr_params() {
 }
 
 class FormatJobTest : public ::testing::Test {
-protected:
+  protected:
     FormatJobResult run(std::set<std::string> refuse, uint32_t letters = 0,
                         DiskInfo disk = small_disk()) {
         system = std::make_unique<FakeDiskSystem>(std::move(refuse));
@@ -107,9 +107,8 @@ protected:
     }
     const std::vector<std::string>& calls() const { return system->log().calls; }
     size_t count(const std::string& prefix) const {
-        return static_cast<size_t>(std::count_if(calls().begin(), calls().end(), [&](auto& c) {
-            return c.rfind(prefix, 0) == 0;
-        }));
+        return static_cast<size_t>(std::count_if(calls().begin(), calls().end(),
+                                                 [&](auto& c) { return c.rfind(prefix, 0) == 0; }));
     }
 
     std::unique_ptr<FakeDiskSystem> system;
@@ -119,18 +118,18 @@ protected:
 TEST_F(FormatJobTest, SucceedsWithTheStepsInOrder) {
     ASSERT_EQ(run({}, (1u << 4) | (1u << 5)), kJobSucceeded);
     const std::vector<std::string> head(calls().begin(), calls().begin() + 9);
-    const std::vector<std::string> expected = {
-        "open_disk", "notify E", "open_volume E", "lock E",      "dismount E",
-        "notify F",  "open_volume F", "lock F",   "dismount F"};
+    const std::vector<std::string> expected = {"open_disk",     "notify E",   "open_volume E",
+                                               "lock E",        "dismount E", "notify F",
+                                               "open_volume F", "lock F",     "dismount F"};
     EXPECT_EQ(head, expected);
     EXPECT_EQ(calls()[9], "write 0 512");
     EXPECT_EQ(calls()[9 + 31], "write 15872 512");
     EXPECT_EQ(calls()[9 + 32], "create_disk");
     EXPECT_EQ(calls()[9 + 33], "update_properties");
     const std::vector<std::string> tail(calls().end() - 6, calls().end());
-    const std::vector<std::string> expected_tail = {"flush", "set_drive_layout 624",
-                                                    "update_properties", "close volume E",
-                                                    "close volume F", "close disk"};
+    const std::vector<std::string> expected_tail = {
+        "flush",          "set_drive_layout 624", "update_properties",
+        "close volume E", "close volume F",       "close disk"};
     EXPECT_EQ(tail, expected_tail);
     EXPECT_EQ(system->log().open_handles, 0);
     EXPECT_EQ(trace.wipe_calls, 32u);

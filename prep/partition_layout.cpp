@@ -2,19 +2,36 @@
 
 #include "platform/raw_disk.h"
 
-Guid microsoft_reserved_type() { return guid_from_text("E3C9E316-0B5C-4DB8-817D-F92DF00215AE"); }
-Guid basic_data_type() { return guid_from_text("EBD0A0A2-B9E5-4433-87C0-68B6B72699C7"); }
+Guid microsoft_reserved_type() {
+    return guid_from_text("E3C9E316-0B5C-4DB8-817D-F92DF00215AE");
+}
+Guid basic_data_type() {
+    return guid_from_text("EBD0A0A2-B9E5-4433-87C0-68B6B72699C7");
+}
 
 namespace {
 
 constexpr uint8_t kMbrTypeNtfs = 0x07;
 constexpr uint32_t kGptMaxPartitions = 128;
-constexpr uint64_t kGptReservedStart = 34;
 
 void copy_name(char16_t (&out)[kGptNameUnits], const char16_t* name) {
     for (uint32_t i = 0; i < kGptNameUnits && name[i] != 0; ++i) {
         out[i] = name[i];
     }
+}
+
+PartitionRecord gpt_partition(uint32_t number, uint64_t start, uint64_t sectors, const Guid& type,
+                              const char16_t* name, uint32_t bytes_per_sector, DiskSystem& system) {
+    PartitionRecord p;
+    p.style = kPartitionStyleGpt;
+    p.starting_offset = start * bytes_per_sector;
+    p.length = sectors * bytes_per_sector;
+    p.number = number;
+    p.rewrite = true;
+    p.gpt_type = type;
+    p.gpt_id = system.make_guid();
+    copy_name(p.gpt_name, name);
+    return p;
 }
 
 }  // namespace
@@ -52,26 +69,11 @@ DriveLayoutRecord make_drive_layout(int32_t partition_style, const PartitionGeom
     layout.gpt_disk_id = system.make_guid();
     layout.gpt_max_partition_count = kGptMaxPartitions;
 
-    PartitionRecord reserved;
-    reserved.style = kPartitionStyleGpt;
-    reserved.starting_offset = kGptReservedStart * bytes_per_sector;
-    reserved.length = geometry.msr_sectors * bytes_per_sector;
-    reserved.number = 1;
-    reserved.rewrite = true;
-    reserved.gpt_type = microsoft_reserved_type();
-    reserved.gpt_id = system.make_guid();
-    copy_name(reserved.gpt_name, u"Microsoft reserved partition");
-    layout.entries.push_back(reserved);
-
-    PartitionRecord data;
-    data.style = kPartitionStyleGpt;
-    data.starting_offset = geometry.data_start * bytes_per_sector;
-    data.length = geometry.data_sectors * bytes_per_sector;
-    data.number = 2;
-    data.rewrite = true;
-    data.gpt_type = basic_data_type();
-    data.gpt_id = system.make_guid();
-    copy_name(data.gpt_name, u"Basic data partition");
-    layout.entries.push_back(data);
+    layout.entries.push_back(
+        gpt_partition(1, kGptReservedStart, geometry.msr_sectors, microsoft_reserved_type(),
+                      u"Microsoft reserved partition", bytes_per_sector, system));
+    layout.entries.push_back(gpt_partition(2, geometry.data_start, geometry.data_sectors,
+                                           basic_data_type(), u"Basic data partition",
+                                           bytes_per_sector, system));
     return layout;
 }

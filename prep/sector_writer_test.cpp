@@ -13,8 +13,8 @@ struct ProgressLog {
 };
 
 int record_progress(int32_t phase, uint32_t done, uint32_t expected, void* owner) {
-    static_cast<ProgressLog*>(owner)->calls.push_back({static_cast<uint32_t>(phase), done,
-                                                       expected});
+    static_cast<ProgressLog*>(owner)->calls.push_back(
+        {static_cast<uint32_t>(phase), done, expected});
     return 0;
 }
 

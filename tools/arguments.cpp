@@ -23,6 +23,17 @@ std::optional<uint64_t> parse_count(const std::string& text) {
     return value;
 }
 
+std::optional<uint32_t> parse_sector_size(const std::string* text) {
+    if (text == nullptr) {
+        return 512;
+    }
+    const auto value = parse_count(*text);
+    if (!value || (*value != 512 && *value != 4096)) {
+        return std::nullopt;
+    }
+    return static_cast<uint32_t>(*value);
+}
+
 const std::string* ParsedArguments::option(const std::string& name) const {
     for (const auto& [key, value] : options) {
         if (key == name) {

@@ -9,6 +9,9 @@
 // A whole decimal number without sign or suffix, or nothing.
 std::optional<uint64_t> parse_count(const std::string& text);
 
+// The --sector-size option: 512 (when absent) or 4096; nothing for any other text.
+std::optional<uint32_t> parse_sector_size(const std::string* text);
+
 // Arguments after the command word: "--name value" options, "--flag" switches, and positionals.
 struct ParsedArguments {
     std::vector<std::string> positionals;

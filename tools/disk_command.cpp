@@ -53,8 +53,7 @@ const char* result_message(FormatJobResult result) {
 }  // namespace
 
 int run_disk_command(const std::vector<std::string>& words) {
-    const ParsedArguments args =
-        parse_arguments(words, {"--sector-size"}, {"--yes", "--any-size"});
+    const ParsedArguments args = parse_arguments(words, {"--sector-size"}, {"--yes", "--any-size"});
     if (!args.error.empty()) {
         return usage_error(args.error);
     }
@@ -62,14 +61,11 @@ int run_disk_command(const std::vector<std::string>& words) {
         return usage_error("exactly one FILE is needed");
     }
     const std::string& path = args.positionals[0];
-    uint32_t sector_size = 512;
-    if (const std::string* text = args.option("--sector-size")) {
-        const auto value = parse_count(*text);
-        if (!value || (*value != 512 && *value != 4096)) {
-            return usage_error("the sector size must be 512 or 4096, not '" + *text + "'");
-        }
-        sector_size = static_cast<uint32_t>(*value);
+    const auto parsed_sector_size = parse_sector_size(args.option("--sector-size"));
+    if (!parsed_sector_size) {
+        return usage_error("the sector size must be 512 or 4096");
     }
+    const uint32_t sector_size = *parsed_sector_size;
     const std::u16string wide_path = utf8_to_utf16(path);
     if (wide_path.size() >= kPathUnits) {
         return usage_error("the path is longer than " + std::to_string(kPathUnits - 1) +
@@ -102,8 +98,8 @@ int run_disk_command(const std::vector<std::string>& words) {
 
     if (!args.has_switch("--yes")) {
         std::printf("Disk:        %s\nCapacity:    %s\nSector size: %u bytes\nPartitions:  %s\n",
-                    path.c_str(), utf16_to_utf8(format_capacity(disk).c_str()).c_str(),
-                    sector_size, params.partition_style == kStyleMbr ? "MBR" : "GPT");
+                    path.c_str(), utf16_to_utf8(format_capacity(disk).c_str()).c_str(), sector_size,
+                    params.partition_style == kStyleMbr ? "MBR" : "GPT");
         if (!confirmed("Format this disk?") ||
             !confirmed("Warning: formatting erases all data recorded on the disk. Format it?")) {
             std::printf("Nothing was written.\n");
@@ -113,8 +109,7 @@ int run_disk_command(const std::vector<std::string>& words) {
 
     std::unique_ptr<DiskSystem> system = make_system_disks(sector_size);
     ProgressBar bar(stderr);
-    const FormatJobResult result =
-        prepare_disk(&bar, disk, params, *system, &ProgressBar::report);
+    const FormatJobResult result = prepare_disk(&bar, disk, params, *system, &ProgressBar::report);
     bar.finish();
     if (result == kJobSucceeded || result == kJobRefused) {
         std::printf("%s\n", result_message(result));

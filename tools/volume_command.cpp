@@ -42,14 +42,11 @@ int run_volume_command(const std::vector<std::string>& words) {
     }
     const std::string& path = args.positionals[0];
 
-    uint64_t sector_size = 512;
-    if (const std::string* text = args.option("--sector-size")) {
-        const auto value = parse_count(*text);
-        if (!value || (*value != 512 && *value != 4096)) {
-            return usage_error("the sector size must be 512 or 4096, not '" + *text + "'");
-        }
-        sector_size = *value;
+    const auto parsed_sector_size = parse_sector_size(args.option("--sector-size"));
+    if (!parsed_sector_size) {
+        return usage_error("the sector size must be 512 or 4096");
     }
+    const uint64_t sector_size = *parsed_sector_size;
     uint64_t io_chunk = 65536;
     if (const std::string* text = args.option("--io-chunk")) {
         const auto value = parse_count(*text);

@@ -41,6 +41,9 @@ class DiskSystem {
     virtual Guid make_guid() = 0;
 };
 
+// Size in bytes of a disk image or disk device, or 0 when it cannot be opened or measured.
+uint64_t disk_size_bytes(const char16_t* path);
+
 // The build's own implementation. `bytes_per_sector` tells layers that write partition tables
 // themselves (POSIX) the logical sector size of the disks they open.
 std::unique_ptr<DiskSystem> make_system_disks(uint32_t bytes_per_sector);

@@ -153,6 +153,16 @@ class PosixDiskSystem final : public DiskSystem {
 
 }  // namespace
 
+uint64_t disk_size_bytes(const char16_t* path) {
+    const int fd = ::open(utf16_to_utf8(path).c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return 0;
+    }
+    const off_t end = ::lseek(fd, 0, SEEK_END);  // files and block devices alike
+    ::close(fd);
+    return end < 0 ? 0 : static_cast<uint64_t>(end);
+}
+
 std::unique_ptr<DiskSystem> make_system_disks(uint32_t bytes_per_sector) {
     return std::make_unique<PosixDiskSystem>(bytes_per_sector);
 }

@@ -104,6 +104,28 @@ class Win32DiskSystem final : public DiskSystem {
 
 }  // namespace
 
+uint64_t disk_size_bytes(const char16_t* path) {
+    HANDLE handle =
+        CreateFileW(reinterpret_cast<const wchar_t*>(path), GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return 0;
+    }
+    // A disk device answers the length query; an image file has a file size.
+    GET_LENGTH_INFORMATION length{};
+    DWORD returned = 0;
+    LARGE_INTEGER size{};
+    uint64_t bytes = 0;
+    if (DeviceIoControl(handle, IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, &length, sizeof length,
+                        &returned, nullptr)) {
+        bytes = static_cast<uint64_t>(length.Length.QuadPart);
+    } else if (GetFileSizeEx(handle, &size)) {
+        bytes = static_cast<uint64_t>(size.QuadPart);
+    }
+    CloseHandle(handle);
+    return bytes;
+}
+
 std::unique_ptr<DiskSystem> make_system_disks(uint32_t) {
     return std::make_unique<Win32DiskSystem>();
 }

@@ -1,8 +1,5 @@
 #include "tools/arguments.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 
 std::optional<uint64_t> parse_count(const std::string& text) {
@@ -72,17 +69,4 @@ ParsedArguments parse_arguments(const std::vector<std::string>& words,
         }
     }
     return parsed;
-}
-
-std::optional<uint64_t> file_size(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return std::nullopt;
-    }
-    const off_t end = ::lseek(fd, 0, SEEK_END);
-    ::close(fd);
-    if (end < 0) {
-        return std::nullopt;
-    }
-    return static_cast<uint64_t>(end);
 }

@@ -26,6 +26,3 @@ struct ParsedArguments {
 ParsedArguments parse_arguments(const std::vector<std::string>& words,
                                 const std::vector<std::string>& value_options,
                                 const std::vector<std::string>& switch_options);
-
-// Size of a file or block device in bytes, or nothing when it cannot be opened.
-std::optional<uint64_t> file_size(const std::string& path);

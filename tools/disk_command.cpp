@@ -71,14 +71,14 @@ int run_disk_command(const std::vector<std::string>& words) {
         return usage_error("the path is longer than " + std::to_string(kPathUnits - 1) +
                            " UTF-16 characters");
     }
-    const auto size = file_size(path);
-    if (!size) {
-        return usage_error("cannot open '" + path + "'");
+    const uint64_t size = disk_size_bytes(wide_path.c_str());
+    if (size == 0) {
+        return usage_error("cannot open '" + path + "', or it is empty");
     }
 
     DiskInfo disk{};
     wide_path.copy(disk.interface_path, wide_path.size());
-    disk.sector_count = *size / sector_size;
+    disk.sector_count = size / sector_size;
     disk.bytes_per_sector = sector_size;
     disk.io_chunk_size = kFallbackIoChunk;
 

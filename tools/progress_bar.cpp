@@ -1,9 +1,8 @@
 #include "tools/progress_bar.h"
 
-#include <unistd.h>
+#include "platform/console.h"
 
-ProgressBar::ProgressBar(std::FILE* stream)
-    : stream_(stream), enabled_(isatty(fileno(stream)) != 0) {}
+ProgressBar::ProgressBar(std::FILE* stream) : stream_(stream), enabled_(is_terminal(stream)) {}
 
 ProgressBar::~ProgressBar() {
     finish();

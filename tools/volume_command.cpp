@@ -66,11 +66,12 @@ int run_volume_command(const std::vector<std::string>& words) {
         }
     }
 
-    const auto size = file_size(path);
-    if (!size) {
-        return usage_error("cannot open '" + path + "'");
+    const std::u16string wide_path = utf8_to_utf16(path);
+    const uint64_t size = disk_size_bytes(wide_path.c_str());
+    if (size == 0) {
+        return usage_error("cannot open '" + path + "', or it is empty");
     }
-    uint64_t sectors = *size / sector_size;
+    uint64_t sectors = size / sector_size;
     if (const std::string* text = args.option("--sectors")) {
         const auto value = parse_count(*text);
         if (!value || *value == 0) {
@@ -118,7 +119,6 @@ int run_volume_command(const std::vector<std::string>& words) {
     }
 
     std::unique_ptr<DiskSystem> disks = make_system_disks(static_cast<uint32_t>(sector_size));
-    const std::u16string wide_path = utf8_to_utf16(path);
     std::unique_ptr<DiskDevice> device = disks->open_disk(wide_path.c_str());
     if (!device) {
         std::fprintf(stderr, "lintora volume: cannot open '%s' for writing (in use?)\n",

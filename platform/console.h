@@ -1,0 +1,7 @@
+// The console the command-line tool writes to.
+#pragma once
+
+#include <cstdio>
+
+// Whether `stream` is an interactive terminal (a progress bar is drawn only there).
+bool is_terminal(std::FILE* stream);

@@ -20,17 +20,6 @@ std::optional<uint64_t> parse_count(const std::string& text) {
     return value;
 }
 
-std::optional<uint32_t> parse_sector_size(const std::string* text) {
-    if (text == nullptr) {
-        return 512;
-    }
-    const auto value = parse_count(*text);
-    if (!value || (*value != 512 && *value != 4096)) {
-        return std::nullopt;
-    }
-    return static_cast<uint32_t>(*value);
-}
-
 const std::string* ParsedArguments::option(const std::string& name) const {
     for (const auto& [key, value] : options) {
         if (key == name) {
@@ -69,4 +58,24 @@ ParsedArguments parse_arguments(const std::vector<std::string>& words,
         }
     }
     return parsed;
+}
+
+TargetArguments parse_target(const ParsedArguments& args) {
+    TargetArguments target;
+    if (!args.error.empty()) {
+        target.error = args.error;
+    } else if (args.positionals.size() != 1) {
+        target.error = "exactly one FILE is needed";
+    } else {
+        target.path = args.positionals[0];
+        if (const std::string* text = args.option("--sector-size")) {
+            const auto value = parse_count(*text);
+            if (!value || (*value != 512 && *value != 4096)) {
+                target.error = "the sector size must be 512 or 4096, not '" + *text + "'";
+            } else {
+                target.sector_size = static_cast<uint32_t>(*value);
+            }
+        }
+    }
+    return target;
 }

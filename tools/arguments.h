@@ -9,9 +9,6 @@
 // A whole decimal number without sign or suffix, or nothing.
 std::optional<uint64_t> parse_count(const std::string& text);
 
-// The --sector-size option: 512 (when absent) or 4096; nothing for any other text.
-std::optional<uint32_t> parse_sector_size(const std::string* text);
-
 // Arguments after the command word: "--name value" options, "--flag" switches, and positionals.
 struct ParsedArguments {
     std::vector<std::string> positionals;
@@ -26,3 +23,13 @@ struct ParsedArguments {
 ParsedArguments parse_arguments(const std::vector<std::string>& words,
                                 const std::vector<std::string>& value_options,
                                 const std::vector<std::string>& switch_options);
+
+// The one FILE and the --sector-size (512 when absent, or 4096) every command takes; `error`
+// says what is wrong with them or with the words as a whole.
+struct TargetArguments {
+    std::string path;
+    uint32_t sector_size = 512;
+    std::string error;
+};
+
+TargetArguments parse_target(const ParsedArguments& args);

@@ -54,18 +54,12 @@ const char* result_message(FormatJobResult result) {
 
 int run_disk_command(const std::vector<std::string>& words) {
     const ParsedArguments args = parse_arguments(words, {"--sector-size"}, {"--yes", "--any-size"});
-    if (!args.error.empty()) {
-        return usage_error(args.error);
+    const TargetArguments target = parse_target(args);
+    if (!target.error.empty()) {
+        return usage_error(target.error);
     }
-    if (args.positionals.size() != 1) {
-        return usage_error("exactly one FILE is needed");
-    }
-    const std::string& path = args.positionals[0];
-    const auto parsed_sector_size = parse_sector_size(args.option("--sector-size"));
-    if (!parsed_sector_size) {
-        return usage_error("the sector size must be 512 or 4096");
-    }
-    const uint32_t sector_size = *parsed_sector_size;
+    const std::string& path = target.path;
+    const uint32_t sector_size = target.sector_size;
     const std::u16string wide_path = utf8_to_utf16(path);
     if (wide_path.size() >= kPathUnits) {
         return usage_error("the path is longer than " + std::to_string(kPathUnits - 1) +

@@ -34,19 +34,12 @@ int format_failed(ntfs_status status) {
 int run_volume_command(const std::vector<std::string>& words) {
     const ParsedArguments args =
         parse_arguments(words, {"--sector-size", "--sectors", "--label", "--io-chunk"}, {});
-    if (!args.error.empty()) {
-        return usage_error(args.error);
+    const TargetArguments target = parse_target(args);
+    if (!target.error.empty()) {
+        return usage_error(target.error);
     }
-    if (args.positionals.size() != 1) {
-        return usage_error("exactly one FILE is needed");
-    }
-    const std::string& path = args.positionals[0];
-
-    const auto parsed_sector_size = parse_sector_size(args.option("--sector-size"));
-    if (!parsed_sector_size) {
-        return usage_error("the sector size must be 512 or 4096");
-    }
-    const uint64_t sector_size = *parsed_sector_size;
+    const std::string& path = target.path;
+    const uint64_t sector_size = target.sector_size;
     uint64_t io_chunk = 65536;
     if (const std::string* text = args.option("--io-chunk")) {
         const auto value = parse_count(*text);

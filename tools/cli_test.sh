@@ -80,6 +80,10 @@ if [ "$(id -u)" = 0 ] && [ -e /dev/fuse ] && command -v ntfs-3g >/dev/null; then
         echo "FAIL disk-in-use: the disk was written"
         failures=$((failures + 1))
     }
+    # Once the volume is unmounted the same block device is formatted.
+    umount "$work/mnt"
+    expect block-device 0 "Formatting has finished." "$lintora" disk "$loop" --any-size --yes
+    expect block-device-table 0 "type=7" sfdisk -d "$loop"
 fi
 
 echo "$passes passed, $failures failed"

@@ -13,12 +13,13 @@ need_root_and_fuse() {
         echo "skipped: needs root and /dev/fuse"
         exit 77
     fi
-    for tool in ntfs-3g ntfsfix fsstat fls; do
+    for tool in ntfs-3g ntfsfix ntfsresize fsstat fls; do
         command -v "$tool" >/dev/null || fail "$tool is not installed"
     done
 }
 
-# ntfsfix (dry run) finds nothing to fix, and sleuthkit parses the volume and lists $MFT.
+# ntfsfix (dry run) finds nothing to fix, ntfsresize finds the cluster accounting right, and
+# sleuthkit parses the volume and lists $MFT.
 check_static() {
     local target=$1 out
     out=$(ntfsfix -n "$target" 2>&1) || fail "ntfsfix -n $target failed: $out"
@@ -26,6 +27,8 @@ check_static() {
     if grep -qiE "corrupt|error|would|fixed|differ|dirty|bad" <<<"$out"; then
         fail "ntfsfix -n $target complains: $out"
     fi
+    # ntfsresize checks the volume bitmap against every cluster the records use.
+    out=$(ntfsresize --check "$target" 2>&1) || fail "ntfsresize --check $target: $out"
     fsstat "$target" >/dev/null || fail "fsstat cannot parse $target"
     local listing
     listing=$(fls -r "$target") || fail "fls -r cannot walk $target"

@@ -398,18 +398,8 @@ ntfs_status convert_to_large_index(NtfsFormatContext& ctx, const CountedName* in
 
 ntfs_status write_index_block(IndexBlockBuffer block, const CountedName* index_name,
                               const NtfsFormatContext& ctx, FileRecordBuffer directory) {
-    uint32_t position = 0;
-    if (find_attribute(directory, index_name, ctx, kAttrIndexAllocation, &position) !=
-        kAttributeFound) {
-        return NTFS_NOT_FOUND;
-    }
-    const uint8_t* attr = directory.bytes + position;
-    if (attr[kAttrNonResident] == 0) {
-        return NTFS_INVALID;
-    }
-    const uint32_t pairs_offset = load_u16(attr + kAttrMappingPairsOffset);
     ClusterRun run{};
-    decode_mapping_pairs(attr + pairs_offset, load_u32(attr + kAttrLength) - pairs_offset, &run);
+    RETURN_IF_FAILED(find_attribute_run(directory, index_name, ctx, kAttrIndexAllocation, &run));
     const uint32_t size = load_u32(block.bytes + kBlockIndexHeader + kIndexAllocated) + 24;
     apply_fixups(block.bytes);
     const ntfs_status status = write_run(run, ctx, block.bytes, size, nullptr);

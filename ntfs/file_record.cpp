@@ -245,6 +245,21 @@ ntfs_status allocate_nonresident_attribute(NtfsFormatContext& ctx, FileRecordBuf
     return add_nonresident_attribute(ctx, record, type, run, data, size, name);
 }
 
+ntfs_status find_attribute_run(FileRecordBuffer record, const CountedName* name,
+                               const NtfsFormatContext& ctx, uint32_t type, ClusterRun* run) {
+    uint32_t position = 0;
+    if (find_attribute(record, name, ctx, type, &position) != kAttributeFound) {
+        return NTFS_NOT_FOUND;
+    }
+    const uint8_t* attr = record.bytes + position;
+    if (attr[kAttrNonResident] == 0) {
+        return NTFS_INVALID;
+    }
+    const uint32_t pairs_offset = load_u16(attr + kAttrMappingPairsOffset);
+    return decode_mapping_pairs(attr + pairs_offset, load_u32(attr + kAttrLength) - pairs_offset,
+                                run);
+}
+
 ntfs_status resize_resident_value(FileRecordBuffer record, uint32_t attribute,
                                   uint32_t new_value_length) {
     uint8_t* r = record.bytes;

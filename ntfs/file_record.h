@@ -102,6 +102,11 @@ ntfs_status allocate_nonresident_attribute(NtfsFormatContext& ctx, FileRecordBuf
                                            uint32_t type, const CountedName* name,
                                            const uint8_t* data, uint64_t size);
 
+// The run of a non-resident attribute of the record, read back from its mapping pairs:
+// NTFS_NOT_FOUND when the attribute is absent, NTFS_INVALID when it is resident.
+ntfs_status find_attribute_run(FileRecordBuffer record, const CountedName* name,
+                               const NtfsFormatContext& ctx, uint32_t type, ClusterRun* run);
+
 // Grows or shrinks the resident attribute at `attribute` (an offset) to a new value length.
 ntfs_status resize_resident_value(FileRecordBuffer record, uint32_t attribute,
                                   uint32_t new_value_length);

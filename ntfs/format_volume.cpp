@@ -143,14 +143,8 @@ namespace {
 
 ntfs_status write_volume_bitmap(NtfsFormatContext& ctx) {
     FileRecordBuffer bitmap_record{ctx.mft_buffer.get() + 6ull * ctx.record_size};
-    uint32_t position = 0;
-    if (find_attribute(bitmap_record, nullptr, ctx, kAttrData, &position) != kAttributeFound) {
-        return NTFS_NOT_FOUND;
-    }
-    const uint8_t* attr = bitmap_record.bytes + position;
-    const uint32_t pairs_offset = load_u16(attr + kAttrMappingPairsOffset);
     ClusterRun run{};
-    decode_mapping_pairs(attr + pairs_offset, load_u32(attr + kAttrLength) - pairs_offset, &run);
+    RETURN_IF_FAILED(find_attribute_run(bitmap_record, nullptr, ctx, kAttrData, &run));
 
     if (ctx.cluster_bitmap_buffer_size == ctx.cluster_bitmap_size) {
         return write_run(run, ctx, ctx.cluster_bitmap.get(), ctx.cluster_bitmap_size, nullptr);

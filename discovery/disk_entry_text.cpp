@@ -3,6 +3,8 @@
 #include <cinttypes>
 #include <cstdio>
 
+namespace lintora {
+
 namespace {
 
 std::u16string widen(const char* text) {
@@ -50,3 +52,5 @@ std::u16string format_disk_entry(const DiskInfo& disk) {
     }
     return u"(" + letters + u") " + name + u" " + capacity;
 }
+
+}  // namespace lintora

@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace lintora {
+
 namespace {
 
 DiskInfo disk(uint64_t bytes, uint32_t letters, const std::u16string& name) {
@@ -43,3 +45,5 @@ TEST(DiskEntryText, LinesOfTheSampleDisks) {
 }
 
 }  // namespace
+
+}  // namespace lintora

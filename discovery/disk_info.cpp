@@ -1,5 +1,7 @@
 #include "discovery/disk_info.h"
 
+namespace lintora {
+
 namespace {
 
 // Index of the lowest drive letter (0 for A:), 26 for a disk without one.
@@ -29,3 +31,5 @@ bool is_capacity_supported(const DiskInfo& disk) {
             return false;
     }
 }
+
+}  // namespace lintora

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace lintora {
+
 inline constexpr uint32_t kMaxDisks = 32;
 inline constexpr uint32_t kPathUnits = 261;
 
@@ -30,3 +32,5 @@ int compare_by_first_letter(const void* a, const void* b);
 
 // Whether the disk's sector size and sector count lie in the window of supported disks.
 bool is_capacity_supported(const DiskInfo& disk);
+
+}  // namespace lintora

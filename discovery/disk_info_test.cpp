@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+namespace lintora {
+
 namespace {
 
 DiskInfo disk_with(uint32_t bytes_per_sector, uint64_t sectors, uint32_t letters = 0) {
@@ -43,3 +45,5 @@ TEST(DiskList, SortsByFirstDriveLetterWithLetterlessDisksLast) {
 }
 
 }  // namespace
+
+}  // namespace lintora

@@ -4,6 +4,8 @@
 
 #include "ntfs/le.h"
 
+namespace lintora {
+
 namespace {
 
 constexpr uint64_t kNoLimit = ~0ull;
@@ -58,3 +60,5 @@ void build_attrdef_table(uint32_t size, uint8_t* buffer) {
         offset += kAttrDefEntryBytes;
     }
 }
+
+}  // namespace lintora

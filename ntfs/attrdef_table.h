@@ -3,8 +3,12 @@
 
 #include <cstdint>
 
+namespace lintora {
+
 inline constexpr uint32_t kAttrDefBytes = 36000;
 inline constexpr uint32_t kAttrDefEntryBytes = 160;
 
 // Fills `buffer` (`size` bytes, 36000 for the whole image).
 void build_attrdef_table(uint32_t size, uint8_t* buffer);
+
+}  // namespace lintora

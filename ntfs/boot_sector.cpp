@@ -6,6 +6,8 @@
 
 #include "ntfs/le.h"
 
+namespace lintora {
+
 uint32_t find_first_set(uint32_t value) {
     if (value == 0) {
         return 0;
@@ -60,3 +62,5 @@ void build_boot_image(const NtfsFormatContext& ctx, uint64_t serial, uint8_t* im
     store_u64(image + 0x48, serial);
     store_u16(image + 0x1FE, 0xAA55);
 }
+
+}  // namespace lintora

@@ -5,6 +5,8 @@
 
 #include "ntfs/format_context.h"
 
+namespace lintora {
+
 inline constexpr uint32_t kBootImageBytes = 8192;
 
 // 1-based number of the lowest set bit (1 for bit 0), 0 for 0.
@@ -19,3 +21,5 @@ uint8_t encode_unit_size(uint32_t size, uint32_t cluster_size);
 
 // Fills the zeroed 8192-byte image for the planned volume.
 void build_boot_image(const NtfsFormatContext& ctx, uint64_t serial, uint8_t* image);
+
+}  // namespace lintora

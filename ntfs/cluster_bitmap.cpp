@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace lintora {
+
 namespace {
 
 bool bitmap_bit(const uint8_t* bitmap, uint64_t bit) {
@@ -52,3 +54,5 @@ ntfs_status allocate_run(NtfsFormatContext& ctx, ClusterRun& run, uint64_t count
     }
     return count == 0 ? NTFS_OK : NTFS_NO_SPACE;
 }
+
+}  // namespace lintora

@@ -6,6 +6,8 @@
 
 #include "ntfs/format_context.h"
 
+namespace lintora {
+
 void bitmap_set_bit(uint8_t* bitmap, uint64_t bit);
 
 // Marks the run's clusters in use; NTFS_NO_SPACE on a cluster already in use or past the end.
@@ -15,3 +17,5 @@ ntfs_status claim_run(const ClusterRun& run, NtfsFormatContext& ctx);
 // describes them in `run` (handed in zeroed). A used cluster once the run has started ends the
 // search with NTFS_NO_SPACE; clusters marked before a failure stay marked.
 ntfs_status allocate_run(NtfsFormatContext& ctx, ClusterRun& run, uint64_t count);
+
+}  // namespace lintora

@@ -1,5 +1,7 @@
 #include "ntfs/cluster_run.h"
 
+namespace lintora {
+
 namespace {
 
 // Bytes needed to store `value` as a positive little-endian signed number: the index of its
@@ -63,3 +65,5 @@ ntfs_status decode_mapping_pairs(const uint8_t* bytes, uint32_t available, Clust
     run->lcn = read_field(1 + length_bytes, lcn_bytes);
     return NTFS_OK;
 }
+
+}  // namespace lintora

@@ -6,6 +6,8 @@
 
 #include "ntfs/status.h"
 
+namespace lintora {
+
 inline constexpr uint64_t kNoClusters = ~0ull;  // LCN of a run that occupies no clusters
 
 struct ClusterRun {
@@ -20,3 +22,5 @@ ntfs_status encode_mapping_pairs(uint8_t* buffer, uint32_t buffer_length, const 
 
 // Reads the first pair of a mapping-pairs string; bytes beyond `available` count as zero.
 ntfs_status decode_mapping_pairs(const uint8_t* bytes, uint32_t available, ClusterRun* run);
+
+}  // namespace lintora

@@ -8,6 +8,8 @@
 #include "ntfs/run_writer.h"
 #include "ntfs/test_volume.h"
 
+namespace lintora {
+
 namespace {
 
 std::vector<uint8_t> encode(ClusterRun run) {
@@ -173,3 +175,5 @@ TEST_F(RunWriterTest, BackupBootSectorGoesToTheLastSector) {
 }
 
 }  // namespace
+
+}  // namespace lintora

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace lintora {
+
 struct CountedName {
     uint16_t length = 0;    // in bytes; 0 or 1 counts as no name
     uint16_t capacity = 0;  // in bytes; informational only
@@ -18,3 +20,5 @@ inline uint32_t name_bytes(const CountedName* name) {
 inline uint32_t name_units(const CountedName* name) {
     return name_bytes(name) / 2;
 }
+
+}  // namespace lintora

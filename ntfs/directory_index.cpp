@@ -7,6 +7,8 @@
 #include "ntfs/run_writer.h"
 #include "ntfs/typed_attributes.h"
 
+namespace lintora {
+
 namespace {
 
 constexpr uint32_t kIndexRootValueSize = 48;
@@ -399,7 +401,8 @@ ntfs_status convert_to_large_index(NtfsFormatContext& ctx, const CountedName* in
 ntfs_status write_index_block(IndexBlockBuffer block, const CountedName* index_name,
                               const NtfsFormatContext& ctx, FileRecordBuffer directory) {
     ClusterRun run{};
-    RETURN_IF_FAILED(find_attribute_run(directory, index_name, ctx, kAttrIndexAllocation, &run));
+    NTFS_RETURN_IF_FAILED(
+        find_attribute_run(directory, index_name, ctx, kAttrIndexAllocation, &run));
     const uint32_t size = load_u32(block.bytes + kBlockIndexHeader + kIndexAllocated) + 24;
     apply_fixups(block.bytes);
     const ntfs_status status = write_run(run, ctx, block.bytes, size, nullptr);
@@ -409,3 +412,5 @@ ntfs_status write_index_block(IndexBlockBuffer block, const CountedName* index_n
     remove_fixups(block.bytes);
     return NTFS_OK;
 }
+
+}  // namespace lintora

@@ -6,6 +6,8 @@
 
 #include "ntfs/file_record.h"
 
+namespace lintora {
+
 // A file reference: record number in the low 48 bits, sequence number in the high 16.
 constexpr uint64_t make_file_reference(uint64_t record, uint16_t sequence) {
     return record | (static_cast<uint64_t>(sequence) << 48);
@@ -82,3 +84,5 @@ ntfs_status make_index_entry(uint64_t reference, const uint8_t* key, uint32_t ke
 // Finds the unnamed $FILE_NAME of a record (the first attribute of type 0x30 or above).
 ntfs_status find_file_name_value(FileRecordBuffer record, const uint8_t** value,
                                  uint32_t* value_length);
+
+}  // namespace lintora

@@ -12,6 +12,8 @@
 #include "ntfs/test_volume.h"
 #include "ntfs/typed_attributes.h"
 
+namespace lintora {
+
 namespace {
 
 const char16_t* const kSystemNames[] = {u"$MFT",     u"$MFTMirr", u"$LogFile", u"$Volume",
@@ -266,3 +268,5 @@ TEST_F(DirectoryIndexTest, FileNameCopiesTheStandardInformationTimes) {
 }
 
 }  // namespace
+
+}  // namespace lintora

@@ -6,6 +6,8 @@
 #include "ntfs/le.h"
 #include "ntfs/run_writer.h"
 
+namespace lintora {
+
 namespace {
 
 constexpr uint32_t kSectorStride = 512;     // update sequence stride
@@ -286,3 +288,5 @@ ntfs_status resize_resident_value(FileRecordBuffer record, uint32_t attribute,
     store_u32(attr + kAttrValueLength, new_value_length);
     return NTFS_OK;
 }
+
+}  // namespace lintora

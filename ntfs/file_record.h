@@ -8,6 +8,8 @@
 #include "ntfs/counted_name.h"
 #include "ntfs/format_context.h"
 
+namespace lintora {
+
 // Record header fields (byte offsets).
 inline constexpr uint32_t kRecordMagic = 0x00;
 inline constexpr uint32_t kRecordUsaOffset = 0x04;
@@ -122,3 +124,5 @@ ntfs_status insert_attribute_header(FileRecordBuffer record, uint32_t position, 
 
 // The little-endian bytes of a name's code units (at most 510 bytes are used).
 void name_to_le(const CountedName* name, uint8_t* out);
+
+}  // namespace lintora

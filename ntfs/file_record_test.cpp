@@ -9,6 +9,8 @@
 #include "ntfs/test_volume.h"
 #include "ntfs/typed_attributes.h"
 
+namespace lintora {
+
 namespace {
 
 class FileRecordTest : public ::testing::Test {
@@ -250,3 +252,5 @@ TEST_F(FileRecordTest, SecurityDescriptorGoesNonResidentWhenTooLarge) {
 }
 
 }  // namespace
+
+}  // namespace lintora

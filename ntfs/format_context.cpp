@@ -5,6 +5,8 @@
 
 #include "ntfs/status.h"
 
+namespace lintora {
+
 ByteBuffer allocate_zeroed(uint64_t size) {
     if (size > SIZE_MAX) {
         return nullptr;
@@ -44,3 +46,5 @@ const char* ntfs_status_text(ntfs_status status) {
             return "unknown failure";
     }
 }
+
+}  // namespace lintora

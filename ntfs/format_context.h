@@ -9,6 +9,8 @@
 #include "ntfs/counted_name.h"
 #include "ntfs/format_params.h"
 
+namespace lintora {
+
 using ByteBuffer = std::unique_ptr<uint8_t[]>;
 
 // A zero-filled buffer, or null when memory is short (callers report NTFS_NO_MEMORY).
@@ -63,3 +65,5 @@ struct NtfsFormatContext {
     // Copies the parameters into the head of the context.
     void set_params(const NtfsFormatParams& params);
 };
+
+}  // namespace lintora

@@ -5,6 +5,8 @@
 
 #include "ntfs/counted_name.h"
 
+namespace lintora {
+
 // Writes `length` bytes at byte `offset` from the volume's first byte; returns the number of
 // bytes written. Anything other than `length` is a failure.
 using NtfsWriteFn = uint64_t (*)(void* user, uint64_t offset, const uint8_t* data, uint64_t length);
@@ -19,3 +21,5 @@ struct NtfsFormatParams {
     uint64_t first_sector = 0;  // of the partition on the disk (the boot sector's hidden sectors)
     uint64_t sector_count = 0;  // of the volume
 };
+
+}  // namespace lintora

@@ -12,6 +12,8 @@
 #include "ntfs/system_files.h"
 #include "ntfs/upcase_table.h"
 
+namespace lintora {
+
 namespace {
 
 constexpr uint64_t kMinimumVolumeBytes = 0x100000;
@@ -94,28 +96,29 @@ ntfs_status plan_volume_layout(const NtfsFormatParams& params, NtfsFormatContext
         return NTFS_NO_MEMORY;
     }
 
-    RETURN_IF_FAILED(
+    NTFS_RETURN_IF_FAILED(
         claim(ctx, ctx.mft_run, {div_round_up(kMftByteOffset, c), div_round_up(ctx.mft_size, c)}));
     ctx.mft_lcn = ctx.mft_run.lcn;
-    RETURN_IF_FAILED(claim(ctx, ctx.mft_bitmap_run, {ctx.mft_lcn - 1, 1}));
-    RETURN_IF_FAILED(claim(ctx, ctx.mftmirr_run,
-                           {div_round_up(kBootBytes, c), div_round_up(4ull * ctx.record_size, c)}));
+    NTFS_RETURN_IF_FAILED(claim(ctx, ctx.mft_bitmap_run, {ctx.mft_lcn - 1, 1}));
+    NTFS_RETURN_IF_FAILED(
+        claim(ctx, ctx.mftmirr_run,
+              {div_round_up(kBootBytes, c), div_round_up(4ull * ctx.record_size, c)}));
     ctx.mftmirr_lcn = ctx.mftmirr_run.lcn;
-    RETURN_IF_FAILED(
+    NTFS_RETURN_IF_FAILED(
         claim(ctx, ctx.upcase_run,
               {ctx.mftmirr_run.lcn + ctx.mftmirr_run.length, div_round_up(kUpcaseBytes, c)}));
-    RETURN_IF_FAILED(
+    NTFS_RETURN_IF_FAILED(
         claim(ctx, ctx.attrdef_run,
               {ctx.upcase_run.lcn + ctx.upcase_run.length, div_round_up(kAttrDefBytes, c)}));
     if (ctx.bytes_per_sector < 4096) {
-        RETURN_IF_FAILED(
+        NTFS_RETURN_IF_FAILED(
             claim(ctx, ctx.root_index_run, {ctx.attrdef_run.lcn + ctx.attrdef_run.length, 1}));
     }
     const uint64_t bitmap_clusters = div_round_up(ctx.cluster_bitmap_size, c);
     if (ctx.mft_lcn - 1 < bitmap_clusters + 1) {
         return NTFS_NO_SPACE;
     }
-    RETURN_IF_FAILED(
+    NTFS_RETURN_IF_FAILED(
         claim(ctx, ctx.bitmap_run, {ctx.mft_lcn - 1 - (bitmap_clusters + 1), bitmap_clusters}));
 
     const uint64_t volume_bytes = c * ctx.total_clusters;
@@ -126,9 +129,9 @@ ntfs_status plan_volume_layout(const NtfsFormatParams& params, NtfsFormatContext
     if (ctx.bitmap_run.lcn < 2 * log_clusters) {
         return NTFS_NO_SPACE;
     }
-    RETURN_IF_FAILED(
+    NTFS_RETURN_IF_FAILED(
         claim(ctx, ctx.logfile_run, {ctx.bitmap_run.lcn - 2 * log_clusters, log_clusters}));
-    RETURN_IF_FAILED(claim(ctx, ctx.boot_run, {0, div_round_up(kBootBytes, c)}));
+    NTFS_RETURN_IF_FAILED(claim(ctx, ctx.boot_run, {0, div_round_up(kBootBytes, c)}));
     ctx.bad_run = {kNoClusters, ctx.total_clusters};
 
     ctx.mft_buffer = allocate_zeroed(ctx.mft_size);
@@ -144,15 +147,15 @@ namespace {
 ntfs_status write_volume_bitmap(NtfsFormatContext& ctx) {
     FileRecordBuffer bitmap_record{ctx.mft_buffer.get() + 6ull * ctx.record_size};
     ClusterRun run{};
-    RETURN_IF_FAILED(find_attribute_run(bitmap_record, nullptr, ctx, kAttrData, &run));
+    NTFS_RETURN_IF_FAILED(find_attribute_run(bitmap_record, nullptr, ctx, kAttrData, &run));
 
     if (ctx.cluster_bitmap_buffer_size == ctx.cluster_bitmap_size) {
         return write_run(run, ctx, ctx.cluster_bitmap.get(), ctx.cluster_bitmap_size, nullptr);
     }
     // Only the start of the bitmap is held in memory; the rest of the volume is free but for
     // the bits past its end, which all fall into the bitmap's last cluster.
-    RETURN_IF_FAILED(fill_run(ctx, run, 0, ctx.cluster_bitmap_size));
-    RETURN_IF_FAILED(
+    NTFS_RETURN_IF_FAILED(fill_run(ctx, run, 0, ctx.cluster_bitmap_size));
+    NTFS_RETURN_IF_FAILED(
         write_run(run, ctx, ctx.cluster_bitmap.get(), ctx.cluster_bitmap_buffer_size, nullptr));
     const uint64_t c = ctx.cluster_size;
     ByteBuffer last = allocate_zeroed(c);
@@ -173,18 +176,18 @@ ntfs_status write_volume_bitmap(NtfsFormatContext& ctx) {
 ntfs_status write_out_volume(NtfsFormatContext& ctx) {
     const uint64_t c = ctx.cluster_size;
     if (ctx.root_index_block) {
-        RETURN_IF_FAILED(
+        NTFS_RETURN_IF_FAILED(
             write_index_block(IndexBlockBuffer{ctx.root_index_block.get()}, index_name_i30(), ctx,
                               FileRecordBuffer{ctx.mft_buffer.get() + 5ull * ctx.record_size}));
     }
-    RETURN_IF_FAILED(write_volume_bitmap(ctx));
-    RETURN_IF_FAILED(
+    NTFS_RETURN_IF_FAILED(write_volume_bitmap(ctx));
+    NTFS_RETURN_IF_FAILED(
         write_run(ctx.mft_bitmap_run, ctx, ctx.mft_bitmap.get(), ctx.mft_bitmap_size, nullptr));
 
     const uint32_t records = ctx.mft_size / ctx.record_size;
     for (uint32_t j = 0; j < records; ++j) {
         FileRecordBuffer r{ctx.mft_buffer.get() + static_cast<size_t>(j) * ctx.record_size};
-        RETURN_IF_FAILED(
+        NTFS_RETURN_IF_FAILED(
             write_record(ctx, r, ctx.mft_lcn * c + uint64_t{j} * ctx.record_size, ctx.record_size));
     }
     // The mirror copies carry the same update sequence numbers as the $MFT copies.
@@ -193,7 +196,7 @@ ntfs_status write_out_volume(NtfsFormatContext& ctx) {
         FileRecordBuffer r{ctx.mft_buffer.get() + j * ctx.record_size};
         uint8_t* usn = r.bytes + load_u16(r.bytes + kRecordUsaOffset);
         store_u16(usn, static_cast<uint16_t>(load_u16(usn) - 1));
-        RETURN_IF_FAILED(
+        NTFS_RETURN_IF_FAILED(
             write_record(ctx, r, ctx.mftmirr_lcn * c + j * ctx.record_size, ctx.record_size));
     }
     return NTFS_OK;
@@ -201,7 +204,9 @@ ntfs_status write_out_volume(NtfsFormatContext& ctx) {
 
 ntfs_status format_ntfs_volume(const NtfsFormatParams* params) {
     NtfsFormatContext ctx;
-    RETURN_IF_FAILED(plan_volume_layout(*params, ctx));
-    RETURN_IF_FAILED(build_system_files(ctx));
+    NTFS_RETURN_IF_FAILED(plan_volume_layout(*params, ctx));
+    NTFS_RETURN_IF_FAILED(build_system_files(ctx));
     return write_out_volume(ctx);
 }
+
+}  // namespace lintora

@@ -12,6 +12,8 @@
 #include "ntfs/le.h"
 #include "ntfs/test_volume.h"
 
+namespace lintora {
+
 namespace {
 
 constexpr uint64_t kSmallest512 = 6291489;  // 3 GiB + 16 KiB of clusters, plus the backup sector
@@ -310,3 +312,5 @@ TEST(FormatVolume, LongLabelIsRefused) {
 }
 
 }  // namespace
+
+}  // namespace lintora

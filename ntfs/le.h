@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace lintora {
+
 inline uint16_t load_u16(const uint8_t* p) {
     return static_cast<uint16_t>(p[0] | (p[1] << 8));
 }
@@ -43,3 +45,5 @@ constexpr uint32_t round_up8(uint32_t v) {
 constexpr uint64_t div_round_up(uint64_t value, uint64_t unit) {
     return value / unit + (value % unit != 0 ? 1 : 0);
 }
+
+}  // namespace lintora

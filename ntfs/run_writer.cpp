@@ -5,6 +5,8 @@
 
 #include "ntfs/le.h"
 
+namespace lintora {
+
 uint64_t volume_write(const NtfsFormatContext& ctx, uint64_t offset, const uint8_t* data,
                       uint64_t count) {
     return ctx.write(ctx.write_user, offset, data, count);
@@ -81,3 +83,5 @@ ntfs_status write_backup_boot_sector(const NtfsFormatContext& ctx, const uint8_t
     return volume_write(ctx, ctx.last_sector * n, sector_image, n) == n ? NTFS_OK
                                                                         : NTFS_WRITE_FAILED;
 }
+
+}  // namespace lintora

@@ -6,6 +6,8 @@
 
 #include "ntfs/format_context.h"
 
+namespace lintora {
+
 // One call of the write callback with these arguments; its result unchanged.
 uint64_t volume_write(const NtfsFormatContext& ctx, uint64_t offset, const uint8_t* data,
                       uint64_t count);
@@ -21,3 +23,5 @@ ntfs_status write_run(const ClusterRun& run, const NtfsFormatContext& ctx, const
 
 // Writes the first sector of `sector_image` over the volume's last sector.
 ntfs_status write_backup_boot_sector(const NtfsFormatContext& ctx, const uint8_t* sector_image);
+
+}  // namespace lintora

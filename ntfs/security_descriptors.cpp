@@ -4,6 +4,8 @@
 
 #include "ntfs/le.h"
 
+namespace lintora {
+
 namespace {
 
 constexpr uint16_t kSelfRelativeDaclPresent = 0x8004;
@@ -103,3 +105,5 @@ ByteBuffer build_root_sd(uint32_t* length) {
                              {kInheritOnlyToAll, 0xA0000000, sid(kSidUsers)}},
                             length);
 }
+
+}  // namespace lintora

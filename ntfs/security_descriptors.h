@@ -5,6 +5,8 @@
 
 #include "ntfs/format_context.h"
 
+namespace lintora {
+
 inline constexpr uint32_t kSystemFileSdBytes = 104;
 inline constexpr uint32_t kRootSdBytes = 236;
 
@@ -15,3 +17,5 @@ ByteBuffer build_system_file_sd(uint32_t record_number, uint32_t* length);
 // Full control for Administrators and SYSTEM, modify for Authenticated Users, read and execute
 // for Users, each inherited by what the directory will hold.
 ByteBuffer build_root_sd(uint32_t* length);
+
+}  // namespace lintora

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace lintora {
+
 using ntfs_status = uint32_t;
 
 inline constexpr ntfs_status NTFS_OK = 0;
@@ -18,9 +20,11 @@ inline constexpr ntfs_status NTFS_WRITE_FAILED = 7;   // the write callback wrot
 const char* ntfs_status_text(ntfs_status status);
 
 // Ends the calling operation with the first failing status, unchanged.
-#define RETURN_IF_FAILED(expr)              \
+#define NTFS_RETURN_IF_FAILED(expr)         \
     do {                                    \
         const ntfs_status status_ = (expr); \
         if (status_ != NTFS_OK)             \
             return status_;                 \
     } while (0)
+
+}  // namespace lintora

@@ -13,6 +13,8 @@
 #include "ntfs/typed_attributes.h"
 #include "ntfs/upcase_table.h"
 
+namespace lintora {
+
 namespace {
 
 constexpr uint32_t kRootRecord = 5;
@@ -23,21 +25,21 @@ class SystemFileBuilder {
     explicit SystemFileBuilder(NtfsFormatContext& ctx) : ctx_(ctx) {}
 
     ntfs_status build() {
-        RETURN_IF_FAILED(create_records());
-        RETURN_IF_FAILED(build_root());
-        RETURN_IF_FAILED(build_mft());
-        RETURN_IF_FAILED(build_mftmirr());
-        RETURN_IF_FAILED(build_logfile());
-        RETURN_IF_FAILED(build_attrdef());
-        RETURN_IF_FAILED(build_bitmap());
-        RETURN_IF_FAILED(build_boot());
-        RETURN_IF_FAILED(build_volume());
-        RETURN_IF_FAILED(build_badclus());
-        RETURN_IF_FAILED(build_quota());
-        RETURN_IF_FAILED(build_upcase());
+        NTFS_RETURN_IF_FAILED(create_records());
+        NTFS_RETURN_IF_FAILED(build_root());
+        NTFS_RETURN_IF_FAILED(build_mft());
+        NTFS_RETURN_IF_FAILED(build_mftmirr());
+        NTFS_RETURN_IF_FAILED(build_logfile());
+        NTFS_RETURN_IF_FAILED(build_attrdef());
+        NTFS_RETURN_IF_FAILED(build_bitmap());
+        NTFS_RETURN_IF_FAILED(build_boot());
+        NTFS_RETURN_IF_FAILED(build_volume());
+        NTFS_RETURN_IF_FAILED(build_badclus());
+        NTFS_RETURN_IF_FAILED(build_quota());
+        NTFS_RETURN_IF_FAILED(build_upcase());
         for (uint32_t n = 11; n < kFirstUserRecord; ++n) {
-            RETURN_IF_FAILED(add_empty_data(record(n), ctx_));
-            RETURN_IF_FAILED(add_descriptor(n));
+            NTFS_RETURN_IF_FAILED(add_empty_data(record(n), ctx_));
+            NTFS_RETURN_IF_FAILED(add_descriptor(n));
         }
         return NTFS_OK;
     }
@@ -68,7 +70,7 @@ class SystemFileBuilder {
             store_u16(r + kRecordFlags, kRecordInUse);
             store_u32(r + kRecordNumber, n);
             bitmap_set_bit(ctx_.mft_bitmap.get(), n);
-            RETURN_IF_FAILED(add_standard_information(ctx_, record(n)));
+            NTFS_RETURN_IF_FAILED(add_standard_information(ctx_, record(n)));
         }
         return NTFS_OK;
     }
@@ -105,66 +107,67 @@ class SystemFileBuilder {
         store_u16(root.bytes + kRecordLinkCount, 1);
         const char16_t dot[] = u".";
         const CountedName dot_name{2, 2, dot};
-        RETURN_IF_FAILED(add_file_name(ctx_, root, 0, 0,
-                                       kFileAttributesDirectoryIndex | kFileAttributesHiddenSystem,
-                                       &dot_name));
-        RETURN_IF_FAILED(add_descriptor(kRootRecord));
-        RETURN_IF_FAILED(add_index_root(ctx_, root, ctx_.index_block_size, index_name_i30()));
+        NTFS_RETURN_IF_FAILED(
+            add_file_name(ctx_, root, 0, 0,
+                          kFileAttributesDirectoryIndex | kFileAttributesHiddenSystem, &dot_name));
+        NTFS_RETURN_IF_FAILED(add_descriptor(kRootRecord));
+        NTFS_RETURN_IF_FAILED(add_index_root(ctx_, root, ctx_.index_block_size, index_name_i30()));
 
         const uint8_t* value = nullptr;
         uint32_t value_length = 0;
         if (ctx_.bytes_per_sector < 4096) {
-            RETURN_IF_FAILED(convert_to_large_index(ctx_, index_name_i30(), root,
-                                                    &ctx_.root_index_run, &ctx_.root_index_block));
-            RETURN_IF_FAILED(find_file_name_value(root, &value, &value_length));
+            NTFS_RETURN_IF_FAILED(convert_to_large_index(
+                ctx_, index_name_i30(), root, &ctx_.root_index_run, &ctx_.root_index_block));
+            NTFS_RETURN_IF_FAILED(find_file_name_value(root, &value, &value_length));
             return insert_block_entry(IndexBlockBuffer{ctx_.root_index_block.get()}, ctx_,
                                       kRootDirectoryReference, value, value_length);
         }
-        RETURN_IF_FAILED(find_file_name_value(root, &value, &value_length));
+        NTFS_RETURN_IF_FAILED(find_file_name_value(root, &value, &value_length));
         ByteBuffer entry;
         uint32_t entry_length = 0;
-        RETURN_IF_FAILED(
+        NTFS_RETURN_IF_FAILED(
             make_index_entry(kRootDirectoryReference, value, value_length, &entry, &entry_length));
         return insert_root_entry(ctx_, entry.get(), entry_length, root, index_name_i30());
     }
 
     ntfs_status build_mft() {
-        RETURN_IF_FAILED(add_data_attribute(ctx_, record(0), ctx_.mft_run, ctx_.mft_buffer.get(),
-                                            ctx_.mft_size, nullptr));
-        RETURN_IF_FAILED(link(0, u"$MFT", ctx_.mft_size, ctx_.mft_size));
-        RETURN_IF_FAILED(add_descriptor(0));
+        NTFS_RETURN_IF_FAILED(add_data_attribute(ctx_, record(0), ctx_.mft_run,
+                                                 ctx_.mft_buffer.get(), ctx_.mft_size, nullptr));
+        NTFS_RETURN_IF_FAILED(link(0, u"$MFT", ctx_.mft_size, ctx_.mft_size));
+        NTFS_RETURN_IF_FAILED(add_descriptor(0));
         return add_nonresident_attribute(ctx_, record(0), kAttrBitmap, ctx_.mft_bitmap_run,
                                          ctx_.mft_bitmap.get(), ctx_.mft_bitmap_size, nullptr);
     }
 
     ntfs_status build_mftmirr() {
         const uint64_t size = ctx_.mftmirr_run.length * ctx_.cluster_size;
-        RETURN_IF_FAILED(add_data_attribute(ctx_, record(1), ctx_.mftmirr_run,
-                                            ctx_.mft_buffer.get(), size, nullptr));
-        RETURN_IF_FAILED(link(1, u"$MFTMirr", size, size));
+        NTFS_RETURN_IF_FAILED(add_data_attribute(ctx_, record(1), ctx_.mftmirr_run,
+                                                 ctx_.mft_buffer.get(), size, nullptr));
+        NTFS_RETURN_IF_FAILED(link(1, u"$MFTMirr", size, size));
         return add_descriptor(1);
     }
 
     ntfs_status build_logfile() {
         // An empty log: every byte 0xFF, no restart area.
-        RETURN_IF_FAILED(fill_run(ctx_, ctx_.logfile_run, 0xFF, ctx_.logfile_size));
-        RETURN_IF_FAILED(add_data_attribute(ctx_, record(2), ctx_.logfile_run, nullptr,
-                                            ctx_.logfile_size, nullptr));
-        RETURN_IF_FAILED(link(2, u"$LogFile", ctx_.logfile_size, ctx_.logfile_size));
+        NTFS_RETURN_IF_FAILED(fill_run(ctx_, ctx_.logfile_run, 0xFF, ctx_.logfile_size));
+        NTFS_RETURN_IF_FAILED(add_data_attribute(ctx_, record(2), ctx_.logfile_run, nullptr,
+                                                 ctx_.logfile_size, nullptr));
+        NTFS_RETURN_IF_FAILED(link(2, u"$LogFile", ctx_.logfile_size, ctx_.logfile_size));
         return add_descriptor(2);
     }
 
     ntfs_status build_attrdef() {
-        RETURN_IF_FAILED(add_data_attribute(ctx_, record(4), ctx_.attrdef_run, ctx_.attrdef.get(),
-                                            ctx_.attrdef_size, nullptr));
-        RETURN_IF_FAILED(link(4, u"$AttrDef", cluster_bytes(ctx_.attrdef_size), ctx_.attrdef_size));
+        NTFS_RETURN_IF_FAILED(add_data_attribute(ctx_, record(4), ctx_.attrdef_run,
+                                                 ctx_.attrdef.get(), ctx_.attrdef_size, nullptr));
+        NTFS_RETURN_IF_FAILED(
+            link(4, u"$AttrDef", cluster_bytes(ctx_.attrdef_size), ctx_.attrdef_size));
         return add_descriptor(4);
     }
 
     ntfs_status build_bitmap() {
-        RETURN_IF_FAILED(add_data_attribute(ctx_, record(6), ctx_.bitmap_run, nullptr,
-                                            ctx_.cluster_bitmap_size, nullptr));
-        RETURN_IF_FAILED(
+        NTFS_RETURN_IF_FAILED(add_data_attribute(ctx_, record(6), ctx_.bitmap_run, nullptr,
+                                                 ctx_.cluster_bitmap_size, nullptr));
+        NTFS_RETURN_IF_FAILED(
             link(6, u"$Bitmap", cluster_bytes(ctx_.cluster_bitmap_size), ctx_.cluster_bitmap_size));
         return add_descriptor(6);
     }
@@ -175,18 +178,18 @@ class SystemFileBuilder {
             return NTFS_NO_MEMORY;
         }
         build_boot_image(ctx_, make_volume_serial(), image.get());
-        RETURN_IF_FAILED(add_data_attribute(ctx_, record(7), ctx_.boot_run, image.get(),
-                                            kBootImageBytes, nullptr));
-        RETURN_IF_FAILED(link(7, u"$Boot", cluster_bytes(kBootImageBytes), kBootImageBytes));
-        RETURN_IF_FAILED(add_descriptor(7));
+        NTFS_RETURN_IF_FAILED(add_data_attribute(ctx_, record(7), ctx_.boot_run, image.get(),
+                                                 kBootImageBytes, nullptr));
+        NTFS_RETURN_IF_FAILED(link(7, u"$Boot", cluster_bytes(kBootImageBytes), kBootImageBytes));
+        NTFS_RETURN_IF_FAILED(add_descriptor(7));
         return write_backup_boot_sector(ctx_, image.get());
     }
 
     ntfs_status build_volume() {
-        RETURN_IF_FAILED(link(3, u"$Volume", 0, 0));
-        RETURN_IF_FAILED(add_descriptor(3));
-        RETURN_IF_FAILED(add_empty_data(record(3), ctx_));
-        RETURN_IF_FAILED(add_volume_name(ctx_.volume_label, record(3), ctx_));
+        NTFS_RETURN_IF_FAILED(link(3, u"$Volume", 0, 0));
+        NTFS_RETURN_IF_FAILED(add_descriptor(3));
+        NTFS_RETURN_IF_FAILED(add_empty_data(record(3), ctx_));
+        NTFS_RETURN_IF_FAILED(add_volume_name(ctx_.volume_label, record(3), ctx_));
         return add_volume_information(ctx_.volume_version_major, ctx_.volume_version_minor,
                                       record(3), ctx_);
     }
@@ -194,23 +197,24 @@ class SystemFileBuilder {
     ntfs_status build_badclus() {
         const char16_t bad[] = u"$Bad";
         const CountedName bad_name{8, 8, bad};
-        RETURN_IF_FAILED(add_data_attribute(ctx_, record(8), ctx_.bad_run, nullptr,
-                                            ctx_.total_clusters * ctx_.cluster_size, &bad_name));
-        RETURN_IF_FAILED(add_empty_data(record(8), ctx_));
-        RETURN_IF_FAILED(link(8, u"$BadClus", 0, 0));
+        NTFS_RETURN_IF_FAILED(add_data_attribute(ctx_, record(8), ctx_.bad_run, nullptr,
+                                                 ctx_.total_clusters * ctx_.cluster_size,
+                                                 &bad_name));
+        NTFS_RETURN_IF_FAILED(add_empty_data(record(8), ctx_));
+        NTFS_RETURN_IF_FAILED(link(8, u"$BadClus", 0, 0));
         return add_descriptor(8);
     }
 
     ntfs_status build_quota() {
-        RETURN_IF_FAILED(add_empty_data(record(9), ctx_));
-        RETURN_IF_FAILED(link(9, u"$Quota", 0, 0));
+        NTFS_RETURN_IF_FAILED(add_empty_data(record(9), ctx_));
+        NTFS_RETURN_IF_FAILED(link(9, u"$Quota", 0, 0));
         return add_descriptor(9);
     }
 
     ntfs_status build_upcase() {
-        RETURN_IF_FAILED(add_data_attribute(ctx_, record(10), ctx_.upcase_run, ctx_.upcase.get(),
-                                            kUpcaseBytes, nullptr));
-        RETURN_IF_FAILED(link(10, u"$UpCase", cluster_bytes(kUpcaseBytes), kUpcaseBytes));
+        NTFS_RETURN_IF_FAILED(add_data_attribute(ctx_, record(10), ctx_.upcase_run,
+                                                 ctx_.upcase.get(), kUpcaseBytes, nullptr));
+        NTFS_RETURN_IF_FAILED(link(10, u"$UpCase", cluster_bytes(kUpcaseBytes), kUpcaseBytes));
         return add_descriptor(10);
     }
 
@@ -222,3 +226,5 @@ class SystemFileBuilder {
 ntfs_status build_system_files(NtfsFormatContext& ctx) {
     return SystemFileBuilder(ctx).build();
 }
+
+}  // namespace lintora

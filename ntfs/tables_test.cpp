@@ -8,6 +8,8 @@
 #include "ntfs/security_descriptors.h"
 #include "ntfs/upcase_table.h"
 
+namespace lintora {
+
 namespace {
 
 TEST(UpcaseTable, MatchesTheSamplesAndTheCountOfChangedEntries) {
@@ -110,3 +112,5 @@ TEST(BootSector, SizeBytesAndFirstSetBit) {
 }
 
 }  // namespace
+
+}  // namespace lintora

@@ -6,6 +6,8 @@
 #include "ntfs/format_context.h"
 #include "ntfs/upcase_table.h"
 
+namespace lintora {
+
 uint64_t fnv1a(const uint8_t* data, uint64_t length) {
     uint64_t hash = 0xCBF29CE484222325ull;
     for (uint64_t i = 0; i < length; ++i) {
@@ -90,3 +92,5 @@ void init_test_context(NtfsFormatContext& ctx, RecordingSink& sink, uint32_t rec
     ctx.mftmirr_run = {2, 1};
     ctx.now = 0x01D0000000000000ull;
 }
+
+}  // namespace lintora

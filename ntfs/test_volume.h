@@ -8,6 +8,8 @@
 
 #include "ntfs/format_params.h"
 
+namespace lintora {
+
 struct WriteCall {
     uint64_t offset;
     uint64_t length;
@@ -54,3 +56,5 @@ struct NtfsFormatContext;
 // `record_size` bytes, the upper-case table, a bitmap of `clusters` clusters, writes into `sink`.
 void init_test_context(NtfsFormatContext& ctx, RecordingSink& sink, uint32_t record_size = 1024,
                        uint64_t clusters = 1024);
+
+}  // namespace lintora

@@ -2,6 +2,8 @@
 
 #include "ntfs/le.h"
 
+namespace lintora {
+
 ntfs_status add_standard_information(const NtfsFormatContext& ctx, FileRecordBuffer record) {
     uint8_t value[48] = {};
     for (int i = 0; i < 4; ++i) {
@@ -58,3 +60,5 @@ ntfs_status add_data_attribute(const NtfsFormatContext& ctx, FileRecordBuffer re
                                const CountedName* name) {
     return add_nonresident_attribute(ctx, record, kAttrData, run, data, size, name);
 }
+
+}  // namespace lintora

@@ -6,6 +6,8 @@
 #include "ntfs/cluster_run.h"
 #include "ntfs/file_record.h"
 
+namespace lintora {
+
 // The four times = now, file attributes hidden and system.
 ntfs_status add_standard_information(const NtfsFormatContext& ctx, FileRecordBuffer record);
 
@@ -30,3 +32,5 @@ ntfs_status add_data_attribute(const NtfsFormatContext& ctx, FileRecordBuffer re
 
 inline constexpr uint32_t kFileAttributesHiddenSystem = 0x00000006;
 inline constexpr uint16_t kVolumeFlagUpgradeOnMount = 0x0004;
+
+}  // namespace lintora

@@ -5,6 +5,8 @@
 
 #include "ntfs/le.h"
 
+namespace lintora {
+
 namespace {
 
 struct UpcaseRange {
@@ -141,3 +143,5 @@ void build_upcase_table(uint32_t size, uint8_t* buffer) {
         }
     }
 }
+
+}  // namespace lintora

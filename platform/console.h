@@ -3,5 +3,9 @@
 
 #include <cstdio>
 
+namespace lintora {
+
 // Whether `stream` is an interactive terminal (a progress bar is drawn only there).
 bool is_terminal(std::FILE* stream);
+
+}  // namespace lintora

@@ -4,6 +4,8 @@
 
 #include "ntfs/le.h"
 
+namespace lintora {
+
 void encode_create_disk(const CreateDiskRecord& record, uint8_t out[kCreateDiskBytes]) {
     std::memset(out, 0, kCreateDiskBytes);
     store_u32(out, record.style);
@@ -114,3 +116,5 @@ DriveLayoutRecord decode_drive_layout(const uint8_t* buffer, uint32_t size) {
     }
     return layout;
 }
+
+}  // namespace lintora

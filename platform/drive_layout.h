@@ -9,6 +9,8 @@
 
 #include "platform/guid.h"
 
+namespace lintora {
+
 inline constexpr uint32_t kPartitionStyleMbr = 0;
 inline constexpr uint32_t kPartitionStyleGpt = 1;
 
@@ -59,3 +61,5 @@ CreateDiskRecord decode_create_disk(const uint8_t in[kCreateDiskBytes]);
 // Encodes into `size` bytes (zero-filled first); entries beyond the buffer are dropped.
 void encode_drive_layout(const DriveLayoutRecord& layout, uint8_t* buffer, uint32_t size);
 DriveLayoutRecord decode_drive_layout(const uint8_t* buffer, uint32_t size);
+
+}  // namespace lintora

@@ -6,6 +6,8 @@
 
 #include "ntfs/le.h"
 
+namespace lintora {
+
 namespace {
 
 TEST(DriveLayout, GptLayoutKeepsTheWindowsOffsets) {
@@ -76,3 +78,5 @@ TEST(Guid, TextRoundTripAndRejects) {
 }
 
 }  // namespace
+
+}  // namespace lintora

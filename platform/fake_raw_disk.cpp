@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace lintora {
+
 namespace {
 
 class FakeDevice final : public DiskDevice {
@@ -97,3 +99,5 @@ Guid FakeDiskSystem::make_guid() {
     guid.bytes[0] = next_guid_++;
     return guid;
 }
+
+}  // namespace lintora

@@ -10,6 +10,8 @@
 
 #include "platform/raw_disk.h"
 
+namespace lintora {
+
 struct FakeDiskLog {
     std::vector<std::string> calls;       // "open_disk", "write 0 512", "close disk", ...
     std::map<uint64_t, uint8_t> written;  // bytes written to the disk, by offset (sparse)
@@ -42,3 +44,5 @@ class FakeDiskSystem final : public DiskSystem {
     FakeDiskLog log_;
     uint8_t next_guid_ = 1;
 };
+
+}  // namespace lintora

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+namespace lintora {
+
 namespace {
 
 int hex_value(char c) {
@@ -50,3 +52,5 @@ std::string guid_to_text(const Guid& guid) {
     }
     return text;
 }
+
+}  // namespace lintora

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace lintora {
+
 struct Guid {
     uint8_t bytes[16] = {};
 
@@ -14,3 +16,5 @@ struct Guid {
 // From the registry form "XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX" (no braces); zero on bad text.
 Guid guid_from_text(const char* text);
 std::string guid_to_text(const Guid& guid);
+
+}  // namespace lintora

@@ -5,7 +5,9 @@
 
 #include "ntfs/le.h"
 
-uint32_t crc32(const uint8_t* data, size_t length) {
+namespace lintora {
+
+uint32_t gpt_crc32(const uint8_t* data, size_t length) {
     uint32_t crc = 0xFFFFFFFFu;
     for (size_t i = 0; i < length; ++i) {
         crc ^= data[i];
@@ -64,7 +66,7 @@ std::vector<uint8_t> gpt_header(uint32_t sector_size, uint64_t current, uint64_t
     store_u32(&h[80], kGptEntries);
     store_u32(&h[84], kGptEntryBytes);
     store_u32(&h[88], entries_crc);
-    store_u32(&h[16], crc32(h.data(), kGptHeaderBytes));
+    store_u32(&h[16], gpt_crc32(h.data(), kGptHeaderBytes));
     return h;
 }
 
@@ -125,10 +127,12 @@ GptImage build_gpt(uint32_t sector_size, uint64_t total_sectors, const Guid& dis
             store_u16(e + 56 + 2 * u, static_cast<uint16_t>(p.gpt_name[u]));
         }
     }
-    const uint32_t entries_crc = crc32(gpt.entries.data(), kGptEntries * kGptEntryBytes);
+    const uint32_t entries_crc = gpt_crc32(gpt.entries.data(), kGptEntries * kGptEntryBytes);
     gpt.primary_header = gpt_header(sector_size, 1, last, first_usable, last_usable, disk_id,
                                     gpt.primary_entries_lba, entries_crc);
     gpt.backup_header = gpt_header(sector_size, last, 1, first_usable, last_usable, disk_id,
                                    gpt.backup_entries_lba, entries_crc);
     return gpt;
 }
+
+}  // namespace lintora

@@ -7,7 +7,9 @@
 
 #include "platform/drive_layout.h"
 
-uint32_t crc32(const uint8_t* data, size_t length);
+namespace lintora {
+
+uint32_t gpt_crc32(const uint8_t* data, size_t length);
 
 // One sector: zero boot code, the disk signature, the MBR entries of `partitions` (at most 4)
 // and the 0xAA55 signature.
@@ -31,3 +33,5 @@ struct GptImage {
 
 GptImage build_gpt(uint32_t sector_size, uint64_t total_sectors, const Guid& disk_id,
                    const std::vector<PartitionRecord>& partitions);
+
+}  // namespace lintora

@@ -7,11 +7,13 @@
 
 #include "ntfs/le.h"
 
+namespace lintora {
+
 namespace {
 
 TEST(Crc32, KnownValue) {
     const char* text = "123456789";
-    EXPECT_EQ(crc32(reinterpret_cast<const uint8_t*>(text), 9), 0xCBF43926u);
+    EXPECT_EQ(gpt_crc32(reinterpret_cast<const uint8_t*>(text), 9), 0xCBF43926u);
 }
 
 PartitionRecord mbr_entry(uint64_t start, uint64_t sectors, uint32_t sector_size) {
@@ -65,13 +67,13 @@ TEST(Gpt, HeadersEntriesAndChecksums) {
         EXPECT_EQ(load_u32(&h[12]), 92u);
         std::vector<uint8_t> copy(h.begin(), h.begin() + 92);
         store_u32(&copy[16], 0);
-        EXPECT_EQ(load_u32(&h[16]), crc32(copy.data(), 92));
+        EXPECT_EQ(load_u32(&h[16]), gpt_crc32(copy.data(), 92));
         EXPECT_EQ(load_u64(&h[24]), 1u);
         EXPECT_EQ(load_u64(&h[32]), total - 1);
         EXPECT_EQ(load_u64(&h[40]), 2u + entry_sectors);
         EXPECT_EQ(load_u64(&h[48]), total - 2 - entry_sectors);
         EXPECT_EQ(load_u64(&h[72]), 2u);
-        EXPECT_EQ(load_u32(&h[88]), crc32(gpt.entries.data(), 16384));
+        EXPECT_EQ(load_u32(&h[88]), gpt_crc32(gpt.entries.data(), 16384));
         EXPECT_EQ(h[56], 0x11);
 
         const std::vector<uint8_t>& b = gpt.backup_header;
@@ -97,3 +99,5 @@ TEST(Gpt, HeadersEntriesAndChecksums) {
 }
 
 }  // namespace
+
+}  // namespace lintora

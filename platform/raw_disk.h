@@ -8,6 +8,8 @@
 #include "platform/drive_layout.h"
 #include "platform/guid.h"
 
+namespace lintora {
+
 // One open disk or volume; destroying it closes it (and so unlocks a locked volume).
 class DiskDevice {
   public:
@@ -47,3 +49,5 @@ uint64_t disk_size_bytes(const char16_t* path);
 // The build's own implementation. `bytes_per_sector` tells layers that write partition tables
 // themselves (POSIX) the logical sector size of the disks they open.
 std::unique_ptr<DiskSystem> make_system_disks(uint32_t bytes_per_sector);
+
+}  // namespace lintora

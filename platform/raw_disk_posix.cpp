@@ -14,6 +14,8 @@
 #include "platform/raw_disk.h"
 #include "platform/utf.h"
 
+namespace lintora {
+
 namespace {
 
 class PosixDisk final : public DiskDevice {
@@ -166,3 +168,5 @@ uint64_t disk_size_bytes(const char16_t* path) {
 std::unique_ptr<DiskSystem> make_system_disks(uint32_t bytes_per_sector) {
     return std::make_unique<PosixDiskSystem>(bytes_per_sector);
 }
+
+}  // namespace lintora

@@ -10,6 +10,8 @@
 
 #include "ntfs/le.h"
 
+namespace lintora {
+
 namespace {
 
 class RawDiskFile : public ::testing::Test {
@@ -110,3 +112,5 @@ TEST_F(RawDiskFile, PosixLayerWritesGptAndMbrTables) {
 #endif
 
 }  // namespace
+
+}  // namespace lintora

@@ -11,6 +11,8 @@
 
 #include "platform/raw_disk.h"
 
+namespace lintora {
+
 // The byte forms built by drive_layout.cpp are the system's own structures.
 static_assert(sizeof(CREATE_DISK) == kCreateDiskBytes);
 static_assert(sizeof(PARTITION_INFORMATION_EX) == kLayoutEntryBytes);
@@ -129,3 +131,5 @@ uint64_t disk_size_bytes(const char16_t* path) {
 std::unique_ptr<DiskSystem> make_system_disks(uint32_t) {
     return std::make_unique<Win32DiskSystem>();
 }
+
+}  // namespace lintora

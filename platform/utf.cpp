@@ -1,5 +1,7 @@
 #include "platform/utf.h"
 
+namespace lintora {
+
 std::string utf16_to_utf8(const char16_t* text) {
     std::string out;
     for (const char16_t* p = text; *p != 0; ++p) {
@@ -63,3 +65,5 @@ std::u16string utf8_to_utf16(const std::string& text) {
     }
     return out;
 }
+
+}  // namespace lintora

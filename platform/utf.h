@@ -3,5 +3,9 @@
 
 #include <string>
 
+namespace lintora {
+
 std::string utf16_to_utf8(const char16_t* text);
 std::u16string utf8_to_utf16(const std::string& text);
+
+}  // namespace lintora

@@ -9,6 +9,8 @@
 #include "platform/raw_disk.h"
 #include "prep/partition_layout.h"
 
+namespace lintora {
+
 namespace {
 
 constexpr uint32_t kWipedSectors = 32;
@@ -214,3 +216,5 @@ FormatJobResult prepare_disk(void* owner, const DiskInfo& disk, const FormatJobP
     }
     return result;
 }
+
+}  // namespace lintora

@@ -7,6 +7,8 @@
 #include "discovery/disk_info.h"
 #include "prep/sector_writer.h"
 
+namespace lintora {
+
 class DiskSystem;
 
 inline constexpr int32_t kStyleGpt = 0;
@@ -52,3 +54,5 @@ FormatJobResult prepare_disk(void* owner, const DiskInfo& disk, const FormatJobP
 
 // Maps a format driver code to the job's result.
 FormatJobResult job_result_for(uint32_t ntfs_code);
+
+}  // namespace lintora

@@ -12,6 +12,8 @@
 #include "platform/fake_raw_disk.h"
 #include "prep/partition_layout.h"
 
+namespace lintora {
+
 namespace {
 
 TEST(PartitionGeometry, EdgesOfTheCapacityWindow) {
@@ -271,3 +273,5 @@ TEST_F(FormatJobTest, FileSystemWritesLandInsideTheDataPartition) {
 }
 
 }  // namespace
+
+}  // namespace lintora

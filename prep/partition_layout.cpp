@@ -2,6 +2,8 @@
 
 #include "platform/raw_disk.h"
 
+namespace lintora {
+
 Guid microsoft_reserved_type() {
     return guid_from_text("E3C9E316-0B5C-4DB8-817D-F92DF00215AE");
 }
@@ -77,3 +79,5 @@ DriveLayoutRecord make_drive_layout(int32_t partition_style, const PartitionGeom
                                            bytes_per_sector, system));
     return layout;
 }
+
+}  // namespace lintora

@@ -7,6 +7,8 @@
 #include "platform/drive_layout.h"
 #include "prep/format_job.h"
 
+namespace lintora {
+
 inline constexpr uint32_t kMbrLayoutBytes = kLayoutHeaderBytes + 4 * kLayoutEntryBytes;
 inline constexpr uint32_t kGptLayoutBytes = kLayoutHeaderBytes + 128 * kLayoutEntryBytes;
 
@@ -19,3 +21,5 @@ CreateDiskRecord make_create_disk(int32_t partition_style, DiskSystem& system);
 // MBR: one NTFS entry. GPT: the reserved partition at sector 34, then the data partition.
 DriveLayoutRecord make_drive_layout(int32_t partition_style, const PartitionGeometry& geometry,
                                     uint32_t bytes_per_sector, DiskSystem& system);
+
+}  // namespace lintora

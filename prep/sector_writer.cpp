@@ -2,6 +2,8 @@
 
 #include "platform/raw_disk.h"
 
+namespace lintora {
+
 uint64_t write_sectors(void* writer, uint64_t offset, const uint8_t* data, uint64_t length) {
     auto* w = static_cast<SectorWriter*>(writer);
     if (length > 0xFFFFFFFFu || w->unit_size == 0) {
@@ -17,3 +19,5 @@ uint64_t write_sectors(void* writer, uint64_t offset, const uint8_t* data, uint6
     }
     return length;
 }
+
+}  // namespace lintora

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace lintora {
+
 class DiskDevice;
 
 // Progress: (phase, units done, units expected or 0 when unknown, owner); the result is ignored.
@@ -27,3 +29,5 @@ struct SectorWriter {
 // The shape of the format callback, with the SectorWriter as `writer`: returns `length` on
 // success and 0 on failure (a length above 32 bits, a failed or short write, no unit size).
 uint64_t write_sectors(void* writer, uint64_t offset, const uint8_t* data, uint64_t length);
+
+}  // namespace lintora

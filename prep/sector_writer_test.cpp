@@ -6,6 +6,8 @@
 
 #include "platform/fake_raw_disk.h"
 
+namespace lintora {
+
 namespace {
 
 struct ProgressLog {
@@ -72,3 +74,5 @@ TEST(SectorWriter, RefusesAZeroUnitSize) {
 }
 
 }  // namespace
+
+}  // namespace lintora

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace lintora {
+
 std::optional<uint64_t> parse_count(const std::string& text) {
     if (text.empty() || text.size() > 20) {
         return std::nullopt;
@@ -79,3 +81,5 @@ TargetArguments parse_target(const ParsedArguments& args) {
     }
     return target;
 }
+
+}  // namespace lintora

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace lintora {
+
 // A whole decimal number without sign or suffix, or nothing.
 std::optional<uint64_t> parse_count(const std::string& text);
 
@@ -33,3 +35,5 @@ struct TargetArguments {
 };
 
 TargetArguments parse_target(const ParsedArguments& args);
+
+}  // namespace lintora

@@ -4,5 +4,9 @@
 #include <string>
 #include <vector>
 
+namespace lintora {
+
 int run_volume_command(const std::vector<std::string>& words);
 int run_disk_command(const std::vector<std::string>& words);
+
+}  // namespace lintora

@@ -15,6 +15,8 @@
 #include "tools/commands.h"
 #include "tools/progress_bar.h"
 
+namespace lintora {
+
 namespace {
 
 constexpr const char* kUsage =
@@ -112,3 +114,5 @@ int run_disk_command(const std::vector<std::string>& words) {
     }
     return result == kJobSucceeded ? 0 : 1;
 }
+
+}  // namespace lintora

@@ -17,10 +17,10 @@ int main(int argc, char** argv) {
     const std::vector<std::string> words(argv + 2, argv + argc);
     const std::string command = argv[1];
     if (command == "volume") {
-        return run_volume_command(words);
+        return lintora::run_volume_command(words);
     }
     if (command == "disk") {
-        return run_disk_command(words);
+        return lintora::run_disk_command(words);
     }
     std::fprintf(stderr, "lintora: unknown command '%s'\n", argv[1]);
     return 2;

@@ -2,6 +2,8 @@
 
 #include "platform/console.h"
 
+namespace lintora {
+
 ProgressBar::ProgressBar(std::FILE* stream) : stream_(stream), enabled_(is_terminal(stream)) {}
 
 ProgressBar::~ProgressBar() {
@@ -39,3 +41,5 @@ void ProgressBar::finish() {
         last_percent_ = -1;
     }
 }
+
+}  // namespace lintora

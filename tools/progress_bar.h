@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <cstdio>
 
+namespace lintora {
+
 class ProgressBar {
   public:
     // Draws only when `stream` is a terminal.
@@ -23,3 +25,5 @@ class ProgressBar {
     bool enabled_;
     int last_percent_ = -1;
 };
+
+}  // namespace lintora

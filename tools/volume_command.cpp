@@ -12,6 +12,8 @@
 #include "tools/commands.h"
 #include "tools/progress_bar.h"
 
+namespace lintora {
+
 namespace {
 
 constexpr const char* kUsage =
@@ -135,3 +137,5 @@ int run_volume_command(const std::vector<std::string>& words) {
                 static_cast<unsigned long long>(sector_size), utf16_to_utf8(label.c_str()).c_str());
     return 0;
 }
+
+}  // namespace lintora

@@ -37,15 +37,13 @@ std::u16string format_disk_entry(const DiskInfo& disk) {
         name += disk.friendly_name[i];
     }
     std::u16string letters;
-    for (int n = 0; n < 26; ++n) {
-        if ((disk.drive_letters >> n) & 1u) {
-            if (!letters.empty()) {
-                letters += u',';
-            }
-            letters += static_cast<char16_t>(u'A' + n);
-            letters += u':';
+    for_each_drive_letter(disk.drive_letters, [&](char letter) {
+        if (!letters.empty()) {
+            letters += u',';
         }
-    }
+        letters += static_cast<char16_t>(letter);
+        letters += u':';
+    });
     const std::u16string capacity = format_capacity(disk);
     if (letters.empty()) {
         return name + u" " + capacity;

@@ -6,12 +6,13 @@ namespace {
 
 // Index of the lowest drive letter (0 for A:), 26 for a disk without one.
 int first_letter_key(const DiskInfo& disk) {
-    for (int n = 0; n < 26; ++n) {
-        if ((disk.drive_letters >> n) & 1u) {
-            return n;
+    int first = 26;
+    for_each_drive_letter(disk.drive_letters, [&](char letter) {
+        if (first == 26) {
+            first = letter - 'A';
         }
-    }
-    return 26;
+    });
+    return first;
 }
 
 }  // namespace

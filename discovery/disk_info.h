@@ -27,6 +27,16 @@ struct DiskList {
     DiskInfo disks[kMaxDisks];
 };
 
+// Calls `visit` with each drive letter set in `letters` (bit 0 is 'A'), from A: to Z:.
+template <typename Visit>
+void for_each_drive_letter(uint32_t letters, Visit visit) {
+    for (uint32_t n = 0; n < 26; ++n) {
+        if ((letters >> n) & 1u) {
+            visit(static_cast<char>('A' + n));
+        }
+    }
+}
+
 // qsort comparison: by the lowest drive letter, disks without a letter last.
 int compare_by_first_letter(const void* a, const void* b);
 

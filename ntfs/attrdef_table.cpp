@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "ntfs/le.h"
+#include "ntfs/typed_attributes.h"
 
 namespace lintora {
 
@@ -27,7 +28,7 @@ constexpr AttrDefinition kDefinitions[] = {
     {"$FILE_NAME", 0x30, kAlwaysResident | kIndexable, 0x44, 0x242},
     {"$VOLUME_VERSION", 0x40, kAlwaysResident, 8, 8},
     {"$SECURITY_DESCRIPTOR", 0x50, kAlwaysLogged, 0, kNoLimit},
-    {"$VOLUME_NAME", 0x60, kAlwaysResident, 2, 0x100},
+    {"$VOLUME_NAME", 0x60, kAlwaysResident, 2, kVolumeNameMaxBytes},
     {"$VOLUME_INFORMATION", 0x70, kAlwaysResident, 0x0C, 0x0C},
     {"$DATA", 0x80, 0, 0, kNoLimit},
     {"$INDEX_ROOT", 0x90, kAlwaysResident, 0, kNoLimit},

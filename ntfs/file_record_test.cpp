@@ -209,12 +209,13 @@ TEST_F(FileRecordTest, NonResidentDataIsWrittenWhenAdded) {
 
 TEST_F(FileRecordTest, VolumeNameLimits) {
     make(4096);
-    std::u16string label(256, u'x');
-    CountedName too_long{512, 512, label.c_str()};
+    // The volume's $AttrDef allows 0x100 bytes of $VOLUME_NAME: 128 code units.
+    std::u16string label(129, u'x');
+    CountedName too_long{258, 258, label.c_str()};
     EXPECT_EQ(add_volume_name(&too_long, rec(), ctx), NTFS_NAME_TOO_LONG);
-    CountedName longest{510, 510, label.c_str()};
+    CountedName longest{256, 256, label.c_str()};
     ASSERT_EQ(add_volume_name(&longest, rec(), ctx), NTFS_OK);
-    EXPECT_EQ(u32(u16(kRecordFirstAttribute) + kAttrLength), 536u);
+    EXPECT_EQ(u32(u16(kRecordFirstAttribute) + kAttrLength), 280u);
 
     make(1024);
     ASSERT_EQ(add_volume_name(nullptr, rec(), ctx), NTFS_OK);

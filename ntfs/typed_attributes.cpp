@@ -26,11 +26,12 @@ ntfs_status add_security_descriptor(NtfsFormatContext& ctx, FileRecordBuffer rec
 
 ntfs_status add_volume_name(const CountedName* label, FileRecordBuffer record,
                             const NtfsFormatContext& ctx) {
+    // The volume's own $AttrDef gives $VOLUME_NAME at most 0x100 bytes.
     const uint32_t bytes = name_bytes(label);
-    if (bytes > 510) {
+    if (bytes > kVolumeNameMaxBytes) {
         return NTFS_NAME_TOO_LONG;
     }
-    uint8_t value[510];
+    uint8_t value[kVolumeNameMaxBytes];
     name_to_le(label, value);
     return add_resident_attribute(ctx, record, kAttrVolumeName, 0, value, bytes, nullptr);
 }

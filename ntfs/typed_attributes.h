@@ -15,7 +15,11 @@ ntfs_status add_standard_information(const NtfsFormatContext& ctx, FileRecordBuf
 ntfs_status add_security_descriptor(NtfsFormatContext& ctx, FileRecordBuffer record,
                                     const uint8_t* descriptor, uint64_t size);
 
-// The label's code units; an absent label gives an empty value.
+// Largest $VOLUME_NAME value, as the volume's $AttrDef states it.
+inline constexpr uint32_t kVolumeNameMaxBytes = 0x100;
+
+// The label's code units; an absent label gives an empty value, a label above
+// kVolumeNameMaxBytes gives NTFS_NAME_TOO_LONG.
 ntfs_status add_volume_name(const CountedName* label, FileRecordBuffer record,
                             const NtfsFormatContext& ctx);
 

@@ -2,10 +2,17 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace lintora {
 
 // Whether `stream` is an interactive terminal (a progress bar is drawn only there).
 bool is_terminal(std::FILE* stream);
+
+// The program's arguments after its name, in UTF-8: as given on POSIX, converted from the UTF-16
+// command line on Windows. Nothing when an argument is not valid Unicode.
+std::optional<std::vector<std::string>> program_arguments(int argc, char** argv);
 
 }  // namespace lintora

@@ -8,4 +8,8 @@ bool is_terminal(std::FILE* stream) {
     return isatty(fileno(stream)) != 0;
 }
 
+std::optional<std::vector<std::string>> program_arguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
 }  // namespace lintora

@@ -1,11 +1,37 @@
 #include <io.h>
+#include <shellapi.h>
+#include <windows.h>
 
 #include "platform/console.h"
+#include "platform/utf.h"
 
 namespace lintora {
 
 bool is_terminal(std::FILE* stream) {
     return _isatty(_fileno(stream)) != 0;
+}
+
+std::optional<std::vector<std::string>> program_arguments(int, char**) {
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr) {
+        return std::nullopt;
+    }
+    std::vector<std::string> words;
+    bool valid = true;
+    for (int i = 1; i < count && valid; ++i) {
+        const std::optional<std::string> word =
+            utf16_to_utf8(reinterpret_cast<const char16_t*>(wide[i]));
+        valid = word.has_value();
+        if (valid) {
+            words.push_back(*word);
+        }
+    }
+    LocalFree(wide);
+    if (!valid) {
+        return std::nullopt;
+    }
+    return words;
 }
 
 }  // namespace lintora

@@ -8,8 +8,8 @@ namespace lintora {
 
 void encode_create_disk(const CreateDiskRecord& record, uint8_t out[kCreateDiskBytes]) {
     std::memset(out, 0, kCreateDiskBytes);
-    store_u32(out, record.style);
-    if (record.style == kPartitionStyleGpt) {
+    store_u32(out, static_cast<uint32_t>(record.style));
+    if (record.style == LayoutStyle::gpt) {
         std::memcpy(out + 4, record.gpt_disk_id.bytes, 16);
         store_u32(out + 20, record.max_partition_count);
     } else {
@@ -19,8 +19,8 @@ void encode_create_disk(const CreateDiskRecord& record, uint8_t out[kCreateDiskB
 
 CreateDiskRecord decode_create_disk(const uint8_t in[kCreateDiskBytes]) {
     CreateDiskRecord record;
-    record.style = load_u32(in);
-    if (record.style == kPartitionStyleGpt) {
+    record.style = static_cast<LayoutStyle>(load_u32(in));
+    if (record.style == LayoutStyle::gpt) {
         std::memcpy(record.gpt_disk_id.bytes, in + 4, 16);
         record.max_partition_count = load_u32(in + 20);
     } else {
@@ -34,9 +34,9 @@ void encode_drive_layout(const DriveLayoutRecord& layout, uint8_t* buffer, uint3
     if (size < kLayoutHeaderBytes) {
         return;
     }
-    store_u32(buffer + 0, layout.style);
+    store_u32(buffer + 0, static_cast<uint32_t>(layout.style));
     store_u32(buffer + 4, layout.count);
-    if (layout.style == kPartitionStyleGpt) {
+    if (layout.style == LayoutStyle::gpt) {
         std::memcpy(buffer + 8, layout.gpt_disk_id.bytes, 16);
         store_u64(buffer + 24, layout.gpt_starting_usable);
         store_u64(buffer + 32, layout.gpt_usable_length);
@@ -51,12 +51,12 @@ void encode_drive_layout(const DriveLayoutRecord& layout, uint8_t* buffer, uint3
         }
         const PartitionRecord& e = layout.entries[i];
         uint8_t* p = buffer + at;
-        store_u32(p + 0, e.style);
+        store_u32(p + 0, static_cast<uint32_t>(e.style));
         store_u64(p + 8, e.starting_offset);
         store_u64(p + 16, e.length);
         store_u32(p + 24, e.number);
         p[28] = e.rewrite ? 1 : 0;
-        if (e.style == kPartitionStyleGpt) {
+        if (e.style == LayoutStyle::gpt) {
             std::memcpy(p + 32, e.gpt_type.bytes, 16);
             std::memcpy(p + 48, e.gpt_id.bytes, 16);
             store_u64(p + 64, e.gpt_attributes);
@@ -77,9 +77,9 @@ DriveLayoutRecord decode_drive_layout(const uint8_t* buffer, uint32_t size) {
     if (size < kLayoutHeaderBytes) {
         return layout;
     }
-    layout.style = load_u32(buffer + 0);
+    layout.style = static_cast<LayoutStyle>(load_u32(buffer + 0));
     layout.count = load_u32(buffer + 4);
-    if (layout.style == kPartitionStyleGpt) {
+    if (layout.style == LayoutStyle::gpt) {
         std::memcpy(layout.gpt_disk_id.bytes, buffer + 8, 16);
         layout.gpt_starting_usable = load_u64(buffer + 24);
         layout.gpt_usable_length = load_u64(buffer + 32);
@@ -94,12 +94,12 @@ DriveLayoutRecord decode_drive_layout(const uint8_t* buffer, uint32_t size) {
         }
         const uint8_t* p = buffer + at;
         PartitionRecord e;
-        e.style = load_u32(p + 0);
+        e.style = static_cast<LayoutStyle>(load_u32(p + 0));
         e.starting_offset = load_u64(p + 8);
         e.length = load_u64(p + 16);
         e.number = load_u32(p + 24);
         e.rewrite = p[28] != 0;
-        if (e.style == kPartitionStyleGpt) {
+        if (e.style == LayoutStyle::gpt) {
             std::memcpy(e.gpt_type.bytes, p + 32, 16);
             std::memcpy(e.gpt_id.bytes, p + 48, 16);
             e.gpt_attributes = load_u64(p + 64);

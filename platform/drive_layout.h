@@ -11,8 +11,8 @@
 
 namespace lintora {
 
-inline constexpr uint32_t kPartitionStyleMbr = 0;
-inline constexpr uint32_t kPartitionStyleGpt = 1;
+// PARTITION_STYLE as the layout records store it.
+enum class LayoutStyle : uint32_t { mbr = 0, gpt = 1 };
 
 inline constexpr uint32_t kCreateDiskBytes = 24;
 inline constexpr uint32_t kLayoutHeaderBytes = 48;
@@ -20,14 +20,14 @@ inline constexpr uint32_t kLayoutEntryBytes = 144;
 inline constexpr uint32_t kGptNameUnits = 36;
 
 struct CreateDiskRecord {
-    uint32_t style = kPartitionStyleMbr;
+    LayoutStyle style = LayoutStyle::mbr;
     uint32_t mbr_signature = 0;
     Guid gpt_disk_id;
     uint32_t max_partition_count = 0;
 };
 
 struct PartitionRecord {
-    uint32_t style = kPartitionStyleMbr;
+    LayoutStyle style = LayoutStyle::mbr;
     uint64_t starting_offset = 0;  // bytes
     uint64_t length = 0;           // bytes
     uint32_t number = 0;
@@ -45,7 +45,7 @@ struct PartitionRecord {
 };
 
 struct DriveLayoutRecord {
-    uint32_t style = kPartitionStyleMbr;
+    LayoutStyle style = LayoutStyle::mbr;
     uint32_t count = 0;
     uint32_t mbr_signature = 0;
     Guid gpt_disk_id;

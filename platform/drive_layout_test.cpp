@@ -12,12 +12,12 @@ namespace {
 
 TEST(DriveLayout, GptLayoutKeepsTheWindowsOffsets) {
     DriveLayoutRecord layout;
-    layout.style = kPartitionStyleGpt;
+    layout.style = LayoutStyle::gpt;
     layout.count = 128;
     layout.gpt_disk_id = guid_from_text("01234567-89AB-CDEF-0011-223344556677");
     layout.gpt_max_partition_count = 128;
     PartitionRecord p;
-    p.style = kPartitionStyleGpt;
+    p.style = LayoutStyle::gpt;
     p.starting_offset = 0x1000;
     p.length = 0x2000;
     p.number = 2;
@@ -55,7 +55,7 @@ TEST(DriveLayout, GptLayoutKeepsTheWindowsOffsets) {
 TEST(DriveLayout, CreateDiskRecords) {
     uint8_t bytes[kCreateDiskBytes];
     CreateDiskRecord gpt;
-    gpt.style = kPartitionStyleGpt;
+    gpt.style = LayoutStyle::gpt;
     gpt.gpt_disk_id.bytes[0] = 0xAB;
     gpt.max_partition_count = 128;
     encode_create_disk(gpt, bytes);

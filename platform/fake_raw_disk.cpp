@@ -6,9 +6,12 @@ namespace lintora {
 
 namespace {
 
+const Outcome kRefused = Outcome::failure("refused by the test");
+
 class FakeDevice final : public DiskDevice {
   public:
-    FakeDevice(FakeDiskSystem& system, std::string name) : system_(system), name_(std::move(name)) {
+    FakeDevice(FakeDiskSystem& system, std::string name, char letter)
+        : system_(system), name_(std::move(name)), letter_(letter) {
         ++system_.log().open_handles;
     }
     ~FakeDevice() override {
@@ -16,12 +19,11 @@ class FakeDevice final : public DiskDevice {
         system_.log().calls.push_back("close " + name_);
     }
 
-    bool write_at(uint64_t offset, const uint8_t* data, uint32_t length) override {
+    Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override {
         FakeDiskLog& log = system_.log();
-        const uint64_t k = ++log.disk_writes;
-        if (system_.refuses("write#" + std::to_string(k))) {
+        if (system_.refuses(FakeOp::write)) {
             log.calls.push_back("write refused");
-            return false;
+            return kRefused;
         }
         log.calls.push_back("write " + std::to_string(offset) + " " + std::to_string(length));
         if (system_.keep_bytes) {
@@ -29,65 +31,81 @@ class FakeDevice final : public DiskDevice {
                 log.written[offset + i] = data[i];
             }
         }
-        return true;
+        return Outcome::success();
     }
 
-    bool flush() override { return record("flush"); }
-    bool lock_volume() override { return record("lock " + name_.substr(7)); }
-    bool dismount_volume() override { return record("dismount " + name_.substr(7)); }
+    Outcome flush() override { return record(FakeOp::flush, "flush"); }
+    Outcome lock_volume() override { return record(FakeOp::lock, std::string("lock ") + letter_); }
+    Outcome dismount_volume() override {
+        return record(FakeOp::dismount, std::string("dismount ") + letter_);
+    }
 
-    bool create_disk(const CreateDiskRecord& record_in) override {
+    Outcome create_disk(const CreateDiskRecord& record_in) override {
         system_.log().last_create = record_in;
-        return record("create_disk");
+        return record(FakeOp::create_disk, "create_disk");
     }
 
-    bool update_properties() override {
-        const std::string numbered = "update_properties#" + std::to_string(++updates_);
-        if (system_.refuses(numbered)) {
-            system_.log().calls.push_back(numbered + " refused");
-            return false;
-        }
-        return record("update_properties");
+    Outcome update_properties() override {
+        return record(FakeOp::update_properties, "update_properties");
     }
 
-    bool set_drive_layout(const uint8_t* layout, uint32_t size) override {
+    Outcome set_drive_layout(const uint8_t* layout, uint32_t size) override {
         system_.log().last_layout.assign(layout, layout + size);
-        return record("set_drive_layout " + std::to_string(size));
+        return record(FakeOp::set_drive_layout, "set_drive_layout " + std::to_string(size));
     }
 
   private:
-    bool record(const std::string& operation) {
-        // "lock E" is refused by naming it whole or by its verb alone.
-        const std::string verb = operation.substr(0, operation.find(' '));
-        const bool refused = system_.refuses(operation) || system_.refuses(verb);
-        system_.log().calls.push_back(operation + (refused ? " refused" : ""));
-        return !refused;
+    Outcome record(FakeOp op, const std::string& call) {
+        const bool refused = system_.refuses(op, letter_);
+        system_.log().calls.push_back(call + (refused ? " refused" : ""));
+        return refused ? kRefused : Outcome::success();
     }
 
     FakeDiskSystem& system_;
     std::string name_;
-    int updates_ = 0;
+    char letter_;
 };
 
 }  // namespace
 
-std::unique_ptr<DiskDevice> FakeDiskSystem::open_disk(const char16_t*) {
-    if (refuses("open_disk")) {
-        log_.calls.push_back("open_disk refused");
-        return nullptr;
+bool FakeDiskSystem::refuses(FakeOp op, char letter) {
+    const uint32_t n = ++counts_[op];
+    for (const FakeRefusal& r : refuse_) {
+        if (r.op == op && (r.nth == 0 || r.nth == n) && (r.letter == 0 || r.letter == letter)) {
+            return true;
+        }
     }
-    log_.calls.push_back("open_disk");
-    return std::make_unique<FakeDevice>(*this, "disk");
+    return false;
 }
 
-std::unique_ptr<DiskDevice> FakeDiskSystem::open_volume(char letter) {
-    const std::string operation = std::string("open_volume ") + letter;
-    if (refuses(operation)) {
-        log_.calls.push_back(operation + " refused");
-        return nullptr;
+Outcome FakeDiskSystem::query_target(const char16_t*, TargetInfo* info) {
+    if (refuses(FakeOp::query_target)) {
+        return kRefused;
     }
-    log_.calls.push_back(operation);
-    return std::make_unique<FakeDevice>(*this, std::string("volume ") + letter);
+    *info = target;
+    return Outcome::success();
+}
+
+Outcome FakeDiskSystem::open_disk(const char16_t*, uint32_t, DiskUse,
+                                  std::unique_ptr<DiskDevice>* device) {
+    if (refuses(FakeOp::open_disk)) {
+        log_.calls.push_back("open_disk refused");
+        return kRefused;
+    }
+    log_.calls.push_back("open_disk");
+    *device = std::make_unique<FakeDevice>(*this, "disk", '\0');
+    return Outcome::success();
+}
+
+Outcome FakeDiskSystem::open_volume(char letter, std::unique_ptr<DiskDevice>* volume) {
+    const std::string call = std::string("open_volume ") + letter;
+    if (refuses(FakeOp::open_volume, letter)) {
+        log_.calls.push_back(call + " refused");
+        return kRefused;
+    }
+    log_.calls.push_back(call);
+    *volume = std::make_unique<FakeDevice>(*this, std::string("volume ") + letter, letter);
+    return Outcome::success();
 }
 
 void FakeDiskSystem::notify_drive_removed(char letter) {

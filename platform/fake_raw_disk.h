@@ -4,7 +4,6 @@
 
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -12,35 +11,58 @@
 
 namespace lintora {
 
+enum class FakeOp {
+    query_target,
+    open_disk,
+    open_volume,
+    lock,
+    dismount,
+    write,
+    flush,
+    create_disk,
+    update_properties,
+    set_drive_layout
+};
+
+// One operation to refuse: every call of it, or only its `nth` call (1-based, counted per
+// operation over all handles), or only on the volume of `letter`.
+struct FakeRefusal {
+    FakeOp op;
+    uint32_t nth = 0;
+    char letter = 0;
+};
+
 struct FakeDiskLog {
     std::vector<std::string> calls;       // "open_disk", "write 0 512", "close disk", ...
     std::map<uint64_t, uint8_t> written;  // bytes written to the disk, by offset (sparse)
     std::vector<uint8_t> last_layout;     // the last drive layout image
     CreateDiskRecord last_create;
-    uint64_t disk_writes = 0;
     int open_handles = 0;
 };
 
 class FakeDiskSystem final : public DiskSystem {
   public:
-    // `refuse` names the operations to fail: "open_disk", "open_volume E", "lock E",
-    // "dismount E", "write#K" (the K-th write to the disk, 1-based), "flush", "create_disk",
-    // "update_properties" (every call) or "update_properties#K", "set_drive_layout".
-    explicit FakeDiskSystem(std::set<std::string> refuse = {}) : refuse_(std::move(refuse)) {}
+    explicit FakeDiskSystem(std::vector<FakeRefusal> refuse = {}) : refuse_(std::move(refuse)) {}
 
-    std::unique_ptr<DiskDevice> open_disk(const char16_t* path) override;
-    std::unique_ptr<DiskDevice> open_volume(char letter) override;
+    Outcome query_target(const char16_t* path, TargetInfo* info) override;
+    Outcome open_disk(const char16_t* path, uint32_t bytes_per_sector, DiskUse use,
+                      std::unique_ptr<DiskDevice>* device) override;
+    Outcome open_volume(char letter, std::unique_ptr<DiskDevice>* volume) override;
     void notify_drive_removed(char letter) override;
     Guid make_guid() override;
 
-    bool refuses(const std::string& operation) const { return refuse_.count(operation) != 0; }
+    // Counts the call and tells whether it is to be refused; the refusal's reason names it.
+    bool refuses(FakeOp op, char letter = 0);
     FakeDiskLog& log() { return log_; }
 
+    // What query_target answers.
+    TargetInfo target;
     // Stores the bytes of a write (off for large volumes, where only the calls matter).
     bool keep_bytes = true;
 
   private:
-    std::set<std::string> refuse_;
+    std::vector<FakeRefusal> refuse_;
+    std::map<FakeOp, uint32_t> counts_;
     FakeDiskLog log_;
     uint8_t next_guid_ = 1;
 };

@@ -1,5 +1,6 @@
 // Raw disks and volumes of the system: the operations a disk preparation job needs. One
-// implementation per platform is picked at build time (Win32, POSIX); tests use a fake.
+// implementation per platform is picked at build time (Win32, POSIX); tests use a fake. Every
+// operation answers with an Outcome that carries the system's reason when it fails.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,7 @@
 
 #include "platform/drive_layout.h"
 #include "platform/guid.h"
+#include "platform/outcome.h"
 
 namespace lintora {
 
@@ -15,39 +17,55 @@ class DiskDevice {
   public:
     virtual ~DiskDevice() = default;
 
-    // Positions at `offset` and writes all `length` bytes; false on any failure or short write.
-    virtual bool write_at(uint64_t offset, const uint8_t* data, uint32_t length) = 0;
-    virtual bool flush() = 0;
+    // Positions at `offset` and writes all `length` bytes; a short write is a failure.
+    virtual Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) = 0;
+    // Everything written reaches the medium before this returns.
+    virtual Outcome flush() = 0;
 
     // Volumes: take the volume away from the system until the handle is closed.
-    virtual bool lock_volume() = 0;
-    virtual bool dismount_volume() = 0;
+    virtual Outcome lock_volume() = 0;
+    virtual Outcome dismount_volume() = 0;
 
     // Disks: a new empty partition table (MBR or GPT), the re-read of the disk's properties, and
     // the final partition layout (a DRIVE_LAYOUT_INFORMATION_EX image of `size` bytes).
-    virtual bool create_disk(const CreateDiskRecord& record) = 0;
-    virtual bool update_properties() = 0;
-    virtual bool set_drive_layout(const uint8_t* layout, uint32_t size) = 0;
+    virtual Outcome create_disk(const CreateDiskRecord& record) = 0;
+    virtual Outcome update_properties() = 0;
+    virtual Outcome set_drive_layout(const uint8_t* layout, uint32_t size) = 0;
 };
+
+enum class TargetKind { image_file, block_device };
+
+// What a path names, found without writing anything.
+struct TargetInfo {
+    TargetKind kind = TargetKind::image_file;
+    uint64_t size_bytes = 0;
+    uint32_t logical_sector_size = 0;  // a device's own; 0 for an image file (the caller picks)
+};
+
+// What an opened target is for. A whole disk gets a new partition table, so the layer makes
+// sure before the first write that it is a whole disk and that nothing else holds it or any of
+// its partitions; a volume target is written as it is (an image, a partition, a whole device).
+enum class DiskUse { whole_disk, volume };
 
 class DiskSystem {
   public:
     virtual ~DiskSystem() = default;
 
-    // Opens a disk by its interface path for reading and writing; null on failure.
-    virtual std::unique_ptr<DiskDevice> open_disk(const char16_t* path) = 0;
-    // Opens the volume of a drive letter ('A' to 'Z'); null on failure.
-    virtual std::unique_ptr<DiskDevice> open_volume(char letter) = 0;
+    // Size, kind and sector size of the image or device at `path`. Directories, pipes and
+    // character devices are refused by type.
+    virtual Outcome query_target(const char16_t* path, TargetInfo* info) = 0;
+    // Opens a disk or image for writing, for `use`, with the logical sector size the caller
+    // believes it has (a device that has another is refused).
+    virtual Outcome open_disk(const char16_t* path, uint32_t bytes_per_sector, DiskUse use,
+                              std::unique_ptr<DiskDevice>* device) = 0;
+    // Opens the volume of a drive letter ('A' to 'Z').
+    virtual Outcome open_volume(char letter, std::unique_ptr<DiskDevice>* volume) = 0;
     // Tells the shell that the medium and the drive of a letter went away.
     virtual void notify_drive_removed(char letter) = 0;
     virtual Guid make_guid() = 0;
 };
 
-// Size in bytes of a disk image or disk device, or 0 when it cannot be opened or measured.
-uint64_t disk_size_bytes(const char16_t* path);
-
-// The build's own implementation. `bytes_per_sector` tells layers that write partition tables
-// themselves (POSIX) the logical sector size of the disks they open.
-std::unique_ptr<DiskSystem> make_system_disks(uint32_t bytes_per_sector);
+// The build's own implementation.
+std::unique_ptr<DiskSystem> make_system_disks();
 
 }  // namespace lintora

@@ -1,13 +1,22 @@
 // Raw disks on POSIX: disk image files and Linux block devices. There is no partition manager
 // here, so re-initialising a disk and writing its layout write the partition table directly.
+// Linux has no volume locks either; what stands in for them is checked when a disk is opened,
+// before anything is written: the open is exclusive (it fails while a partition is mounted or
+// claimed), a partition node is not taken for a whole disk, the kernel must be able to re-read
+// the partition table (it cannot while a partition is open), an image is locked against a
+// second run and must not back a loop device.
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 #include "platform/partition_table.h"
@@ -18,37 +27,185 @@ namespace lintora {
 
 namespace {
 
+// A file descriptor closed on every way out.
+class Fd {
+  public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    int get() const { return fd_; }
+    void reset(int fd) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = fd;
+    }
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+  private:
+    int fd_;
+};
+
+Outcome failure_with(const std::string& what) {
+    return Outcome::failure(what + ": " + std::strerror(errno));
+}
+
+const char* type_refusal(mode_t mode) {
+    if (S_ISDIR(mode)) {
+        return "it is a directory";
+    }
+    if (S_ISFIFO(mode)) {
+        return "it is a pipe";
+    }
+    if (S_ISCHR(mode)) {
+        return "it is a character device, not a disk";
+    }
+    if (S_ISSOCK(mode)) {
+        return "it is a socket";
+    }
+    return nullptr;
+}
+
+// Opens without blocking (a FIFO would wait for a writer) and refuses anything that is neither a
+// regular file nor a block device.
+Outcome open_checked(const std::string& name, int flags, Fd* fd, struct stat* st) {
+    Fd opened(::open(name.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (opened.get() < 0 && errno == EBUSY && (flags & O_EXCL) != 0) {
+        return Outcome::failure(
+            "Device or resource busy (a volume on it is mounted, or another program holds it)");
+    }
+    if (opened.get() < 0) {
+        return last_system_failure();
+    }
+    if (::fstat(opened.get(), st) != 0) {
+        return last_system_failure();
+    }
+    if (const char* refusal = type_refusal(st->st_mode)) {
+        return Outcome::failure(refusal);
+    }
+    if (!S_ISREG(st->st_mode) && !S_ISBLK(st->st_mode)) {
+        return Outcome::failure("it is neither a file nor a block device");
+    }
+    const int status = ::fcntl(opened.get(), F_GETFL);
+    if (status < 0 || ::fcntl(opened.get(), F_SETFL, status & ~O_NONBLOCK) != 0) {
+        return last_system_failure();
+    }
+    fd->reset(opened.release());
+    return Outcome::success();
+}
+
+std::string sysfs_root() {
+    const char* root = std::getenv("LINTORA_SYSFS_ROOT");
+    return root != nullptr && *root != 0 ? root : "/sys";
+}
+
+std::string read_line(const std::string& path) {
+    std::ifstream in(path);
+    std::string line;
+    std::getline(in, line);
+    return line;
+}
+
+// The loop device whose backing file is the image, or "" when none is.
+std::string loop_device_backed_by(const struct stat& image) {
+    const std::string block = sysfs_root() + "/block";
+    DIR* dir = ::opendir(block.c_str());
+    if (dir == nullptr) {
+        return "";
+    }
+    std::string found;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.rfind("loop", 0) != 0) {
+            continue;
+        }
+        std::string backing = read_line(block + "/" + name + "/loop/backing_file");
+        const std::string deleted = " (deleted)";
+        if (backing.size() > deleted.size() &&
+            backing.compare(backing.size() - deleted.size(), deleted.size(), deleted) == 0) {
+            continue;  // a deleted file is not this image
+        }
+        struct stat st {};
+        if (!backing.empty() && ::stat(backing.c_str(), &st) == 0 && st.st_dev == image.st_dev &&
+            st.st_ino == image.st_ino) {
+            found = "/dev/" + name;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return found;
+}
+
+bool is_partition(const struct stat& device) {
+    const std::string node = sysfs_root() + "/dev/block/" + std::to_string(major(device.st_rdev)) +
+                             ":" + std::to_string(minor(device.st_rdev)) + "/partition";
+    return ::access(node.c_str(), F_OK) == 0;
+}
+
+// The checks that stand in for locking every volume of a disk, on an exclusively opened device.
+Outcome check_whole_disk(int fd, const struct stat& st) {
+    if (is_partition(st)) {
+        return Outcome::failure("it is a partition, not a whole disk");
+    }
+    // The table is re-read after the disk is re-initialised; that fails while any partition is
+    // open, so find out now, before the wipe. Devices that cannot hold partitions (a loop device
+    // without partition scan) answer EINVAL and have nothing to re-read.
+    if (::ioctl(fd, BLKRRPART) != 0 && errno != EINVAL) {
+        if (errno == EBUSY) {
+            return Outcome::failure(
+                "a partition of it is in use by another program (Device or resource busy)");
+        }
+        return failure_with("the partition table cannot be re-read");
+    }
+    return Outcome::success();
+}
+
 class PosixDisk final : public DiskDevice {
   public:
     PosixDisk(int fd, bool is_block_device, uint32_t sector_size, uint64_t size_bytes)
         : fd_(fd), block_(is_block_device), sector_size_(sector_size), size_bytes_(size_bytes) {}
-    ~PosixDisk() override { ::close(fd_); }
 
-    bool write_at(uint64_t offset, const uint8_t* data, uint32_t length) override {
+    Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override {
         uint32_t done = 0;
         while (done < length) {
-            const ssize_t n =
-                ::pwrite(fd_, data + done, length - done, static_cast<off_t>(offset + done));
+            const ssize_t n = ::pwrite(fd_.get(), data + done, length - done,
+                                       static_cast<off_t>(offset + done));
             if (n < 0 && errno == EINTR) {
                 continue;
             }
-            if (n <= 0) {
-                return false;
+            if (n < 0) {
+                return last_system_failure();
+            }
+            if (n == 0) {
+                return Outcome::failure("the device took no more bytes");
             }
             done += static_cast<uint32_t>(n);
         }
-        return true;
+        return Outcome::success();
     }
 
-    bool flush() override { return ::fsync(fd_) == 0; }
+    Outcome flush() override {
+        return ::fsync(fd_.get()) == 0 ? Outcome::success() : last_system_failure();
+    }
 
-    // A whole disk is never a volume here; the exclusive open already keeps others away.
-    bool lock_volume() override { return false; }
-    bool dismount_volume() override { return false; }
+    Outcome lock_volume() override { return Outcome::unsupported("no volume locks here"); }
+    Outcome dismount_volume() override { return Outcome::unsupported("no volume locks here"); }
 
-    bool create_disk(const CreateDiskRecord& record) override {
-        if (record.style == kPartitionStyleGpt) {
+    Outcome create_disk(const CreateDiskRecord& record) override {
+        if (record.style == LayoutStyle::gpt) {
             return write_gpt(record.gpt_disk_id, {});
+        }
+        if (record.style != LayoutStyle::mbr) {
+            return Outcome::failure("unknown partition style");
         }
         // An empty MBR; the backup GPT at the end of the disk goes too, so that nothing reads
         // the disk as GPT any more.
@@ -56,27 +213,29 @@ class PosixDisk final : public DiskDevice {
         const uint64_t tail = 33;
         if (sectors > tail + 1) {
             const std::vector<uint8_t> zeros(static_cast<size_t>(tail) * sector_size_, 0);
-            if (!write_at((sectors - tail) * sector_size_, zeros.data(),
-                          static_cast<uint32_t>(zeros.size()))) {
-                return false;
+            Outcome cleared = write_at((sectors - tail) * sector_size_, zeros.data(),
+                                       static_cast<uint32_t>(zeros.size()));
+            if (!cleared.ok()) {
+                return cleared;
             }
         }
         return write_sector(0, build_mbr_sector(sector_size_, record.mbr_signature, {}));
     }
 
-    bool update_properties() override {
-        if (!block_) {
-            return true;
+    Outcome update_properties() override {
+        if (!block_ || ::ioctl(fd_.get(), BLKRRPART) == 0 || errno == EINVAL) {
+            return Outcome::success();
         }
-        // Devices that cannot hold partitions (a loop device without partition scan) answer
-        // EINVAL; there is nothing to re-read on them.
-        return ::ioctl(fd_, BLKRRPART) == 0 || errno == EINVAL;
+        return failure_with("re-reading the partition table");
     }
 
-    bool set_drive_layout(const uint8_t* layout, uint32_t size) override {
+    Outcome set_drive_layout(const uint8_t* layout, uint32_t size) override {
         const DriveLayoutRecord record = decode_drive_layout(layout, size);
-        if (record.style == kPartitionStyleGpt) {
+        if (record.style == LayoutStyle::gpt) {
             return write_gpt(record.gpt_disk_id, record.entries);
+        }
+        if (record.style != LayoutStyle::mbr) {
+            return Outcome::failure("unknown partition style");
         }
         return write_sector(0,
                             build_mbr_sector(sector_size_, record.mbr_signature, record.entries));
@@ -85,19 +244,28 @@ class PosixDisk final : public DiskDevice {
   private:
     uint64_t total_sectors() const { return size_bytes_ / sector_size_; }
 
-    bool write_sector(uint64_t lba, const std::vector<uint8_t>& bytes) {
+    Outcome write_sector(uint64_t lba, const std::vector<uint8_t>& bytes) {
         return write_at(lba * sector_size_, bytes.data(), static_cast<uint32_t>(bytes.size()));
     }
 
-    bool write_gpt(const Guid& disk_id, const std::vector<PartitionRecord>& entries) {
+    Outcome write_gpt(const Guid& disk_id, const std::vector<PartitionRecord>& entries) {
         const GptImage gpt = build_gpt(sector_size_, total_sectors(), disk_id, entries);
-        return write_sector(0, gpt.protective_mbr) && write_sector(1, gpt.primary_header) &&
-               write_sector(gpt.primary_entries_lba, gpt.entries) &&
-               write_sector(gpt.backup_entries_lba, gpt.entries) &&
-               write_sector(gpt.backup_header_lba, gpt.backup_header);
+        const std::pair<uint64_t, const std::vector<uint8_t>*> parts[] = {
+            {0, &gpt.protective_mbr},
+            {1, &gpt.primary_header},
+            {gpt.primary_entries_lba, &gpt.entries},
+            {gpt.backup_entries_lba, &gpt.entries},
+            {gpt.backup_header_lba, &gpt.backup_header}};
+        for (const auto& [lba, bytes] : parts) {
+            Outcome written = write_sector(lba, *bytes);
+            if (!written.ok()) {
+                return written;
+            }
+        }
+        return Outcome::success();
     }
 
-    int fd_;
+    Fd fd_;
     bool block_;
     uint32_t sector_size_;
     uint64_t size_bytes_;
@@ -105,43 +273,87 @@ class PosixDisk final : public DiskDevice {
 
 class PosixDiskSystem final : public DiskSystem {
   public:
-    explicit PosixDiskSystem(uint32_t sector_size) : sector_size_(sector_size) {}
-
-    std::unique_ptr<DiskDevice> open_disk(const char16_t* path) override {
-        const std::string name = utf16_to_utf8(path);
+    Outcome query_target(const char16_t* path, TargetInfo* info) override {
+        std::string name;
+        Outcome named = native_name(path, &name);
+        if (!named.ok()) {
+            return named;
+        }
+        Fd fd;
         struct stat st {};
-        if (::stat(name.c_str(), &st) != 0) {
-            return nullptr;
+        Outcome opened = open_checked(name, O_RDONLY, &fd, &st);
+        if (!opened.ok()) {
+            return opened;
         }
-        const bool block = S_ISBLK(st.st_mode);
-        if (!block && !S_ISREG(st.st_mode)) {
-            return nullptr;
-        }
-        // A block device is taken exclusively: the open fails while a volume on it is mounted.
-        const int fd = ::open(name.c_str(), O_RDWR | O_CLOEXEC | (block ? O_EXCL : 0));
-        if (fd < 0) {
-            return nullptr;
-        }
-        uint64_t size = static_cast<uint64_t>(st.st_size);
-        if (block && ::ioctl(fd, BLKGETSIZE64, &size) != 0) {
-            ::close(fd);
-            return nullptr;
-        }
-        return std::make_unique<PosixDisk>(fd, block, sector_size_, size);
+        return describe(fd.get(), st, info);
     }
 
-    // Drive letters do not exist here.
-    std::unique_ptr<DiskDevice> open_volume(char) override { return nullptr; }
+    Outcome open_disk(const char16_t* path, uint32_t bytes_per_sector, DiskUse use,
+                      std::unique_ptr<DiskDevice>* device) override {
+        std::string name;
+        Outcome named = native_name(path, &name);
+        if (!named.ok()) {
+            return named;
+        }
+        // A block device is taken exclusively: the open fails while a volume on it is mounted,
+        // while another program holds it exclusively, and keeps both away until it is closed.
+        struct stat before {};
+        const bool block = ::stat(name.c_str(), &before) == 0 && S_ISBLK(before.st_mode);
+        Fd fd;
+        struct stat st {};
+        Outcome opened = open_checked(name, O_RDWR | (block ? O_EXCL : 0), &fd, &st);
+        if (!opened.ok()) {
+            return opened;
+        }
+        TargetInfo info;
+        Outcome described = describe(fd.get(), st, &info);
+        if (!described.ok()) {
+            return described;
+        }
+        if (info.kind == TargetKind::block_device) {
+            if (info.logical_sector_size != bytes_per_sector) {
+                return Outcome::failure("the device has " +
+                                        std::to_string(info.logical_sector_size) +
+                                        "-byte sectors, not " + std::to_string(bytes_per_sector));
+            }
+            int read_only = 0;
+            if (::ioctl(fd.get(), BLKROGET, &read_only) == 0 && read_only != 0) {
+                return Outcome::failure("the device is read-only");
+            }
+            if (use == DiskUse::whole_disk) {
+                Outcome whole = check_whole_disk(fd.get(), st);
+                if (!whole.ok()) {
+                    return whole;
+                }
+            }
+        } else {
+            // A second run on the same image waits for nobody: it is refused.
+            if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+                return errno == EWOULDBLOCK
+                           ? Outcome::failure("another program (a second run?) holds it locked")
+                           : last_system_failure();
+            }
+            const std::string loop = loop_device_backed_by(st);
+            if (!loop.empty()) {
+                return Outcome::failure("it is the backing file of " + loop +
+                                        "; detach the loop device first");
+            }
+        }
+        *device = std::make_unique<PosixDisk>(fd.release(), info.kind == TargetKind::block_device,
+                                              bytes_per_sector, info.size_bytes);
+        return Outcome::success();
+    }
+
+    Outcome open_volume(char, std::unique_ptr<DiskDevice>*) override {
+        return Outcome::unsupported("drive letters do not exist here");
+    }
     void notify_drive_removed(char) override {}
 
     Guid make_guid() override {
         Guid guid;
-        const int fd = ::open("/dev/urandom", O_RDONLY | O_CLOEXEC);
-        if (fd >= 0) {
-            if (::read(fd, guid.bytes, sizeof guid.bytes) != sizeof guid.bytes) {
-                std::memset(guid.bytes, 0, sizeof guid.bytes);
-            }
-            ::close(fd);
+        Fd fd(::open("/dev/urandom", O_RDONLY | O_CLOEXEC));
+        if (fd.get() < 0 || ::read(fd.get(), guid.bytes, sizeof guid.bytes) != sizeof guid.bytes) {
+            std::memset(guid.bytes, 0, sizeof guid.bytes);
         }
         // Version 4, variant 1 (the version sits in the high nibble of the third field).
         guid.bytes[7] = static_cast<uint8_t>((guid.bytes[7] & 0x0F) | 0x40);
@@ -150,23 +362,37 @@ class PosixDiskSystem final : public DiskSystem {
     }
 
   private:
-    uint32_t sector_size_;
+    static Outcome native_name(const char16_t* path, std::string* name) {
+        const std::optional<std::string> bytes = path_from_utf16(path);
+        if (!bytes || bytes->empty() || bytes->find('\0') != std::string::npos) {
+            return Outcome::failure("the path cannot be represented on this system");
+        }
+        *name = *bytes;
+        return Outcome::success();
+    }
+
+    static Outcome describe(int fd, const struct stat& st, TargetInfo* info) {
+        TargetInfo found;
+        if (S_ISBLK(st.st_mode)) {
+            found.kind = TargetKind::block_device;
+            int sector = 0;
+            if (::ioctl(fd, BLKGETSIZE64, &found.size_bytes) != 0 ||
+                ::ioctl(fd, BLKSSZGET, &sector) != 0) {
+                return last_system_failure();
+            }
+            found.logical_sector_size = static_cast<uint32_t>(sector);
+        } else {
+            found.size_bytes = static_cast<uint64_t>(st.st_size);
+        }
+        *info = found;
+        return Outcome::success();
+    }
 };
 
 }  // namespace
 
-uint64_t disk_size_bytes(const char16_t* path) {
-    const int fd = ::open(utf16_to_utf8(path).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return 0;
-    }
-    const off_t end = ::lseek(fd, 0, SEEK_END);  // files and block devices alike
-    ::close(fd);
-    return end < 0 ? 0 : static_cast<uint64_t>(end);
-}
-
-std::unique_ptr<DiskSystem> make_system_disks(uint32_t bytes_per_sector) {
-    return std::make_unique<PosixDiskSystem>(bytes_per_sector);
+std::unique_ptr<DiskSystem> make_system_disks() {
+    return std::make_unique<PosixDiskSystem>();
 }
 
 }  // namespace lintora

@@ -9,6 +9,11 @@
 #include <vector>
 
 #include "ntfs/le.h"
+#include "platform/utf.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace lintora {
 
@@ -34,33 +39,49 @@ class RawDiskFile : public ::testing::Test {
     }
 
     std::unique_ptr<DiskDevice> open(uint32_t sector_size = 512) {
-        disks = make_system_disks(sector_size);
-        return disks->open_disk(path.u16string().c_str());
+        std::unique_ptr<DiskDevice> device;
+        const Outcome opened =
+            disks->open_disk(path.u16string().c_str(), sector_size, DiskUse::whole_disk, &device);
+        EXPECT_TRUE(opened.ok()) << opened.reason;
+        return device;
     }
 
     std::filesystem::path path;
-    std::unique_ptr<DiskSystem> disks;
+    std::unique_ptr<DiskSystem> disks = make_system_disks();
 };
 
 TEST_F(RawDiskFile, WritesAtOffsetsAndFlushes) {
     auto disk = open();
     ASSERT_TRUE(disk);
     const std::vector<uint8_t> data(4096, 0x5C);
-    ASSERT_TRUE(disk->write_at(3 * 1024 * 1024 + 512, data.data(), 4096));
-    ASSERT_TRUE(disk->flush());
+    ASSERT_TRUE(disk->write_at(3 * 1024 * 1024 + 512, data.data(), 4096).ok());
+    ASSERT_TRUE(disk->flush().ok());
     disk.reset();
     EXPECT_EQ(read(3 * 1024 * 1024 + 512, 4096), data);
     EXPECT_EQ(read(3 * 1024 * 1024, 512), std::vector<uint8_t>(512, 0));
 }
 
-TEST_F(RawDiskFile, MissingFileIsNotOpened) {
-    disks = make_system_disks(512);
+TEST_F(RawDiskFile, QueriesAndRefusesWithTheSystemsReason) {
+    TargetInfo info;
+    ASSERT_TRUE(disks->query_target(path.u16string().c_str(), &info).ok());
+    EXPECT_EQ(info.kind, TargetKind::image_file);
+    EXPECT_EQ(info.size_bytes, 64u * 1024 * 1024);
+    EXPECT_EQ(info.logical_sector_size, 0u);
+
     const std::u16string missing = (path.u16string() + u".absent");
-    EXPECT_FALSE(disks->open_disk(missing.c_str()));
+    std::unique_ptr<DiskDevice> device;
+    const Outcome opened = disks->open_disk(missing.c_str(), 512, DiskUse::volume, &device);
+    EXPECT_EQ(opened.kind, OutcomeKind::failed);
+    EXPECT_FALSE(opened.reason.empty());
+    EXPECT_FALSE(device);
+    EXPECT_FALSE(disks->query_target(missing.c_str(), &info).ok());
+    // A folder is refused by its type.
+    const std::u16string folder = path.parent_path().u16string();
+    EXPECT_FALSE(disks->open_disk(folder.c_str(), 512, DiskUse::volume, &device).ok());
+    EXPECT_FALSE(disks->query_target(folder.c_str(), &info).ok());
 }
 
 TEST_F(RawDiskFile, GuidsAreFreshVersion4) {
-    disks = make_system_disks(512);
     const Guid a = disks->make_guid();
     const Guid b = disks->make_guid();
     EXPECT_NE(a, b);
@@ -78,18 +99,22 @@ TEST_F(RawDiskFile, PosixLayerWritesGptAndMbrTables) {
         ASSERT_TRUE(disk);
         const uint64_t last = 64 * 1024 * 1024 / sector_size - 1;
         CreateDiskRecord gpt;
-        gpt.style = kPartitionStyleGpt;
+        gpt.style = LayoutStyle::gpt;
         gpt.gpt_disk_id.bytes[0] = 0x77;
         gpt.max_partition_count = 128;
-        ASSERT_TRUE(disk->create_disk(gpt));
+        ASSERT_TRUE(disk->create_disk(gpt).ok());
         EXPECT_EQ(read(sector_size, 8),
                   std::vector<uint8_t>({'E', 'F', 'I', ' ', 'P', 'A', 'R', 'T'}));
         EXPECT_EQ(read(last * sector_size, 8), read(sector_size, 8));
+        // The backup entry array sits right below the backup header, equal to the primary one.
+        const uint64_t array_lba = last - 16384 / sector_size;
+        EXPECT_EQ(read(array_lba * sector_size, 16384), read(2 * sector_size, 16384));
+        EXPECT_EQ(load_u64(read(last * sector_size + 72, 8).data()), array_lba);
         EXPECT_EQ(read(510, 2), std::vector<uint8_t>({0x55, 0xAA}));
         EXPECT_EQ(read(0x1BE + 4, 1)[0], 0xEE);
 
         DriveLayoutRecord layout;
-        layout.style = kPartitionStyleMbr;
+        layout.style = LayoutStyle::mbr;
         layout.count = 4;
         PartitionRecord p;
         p.starting_offset = 1024 * 1024;
@@ -98,16 +123,51 @@ TEST_F(RawDiskFile, PosixLayerWritesGptAndMbrTables) {
         layout.entries.push_back(p);
         std::vector<uint8_t> bytes(624);
         encode_drive_layout(layout, bytes.data(), 624);
-        ASSERT_TRUE(disk->create_disk(CreateDiskRecord{}));
-        ASSERT_TRUE(disk->set_drive_layout(bytes.data(), 624));
-        ASSERT_TRUE(disk->update_properties());
+        ASSERT_TRUE(disk->create_disk(CreateDiskRecord{}).ok());
+        ASSERT_TRUE(disk->set_drive_layout(bytes.data(), 624).ok());
+        ASSERT_TRUE(disk->update_properties().ok());
         const std::vector<uint8_t> entry = read(0x1BE, 16);
         EXPECT_EQ(entry[4], 0x07);
         EXPECT_EQ(load_u32(&entry[8]), 1024u * 1024 / sector_size);
         EXPECT_EQ(load_u32(&entry[12]), 32u * 1024 * 1024 / sector_size);
         // Going back to MBR leaves no backup GPT behind.
         EXPECT_EQ(read(last * sector_size, 8), std::vector<uint8_t>(8, 0));
+        disk.reset();
     }
+}
+
+// Pipes and character devices are refused by type without blocking; an image held by one run
+// is refused to a second; a name that is not UTF-8 reaches the file system as it is.
+TEST_F(RawDiskFile, PosixRefusalsAndPathBytes) {
+    const std::string fifo = path.string() + ".fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    TargetInfo info;
+    std::unique_ptr<DiskDevice> device;
+    for (const std::string& name : {fifo, std::string("/dev/null")}) {
+        const std::u16string wide = path_to_utf16(name);
+        EXPECT_FALSE(disks->query_target(wide.c_str(), &info).ok()) << name;
+        const Outcome opened = disks->open_disk(wide.c_str(), 512, DiskUse::volume, &device);
+        EXPECT_NE(opened.reason.find("it is a"), std::string::npos) << opened.reason;
+    }
+    std::filesystem::remove(fifo);
+
+    auto first = open();
+    ASSERT_TRUE(first);
+    const Outcome second =
+        disks->open_disk(path.u16string().c_str(), 512, DiskUse::whole_disk, &device);
+    EXPECT_NE(second.reason.find("holds it locked"), std::string::npos) << second.reason;
+    first.reset();
+
+    const std::string latin1 = path.string() + ".caf\xe9";
+    std::ofstream(latin1, std::ios::binary) << "x";
+    const std::u16string wide = path_to_utf16(latin1);
+    ASSERT_TRUE(disks->open_disk(wide.c_str(), 512, DiskUse::volume, &device).ok());
+    const uint8_t byte = 'y';
+    ASSERT_TRUE(device->write_at(0, &byte, 1).ok());
+    device.reset();
+    std::ifstream in(latin1, std::ios::binary);
+    EXPECT_EQ(in.get(), 'y');
+    std::filesystem::remove(latin1);
 }
 #endif
 

@@ -24,69 +24,167 @@ static_assert(offsetof(PARTITION_INFORMATION_EX, Gpt) + offsetof(PARTITION_INFOR
 static_assert(offsetof(DRIVE_LAYOUT_INFORMATION_EX, Gpt) +
                   offsetof(DRIVE_LAYOUT_INFORMATION_GPT, MaxPartitionCount) ==
               40);
+static_assert(static_cast<uint32_t>(LayoutStyle::mbr) == PARTITION_STYLE_MBR);
+static_assert(static_cast<uint32_t>(LayoutStyle::gpt) == PARTITION_STYLE_GPT);
 
 namespace {
+
+Outcome answer(BOOL succeeded) {
+    return succeeded ? Outcome::success() : last_system_failure();
+}
 
 class Win32Disk final : public DiskDevice {
   public:
     explicit Win32Disk(HANDLE handle) : handle_(handle) {}
     ~Win32Disk() override { CloseHandle(handle_); }
 
-    bool write_at(uint64_t offset, const uint8_t* data, uint32_t length) override {
+    Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override {
         LARGE_INTEGER position;
         position.QuadPart = static_cast<LONGLONG>(offset);
         if (!SetFilePointerEx(handle_, position, nullptr, FILE_BEGIN)) {
-            return false;
+            return last_system_failure();
         }
         DWORD written = 0;
-        return WriteFile(handle_, data, length, &written, nullptr) && written == length;
+        if (!WriteFile(handle_, data, length, &written, nullptr)) {
+            return last_system_failure();
+        }
+        return written == length ? Outcome::success()
+                                 : Outcome::failure("the disk took only " +
+                                                    std::to_string(written) + " of " +
+                                                    std::to_string(length) + " bytes");
     }
 
-    bool flush() override { return FlushFileBuffers(handle_) != FALSE; }
-    bool lock_volume() override { return control(FSCTL_LOCK_VOLUME, nullptr, 0); }
-    bool dismount_volume() override { return control(FSCTL_DISMOUNT_VOLUME, nullptr, 0); }
+    Outcome flush() override { return answer(FlushFileBuffers(handle_)); }
+    Outcome lock_volume() override { return control(FSCTL_LOCK_VOLUME, nullptr, 0); }
+    Outcome dismount_volume() override { return control(FSCTL_DISMOUNT_VOLUME, nullptr, 0); }
 
-    bool create_disk(const CreateDiskRecord& record) override {
+    Outcome create_disk(const CreateDiskRecord& record) override {
         uint8_t bytes[kCreateDiskBytes];
         encode_create_disk(record, bytes);
         return control(IOCTL_DISK_CREATE_DISK, bytes, sizeof bytes);
     }
 
-    bool update_properties() override { return control(IOCTL_DISK_UPDATE_PROPERTIES, nullptr, 0); }
+    Outcome update_properties() override {
+        return control(IOCTL_DISK_UPDATE_PROPERTIES, nullptr, 0);
+    }
 
-    bool set_drive_layout(const uint8_t* layout, uint32_t size) override {
+    Outcome set_drive_layout(const uint8_t* layout, uint32_t size) override {
         return control(IOCTL_DISK_SET_DRIVE_LAYOUT_EX, const_cast<uint8_t*>(layout), size);
     }
 
   private:
-    bool control(DWORD code, void* input, DWORD input_size) {
+    Outcome control(DWORD code, void* input, DWORD input_size) {
         DWORD returned = 0;
-        return DeviceIoControl(handle_, code, input, input_size, nullptr, 0, &returned, nullptr) !=
-               FALSE;
+        return answer(
+            DeviceIoControl(handle_, code, input, input_size, nullptr, 0, &returned, nullptr));
     }
 
     HANDLE handle_;
 };
 
-std::unique_ptr<DiskDevice> open_path(const wchar_t* path) {
-    HANDLE handle =
-        CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                    OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        return nullptr;
+// Folders, pipes and consoles are not disks; they are refused before anything opens them for
+// writing.
+Outcome refuse_by_type(const wchar_t* path) {
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return Outcome::failure("it is a folder");
     }
-    return std::make_unique<Win32Disk>(handle);
+    return Outcome::success();
+}
+
+Outcome open_path(const wchar_t* path, DWORD access, HANDLE* handle) {
+    *handle = CreateFileW(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                          0, nullptr);
+    if (*handle == INVALID_HANDLE_VALUE) {
+        return last_system_failure();
+    }
+    if (GetFileType(*handle) != FILE_TYPE_DISK) {
+        CloseHandle(*handle);
+        *handle = INVALID_HANDLE_VALUE;
+        return Outcome::failure("it is neither a file nor a disk");
+    }
+    return Outcome::success();
+}
+
+// A disk device answers the length and geometry queries; an image file has a file size.
+Outcome describe(HANDLE handle, TargetInfo* info) {
+    TargetInfo found;
+    GET_LENGTH_INFORMATION length{};
+    DISK_GEOMETRY geometry{};
+    DWORD returned = 0;
+    LARGE_INTEGER size{};
+    if (DeviceIoControl(handle, IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, &length, sizeof length,
+                        &returned, nullptr)) {
+        found.kind = TargetKind::block_device;
+        found.size_bytes = static_cast<uint64_t>(length.Length.QuadPart);
+        if (!DeviceIoControl(handle, IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, &geometry,
+                             sizeof geometry, &returned, nullptr)) {
+            return last_system_failure();
+        }
+        found.logical_sector_size = geometry.BytesPerSector;
+    } else if (GetFileSizeEx(handle, &size)) {
+        found.size_bytes = static_cast<uint64_t>(size.QuadPart);
+    } else {
+        return last_system_failure();
+    }
+    *info = found;
+    return Outcome::success();
 }
 
 class Win32DiskSystem final : public DiskSystem {
   public:
-    std::unique_ptr<DiskDevice> open_disk(const char16_t* path) override {
-        return open_path(reinterpret_cast<const wchar_t*>(path));
+    Outcome query_target(const char16_t* path, TargetInfo* info) override {
+        const auto* wide = reinterpret_cast<const wchar_t*>(path);
+        Outcome typed = refuse_by_type(wide);
+        if (!typed.ok()) {
+            return typed;
+        }
+        HANDLE handle = INVALID_HANDLE_VALUE;
+        Outcome opened = open_path(wide, GENERIC_READ, &handle);
+        if (!opened.ok()) {
+            return opened;
+        }
+        Outcome described = describe(handle, info);
+        CloseHandle(handle);
+        return described;
     }
 
-    std::unique_ptr<DiskDevice> open_volume(char letter) override {
+    Outcome open_disk(const char16_t* path, uint32_t bytes_per_sector, DiskUse,
+                      std::unique_ptr<DiskDevice>* device) override {
+        const auto* wide = reinterpret_cast<const wchar_t*>(path);
+        Outcome typed = refuse_by_type(wide);
+        if (!typed.ok()) {
+            return typed;
+        }
+        HANDLE handle = INVALID_HANDLE_VALUE;
+        Outcome opened = open_path(wide, GENERIC_READ | GENERIC_WRITE, &handle);
+        if (!opened.ok()) {
+            return opened;
+        }
+        auto disk = std::make_unique<Win32Disk>(handle);
+        TargetInfo info;
+        Outcome described = describe(handle, &info);
+        if (!described.ok()) {
+            return described;
+        }
+        if (info.kind == TargetKind::block_device && info.logical_sector_size != bytes_per_sector) {
+            return Outcome::failure("the disk has " + std::to_string(info.logical_sector_size) +
+                                    "-byte sectors, not " + std::to_string(bytes_per_sector));
+        }
+        *device = std::move(disk);
+        return Outcome::success();
+    }
+
+    Outcome open_volume(char letter, std::unique_ptr<DiskDevice>* volume) override {
         const wchar_t path[] = {L'\\', L'\\', L'.', L'\\', static_cast<wchar_t>(letter), L':', 0};
-        return open_path(path);
+        HANDLE handle = CreateFileW(path, GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                    nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            return last_system_failure();
+        }
+        *volume = std::make_unique<Win32Disk>(handle);
+        return Outcome::success();
     }
 
     void notify_drive_removed(char letter) override {
@@ -106,29 +204,7 @@ class Win32DiskSystem final : public DiskSystem {
 
 }  // namespace
 
-uint64_t disk_size_bytes(const char16_t* path) {
-    HANDLE handle =
-        CreateFileW(reinterpret_cast<const wchar_t*>(path), GENERIC_READ,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        return 0;
-    }
-    // A disk device answers the length query; an image file has a file size.
-    GET_LENGTH_INFORMATION length{};
-    DWORD returned = 0;
-    LARGE_INTEGER size{};
-    uint64_t bytes = 0;
-    if (DeviceIoControl(handle, IOCTL_DISK_GET_LENGTH_INFO, nullptr, 0, &length, sizeof length,
-                        &returned, nullptr)) {
-        bytes = static_cast<uint64_t>(length.Length.QuadPart);
-    } else if (GetFileSizeEx(handle, &size)) {
-        bytes = static_cast<uint64_t>(size.QuadPart);
-    }
-    CloseHandle(handle);
-    return bytes;
-}
-
-std::unique_ptr<DiskSystem> make_system_disks(uint32_t) {
+std::unique_ptr<DiskSystem> make_system_disks() {
     return std::make_unique<Win32DiskSystem>();
 }
 

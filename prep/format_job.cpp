@@ -1,13 +1,15 @@
 #include "prep/format_job.h"
 
 #include <array>
+#include <cstring>
 #include <memory>
 #include <new>
 
-#include "ntfs/format_volume.h"
 #include "ntfs/status.h"
 #include "platform/raw_disk.h"
+#include "platform/utf.h"
 #include "prep/partition_layout.h"
+#include "prep/volume_format.h"
 
 namespace lintora {
 
@@ -15,8 +17,6 @@ namespace {
 
 constexpr uint32_t kWipedSectors = 32;
 constexpr uint64_t kMbrMaxSectors = 0xFFFFFFFFull;
-constexpr uint64_t kMbrTailSectors = 63;
-constexpr uint64_t kGptBackupSectors = 33;  // backup entry array and header
 
 // The disk and its volume handles; closed volumes first (A: to Z:), then the disk, on every way
 // out of the job.
@@ -32,107 +32,201 @@ struct JobHandles {
     }
 };
 
+// Records what failed and why, and gives the result to return.
+struct FailureNote {
+    JobFailure* failure;
+
+    FormatJobResult operator()(FormatJobResult result, std::string what, std::string why) const {
+        if (failure != nullptr) {
+            failure->what = std::move(what);
+            failure->why = std::move(why);
+        }
+        return result;
+    }
+};
+
 std::unique_ptr<uint8_t[]> zeroed_buffer(uint32_t size) {
     return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size]());
 }
 
-// Step 3: tell the shell each drive goes away, then lock and dismount its volume.
-FormatJobResult take_volumes_away(const DiskInfo& disk, DiskSystem& system, JobHandles& handles) {
-    for (int n = 0; n < 26; ++n) {
-        if (((disk.drive_letters >> n) & 1u) == 0) {
-            continue;
-        }
-        const char letter = static_cast<char>('A' + n);
-        system.notify_drive_removed(letter);
-        handles.volumes[static_cast<size_t>(n)] = system.open_volume(letter);
-        DiskDevice* volume = handles.volumes[static_cast<size_t>(n)].get();
-        if (volume == nullptr || !volume->lock_volume() || !volume->dismount_volume()) {
-            return kJobRefused;
-        }
-    }
-    return kJobSucceeded;
+bool is_supported_sector_size(uint32_t bytes) {
+    return bytes >= 512 && bytes <= 4096 && (bytes & (bytes - 1)) == 0;
 }
 
-// Step 4: zeros over sectors 0 to 31.
+// Tells the shell each drive of the disk goes away, then locks and dismounts its volume; the
+// handles stay open (and the volumes locked) until the job ends.
+FormatJobResult take_volumes_away(const DiskInfo& disk, DiskSystem& system, JobHandles& handles,
+                                  const FailureNote& note) {
+    FormatJobResult result = kJobSucceeded;
+    for_each_drive_letter(disk.drive_letters, [&](char letter) {
+        if (result != kJobSucceeded) {
+            return;
+        }
+        const std::string volume = std::string(1, letter) + ":";
+        system.notify_drive_removed(letter);
+        std::unique_ptr<DiskDevice>& slot = handles.volumes[static_cast<size_t>(letter - 'A')];
+        Outcome step = system.open_volume(letter, &slot);
+        if (!step.ok()) {
+            result = note(kJobRefused, "cannot open volume " + volume, step.reason);
+            return;
+        }
+        step = slot->lock_volume();
+        if (step.ok()) {
+            step = slot->dismount_volume();
+        }
+        if (!step.ok()) {
+            result = note(kJobRefused, "cannot lock and dismount volume " + volume, step.reason);
+        }
+    });
+    return result;
+}
+
+// Zeros over sectors 0 to 31: whatever partition table the disk had is gone.
 FormatJobResult wipe_start(const DiskInfo& disk, uint32_t io_chunk, DiskDevice& device,
-                           ProgressFn progress, void* owner) {
+                           ProgressFn progress, void* owner, const FailureNote& note) {
     const uint32_t sector = disk.bytes_per_sector;
     std::unique_ptr<uint8_t[]> zeros = zeroed_buffer(sector);
     if (!zeros) {
-        return kJobNoMemory;
+        return note(kJobNoMemory, "cannot wipe the disk", "out of memory");
     }
+    std::string failure;
     SectorWriter wipe;
     wipe.device = &device;
     wipe.unit_size = io_chunk;
     wipe.progress = progress;
     wipe.phase = kPhaseWipe;
     wipe.owner = owner;
+    wipe.failure = &failure;
     for (uint32_t i = 0; i < kWipedSectors; ++i) {
         if (write_sectors(&wipe, uint64_t{i} * sector, zeros.get(), sector) != sector) {
-            return i == 0 ? kJobRefused : kJobWriteFailed;
+            return note(i == 0 ? kJobRefused : kJobWriteFailed, "wiping the disk", failure);
         }
     }
     return kJobSucceeded;
 }
 
-// Step 6: the counting pass, then the writing pass that knows its total.
-FormatJobResult write_file_system(const DiskInfo& disk, const FormatJobParams& params,
-                                  const PartitionGeometry& geometry, uint32_t io_chunk,
-                                  DiskDevice& device, ProgressFn progress, void* owner) {
-    uint16_t label_units = 0;
-    while (label_units < kLabelUnits && params.volume_label[label_units] != 0) {
-        ++label_units;
-    }
-    const CountedName label{static_cast<uint16_t>(2 * label_units),
-                            static_cast<uint16_t>(2 * label_units), params.volume_label};
-    SectorWriter writer;
-    writer.unit_size = io_chunk;
-    writer.base_offset = geometry.data_start * disk.bytes_per_sector;
-    writer.progress = progress;
-    writer.phase = kPhaseFileSystem;
-    writer.owner = owner;
-
-    NtfsFormatParams format;
-    format.write_user = &writer;
-    format.write = &write_sectors;
-    format.volume_label = &label;
-    format.io_chunk_size = io_chunk;
-    format.bytes_per_sector = static_cast<uint16_t>(disk.bytes_per_sector);
-    format.cluster_size = static_cast<uint32_t>(params.cluster_size);
-    format.first_sector = geometry.data_start;
-    format.sector_count = geometry.data_sectors;
-
-    FormatJobResult result = job_result_for(format_ntfs_volume(&format));
-    if (result != kJobSucceeded) {
-        return result;
-    }
-    writer.units_expected = writer.units_done;
-    writer.units_done = 0;
-    writer.device = &device;
-    return job_result_for(format_ntfs_volume(&format));
-}
-
-// Step 8: the partition table, then a re-read of the disk's properties.
+// The partition table, then a re-read of the disk's properties.
 FormatJobResult write_partition_table(const DiskInfo& disk, const FormatJobParams& params,
                                       const PartitionGeometry& geometry, DiskSystem& system,
-                                      DiskDevice& device) {
-    const uint32_t size = params.partition_style == kStyleGpt ? kGptLayoutBytes : kMbrLayoutBytes;
+                                      DiskDevice& device, const FailureNote& note) {
+    const uint32_t size =
+        params.partition_style == PartitionStyle::gpt ? kGptLayoutBytes : kMbrLayoutBytes;
     {
         std::unique_ptr<uint8_t[]> buffer = zeroed_buffer(size);
         if (!buffer) {
-            return kJobNoMemory;
+            return note(kJobNoMemory, "cannot write the partition table", "out of memory");
         }
         encode_drive_layout(
             make_drive_layout(params.partition_style, geometry, disk.bytes_per_sector, system),
             buffer.get(), size);
-        if (!device.set_drive_layout(buffer.get(), size)) {
-            return kJobRefused;
+        const Outcome written = device.set_drive_layout(buffer.get(), size);
+        if (!written.ok()) {
+            return note(kJobRefused, "cannot write the partition table", written.reason);
         }
     }
-    return device.update_properties() ? kJobSucceeded : kJobRefused;
+    const Outcome reread = device.update_properties();
+    return reread.ok() ? kJobSucceeded
+                       : note(kJobRefused, "cannot re-read the new partition table", reread.reason);
+}
+
+FormatJobResult volume_result(ntfs_status status, const VolumeFormat& volume,
+                              const FailureNote& note) {
+    const FormatJobResult result = job_result_for(status);
+    if (result == kJobSucceeded) {
+        return result;
+    }
+    if (status == NTFS_WRITE_FAILED && !volume.failure.empty()) {
+        return note(result, "writing the file system", volume.failure);
+    }
+    return note(result, "formatting the volume", ntfs_status_text(status));
+}
+
+FormatJobResult run_job(void* owner, const DiskInfo& disk, const FormatJobParams& params,
+                        DiskSystem& system, ProgressFn progress, const FailureNote& note) {
+    if (params.partition_style != PartitionStyle::mbr &&
+        params.partition_style != PartitionStyle::gpt) {
+        return note(kJobRefused, "cannot prepare the disk",
+                    "unknown partition style " +
+                        std::to_string(static_cast<int32_t>(params.partition_style)));
+    }
+    if (!is_supported_sector_size(disk.bytes_per_sector)) {
+        return note(kJobRefused, "cannot prepare the disk",
+                    "unsupported sector size " + std::to_string(disk.bytes_per_sector));
+    }
+    PartitionGeometry geometry;
+    if (compute_partition_geometry(disk.sector_count, disk.bytes_per_sector,
+                                   params.partition_style, &geometry) != kJobSucceeded) {
+        return note(kJobTooSmall, "cannot prepare the disk",
+                    "it is too small for the partition layout");
+    }
+    const auto cluster_size = static_cast<uint32_t>(params.cluster_size > 0 ? params.cluster_size
+                                                                             : 0);
+    const uint32_t io_chunk = job_io_chunk(disk.io_chunk_size, cluster_size);
+
+    // The counting pass writes nothing: a volume that cannot be built is refused here, before
+    // the disk is even opened.
+    VolumeRequest request;
+    request.label = params.volume_label;
+    request.bytes_per_sector = disk.bytes_per_sector;
+    request.cluster_size = cluster_size;
+    request.first_sector = geometry.data_start;
+    request.sector_count = geometry.data_sectors;
+    request.io_chunk = io_chunk;
+    request.progress = progress;
+    request.owner = owner;
+    VolumeFormat volume;
+    setup_volume_format(request, volume);
+    FormatJobResult result = volume_result(count_volume(volume), volume, note);
+    if (result != kJobSucceeded) {
+        return result;
+    }
+
+    JobHandles handles;
+    const Outcome opened =
+        system.open_disk(disk.interface_path, disk.bytes_per_sector, DiskUse::whole_disk,
+                         &handles.disk);
+    if (!opened.ok()) {
+        return note(kJobRefused, "cannot open '" + path_for_display(disk.interface_path) + "'",
+                    opened.reason);
+    }
+    DiskDevice& device = *handles.disk;
+    result = take_volumes_away(disk, system, handles, note);
+    if (result != kJobSucceeded) {
+        return result;
+    }
+    result = wipe_start(disk, io_chunk, device, progress, owner, note);
+    if (result != kJobSucceeded) {
+        return result;
+    }
+    Outcome step = device.create_disk(make_create_disk(params.partition_style, system));
+    if (step.ok()) {
+        step = device.update_properties();
+    }
+    if (!step.ok()) {
+        return note(kJobRefused, "cannot re-initialise the disk", step.reason);
+    }
+    result = volume_result(write_volume(volume, device), volume, note);
+    if (result != kJobSucceeded) {
+        return result;
+    }
+    step = device.flush();
+    if (!step.ok()) {
+        return note(kJobWriteFailed, "cannot flush the disk", step.reason);
+    }
+    return write_partition_table(disk, params, geometry, system, device, note);
 }
 
 }  // namespace
+
+FormatJobParams job_params_for(const DiskInfo& disk) {
+    FormatJobParams params;
+    params.partition_style =
+        disk.sector_count <= kMbrMaxSectors ? PartitionStyle::mbr : PartitionStyle::gpt;
+    const char16_t label[] = u"MAROVAN EXT";
+    std::memcpy(params.volume_label, label, sizeof label);
+    params.cluster_size = 4096;
+    return params;
+}
 
 FormatJobResult job_result_for(uint32_t ntfs_code) {
     switch (ntfs_code) {
@@ -149,72 +243,16 @@ FormatJobResult job_result_for(uint32_t ntfs_code) {
     }
 }
 
-FormatJobResult compute_partition_geometry(uint64_t sector_count, uint32_t bytes_per_sector,
-                                           int32_t partition_style, PartitionGeometry* geometry) {
-    if (bytes_per_sector == 0) {
-        return kJobTooSmall;
-    }
-    PartitionGeometry g;
-    g.spm = (1048576u + bytes_per_sector - 1) / bytes_per_sector;
-    g.msr_sectors = (134217728u + bytes_per_sector - 1) / bytes_per_sector;
-    uint64_t total = sector_count;
-    if (partition_style == kStyleMbr) {
-        if (total > kMbrMaxSectors) {
-            total = kMbrMaxSectors;
-        }
-        g.data_start = g.spm;
-        if (total < 2 * g.spm + kMbrTailSectors) {
-            return kJobTooSmall;
-        }
-        g.data_sectors = (total - 2 * g.spm - kMbrTailSectors) / g.spm * g.spm;
-    } else {
-        g.data_start = (g.spm + g.msr_sectors + kGptReservedStart - 1) / g.spm * g.spm;
-        if (total < g.data_start + kGptBackupSectors) {
-            return kJobTooSmall;
-        }
-        g.data_sectors = (total - g.data_start - kGptBackupSectors) / g.spm * g.spm;
-    }
-    *geometry = g;
-    return kJobSucceeded;
-}
-
 FormatJobResult prepare_disk(void* owner, const DiskInfo& disk, const FormatJobParams& params,
-                             DiskSystem& system, ProgressFn progress) {
-    PartitionGeometry geometry;
-    FormatJobResult result = compute_partition_geometry(disk.sector_count, disk.bytes_per_sector,
-                                                        params.partition_style, &geometry);
-    if (result != kJobSucceeded) {
-        return result;
+                             DiskSystem& system, ProgressFn progress, JobFailure* failure) {
+    const FailureNote note{failure};
+    try {
+        return run_job(owner, disk, params, system, progress, note);
+    } catch (const std::bad_alloc&) {
+        return kJobNoMemory;
+    } catch (...) {
+        return kJobFormatFailed;
     }
-    // An adapter that reports no transfer limit still gets bounded writes and progress units.
-    const uint32_t io_chunk = disk.io_chunk_size != 0 ? disk.io_chunk_size : kFallbackIoChunk;
-
-    JobHandles handles;
-    handles.disk = system.open_disk(disk.interface_path);
-    if (!handles.disk) {
-        return kJobRefused;
-    }
-    DiskDevice& device = *handles.disk;
-    result = take_volumes_away(disk, system, handles);
-    if (result == kJobSucceeded) {
-        result = wipe_start(disk, io_chunk, device, progress, owner);
-    }
-    if (result == kJobSucceeded) {
-        result = device.create_disk(make_create_disk(params.partition_style, system)) &&
-                         device.update_properties()
-                     ? kJobSucceeded
-                     : kJobRefused;
-    }
-    if (result == kJobSucceeded) {
-        result = write_file_system(disk, params, geometry, io_chunk, device, progress, owner);
-    }
-    if (result == kJobSucceeded && !device.flush()) {
-        result = kJobWriteFailed;
-    }
-    if (result == kJobSucceeded) {
-        result = write_partition_table(disk, params, geometry, system, device);
-    }
-    return result;
 }
 
 }  // namespace lintora

@@ -1,8 +1,21 @@
 // The disk preparation job: turns one external disk into an empty NTFS disk with a new MBR or
 // GPT partition table.
+//
+// prepare_disk does, in this order, and stops at the first failure:
+//   - checks the parameters and computes the partition geometry;
+//   - builds the whole file system once without writing (the counting pass), which refuses a
+//     disk too small for the volume and learns the total of the progress bar;
+//   - opens the disk, tells the shell each of its drives goes away, locks and dismounts every
+//     volume on it (on Linux the exclusive open and its checks stand in for the locks);
+//   - wipes sectors 0 to 31 and re-initialises the disk as MBR or GPT;
+//   - writes the file system into the future data partition (the writing pass) and flushes;
+//   - writes the partition table, which is the last thing written, and re-reads the disk;
+//   - closes every volume handle in letter order, then the disk.
+// Everything that can be refused without writing is refused before the first write.
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "discovery/disk_info.h"
 #include "prep/sector_writer.h"
@@ -11,15 +24,20 @@ namespace lintora {
 
 class DiskSystem;
 
-inline constexpr int32_t kStyleGpt = 0;
-inline constexpr int32_t kStyleMbr = 1;
+// The partition style as the job's parameters carry it.
+enum class PartitionStyle : int32_t { gpt = 0, mbr = 1 };
+
 inline constexpr uint32_t kLabelUnits = 261;
 
 struct FormatJobParams {
-    int32_t partition_style = kStyleMbr;
+    PartitionStyle partition_style = PartitionStyle::mbr;
     char16_t volume_label[kLabelUnits] = {};  // NUL-terminated
     int32_t cluster_size = 4096;
 };
+
+// The product's choice for a disk: MBR up to 0xFFFFFFFF sectors and GPT above, the label
+// "MAROVAN EXT" and 4096-byte clusters.
+FormatJobParams job_params_for(const DiskInfo& disk);
 
 using FormatJobResult = int32_t;
 inline constexpr FormatJobResult kJobSucceeded = 0;
@@ -29,28 +47,20 @@ inline constexpr FormatJobResult kJobTooSmall = 3;     // no room for the layout
 inline constexpr FormatJobResult kJobNoMemory = 4;
 inline constexpr FormatJobResult kJobFormatFailed = 5;
 
-// Transfer size assumed for a disk whose adapter reports none.
-inline constexpr uint32_t kFallbackIoChunk = 65536;
-
-// The reserved partition starts right behind the primary GPT header and its entry sectors.
-inline constexpr uint64_t kGptReservedStart = 34;
-
-// The partitions of the new disk, in logical sectors.
-struct PartitionGeometry {
-    uint64_t spm = 0;          // sectors per MiB: the data partition's alignment unit
-    uint64_t msr_sectors = 0;  // the reserved partition (GPT)
-    uint64_t data_start = 0;
-    uint64_t data_sectors = 0;
+// What failed and why, for a front-end that tells more than the result code: `what` names the
+// step ("cannot open '/dev/sdb'", "write at byte 3221225472 failed"), `why` is the system's
+// reason or the job's own.
+struct JobFailure {
+    std::string what;
+    std::string why;
 };
 
-// kJobSucceeded with the geometry, or kJobTooSmall when the disk cannot hold the layout.
-FormatJobResult compute_partition_geometry(uint64_t sector_count, uint32_t bytes_per_sector,
-                                           int32_t partition_style, PartitionGeometry* geometry);
-
 // Runs the whole job on `disk` through `system`. `progress` receives every write's progress with
-// `owner`. Every handle is closed and every buffer freed before it returns.
+// `owner`; `failure`, when given, says what failed. Every handle is closed and every buffer
+// freed before it returns, and no exception leaves it.
 FormatJobResult prepare_disk(void* owner, const DiskInfo& disk, const FormatJobParams& params,
-                             DiskSystem& system, ProgressFn progress);
+                             DiskSystem& system, ProgressFn progress,
+                             JobFailure* failure = nullptr);
 
 // Maps a format driver code to the job's result.
 FormatJobResult job_result_for(uint32_t ntfs_code);

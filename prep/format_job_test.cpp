@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "ntfs/le.h"
 #include "platform/drive_layout.h"
 #include "platform/fake_raw_disk.h"
+#include "platform/raw_disk.h"
 #include "prep/partition_layout.h"
 
 namespace lintora {
@@ -18,38 +21,38 @@ namespace {
 
 TEST(PartitionGeometry, EdgesOfTheCapacityWindow) {
     PartitionGeometry g;
-    ASSERT_EQ(compute_partition_geometry(0x19000000, 512, kStyleMbr, &g), kJobSucceeded);
+    ASSERT_EQ(compute_partition_geometry(0x19000000, 512, PartitionStyle::mbr, &g), kJobSucceeded);
     EXPECT_EQ(g.data_start, 2048u);
     EXPECT_EQ(g.data_sectors, 419424256u);
     EXPECT_EQ(0x19000000u - g.data_start - g.data_sectors, 4096u);
 
-    ASSERT_EQ(compute_partition_geometry(0x100000000, 512, kStyleGpt, &g), kJobSucceeded);
+    ASSERT_EQ(compute_partition_geometry(0x100000000, 512, PartitionStyle::gpt, &g), kJobSucceeded);
     EXPECT_EQ(g.msr_sectors, 262144u);
     EXPECT_EQ(g.data_start, 264192u);
     EXPECT_EQ(g.data_sectors, 4294701056u);
     EXPECT_EQ(0x100000000u - g.data_start - g.data_sectors, 2048u);
 
-    ASSERT_EQ(compute_partition_geometry(0xFFFFFFFF, 4096, kStyleMbr, &g), kJobSucceeded);
+    ASSERT_EQ(compute_partition_geometry(0xFFFFFFFF, 4096, PartitionStyle::mbr, &g), kJobSucceeded);
     EXPECT_EQ(g.data_start, 256u);
     EXPECT_EQ(g.data_sectors, 4294966528u);
 
-    ASSERT_EQ(compute_partition_geometry(0x100000000, 4096, kStyleGpt, &g), kJobSucceeded);
+    ASSERT_EQ(compute_partition_geometry(0x100000000, 4096, PartitionStyle::gpt, &g), kJobSucceeded);
     EXPECT_EQ(g.msr_sectors, 32768u);
     EXPECT_EQ(g.data_start, 33024u);
 
     // An MBR disk larger than 32 bits of sectors is described up to 0xFFFFFFFF.
-    ASSERT_EQ(compute_partition_geometry(0x200000000, 512, kStyleMbr, &g), kJobSucceeded);
+    ASSERT_EQ(compute_partition_geometry(0x200000000, 512, PartitionStyle::mbr, &g), kJobSucceeded);
     EXPECT_EQ(g.data_sectors, 4294961152u);
 }
 
 TEST(PartitionGeometry, TooSmallAndJustLargeEnough) {
     PartitionGeometry g;
-    EXPECT_EQ(compute_partition_geometry(264192 + 33, 512, kStyleGpt, &g), kJobSucceeded);
+    EXPECT_EQ(compute_partition_geometry(264192 + 33, 512, PartitionStyle::gpt, &g), kJobSucceeded);
     EXPECT_EQ(g.data_sectors, 0u);
-    EXPECT_EQ(compute_partition_geometry(264192 + 32, 512, kStyleGpt, &g), kJobTooSmall);
-    EXPECT_EQ(compute_partition_geometry(2 * 2048 + 63, 512, kStyleMbr, &g), kJobSucceeded);
+    EXPECT_EQ(compute_partition_geometry(264192 + 32, 512, PartitionStyle::gpt, &g), kJobTooSmall);
+    EXPECT_EQ(compute_partition_geometry(2 * 2048 + 63, 512, PartitionStyle::mbr, &g), kJobSucceeded);
     EXPECT_EQ(g.data_sectors, 0u);
-    EXPECT_EQ(compute_partition_geometry(2 * 2048 + 62, 512, kStyleMbr, &g), kJobTooSmall);
+    EXPECT_EQ(compute_partition_geometry(2 * 2048 + 62, 512, PartitionStyle::mbr, &g), kJobTooSmall);
 }
 
 TEST(FormatJob, DriverCodesMapToJobResults) {
@@ -92,7 +95,7 @@ DiskInfo small_disk(uint32_t letters = 0) {
 
 FormatJobParams mbr_params() {
     FormatJobParams params;
-    params.partition_style = kStyleMbr;
+    params.partition_style = PartitionStyle::mbr;
     const char16_t label[] = u"MAROVAN EXT";
     std::memcpy(params.volume_label, label, sizeof label);
     return params;
@@ -100,12 +103,12 @@ FormatJobParams mbr_params() {
 
 class FormatJobTest : public ::testing::Test {
   protected:
-    FormatJobResult run(std::set<std::string> refuse, uint32_t letters = 0,
-                        DiskInfo disk = small_disk()) {
+    FormatJobResult run(std::vector<FakeRefusal> refuse, uint32_t letters = 0,
+                        DiskInfo disk = small_disk(), FormatJobParams params = mbr_params()) {
         system = std::make_unique<FakeDiskSystem>(std::move(refuse));
         system->keep_bytes = false;
         disk.drive_letters = letters;
-        return prepare_disk(&trace, disk, mbr_params(), *system, &trace_progress);
+        return prepare_disk(&trace, disk, params, *system, &trace_progress, &failure);
     }
     const std::vector<std::string>& calls() const { return system->log().calls; }
     size_t count(const std::string& prefix) const {
@@ -115,6 +118,7 @@ class FormatJobTest : public ::testing::Test {
 
     std::unique_ptr<FakeDiskSystem> system;
     ProgressTrace trace;
+    JobFailure failure;
 };
 
 TEST_F(FormatJobTest, SucceedsWithTheStepsInOrder) {
@@ -147,7 +151,7 @@ TEST_F(FormatJobTest, MbrLayoutDescribesTheDataPartition) {
     const std::vector<uint8_t>& layout = system->log().last_layout;
     ASSERT_EQ(layout.size(), 624u);
     const DriveLayoutRecord record = decode_drive_layout(layout.data(), 624);
-    EXPECT_EQ(record.style, kPartitionStyleMbr);
+    EXPECT_EQ(record.style, LayoutStyle::mbr);
     EXPECT_EQ(record.count, 4u);
     ASSERT_EQ(record.entries.size(), 4u);
     EXPECT_EQ(record.entries[0].starting_offset, 2048u * 512);
@@ -157,19 +161,19 @@ TEST_F(FormatJobTest, MbrLayoutDescribesTheDataPartition) {
     EXPECT_FALSE(record.entries[0].boot_indicator);
     EXPECT_EQ(record.entries[0].hidden_sectors, 2048u);
     EXPECT_EQ(record.entries[1].mbr_type, 0);
-    EXPECT_EQ(system->log().last_create.style, kPartitionStyleMbr);
+    EXPECT_EQ(system->log().last_create.style, LayoutStyle::mbr);
 }
 
 TEST(GptLayout, ReservedAndDataPartitions) {
     FakeDiskSystem system;
     PartitionGeometry g;
-    ASSERT_EQ(compute_partition_geometry(0x100000000, 512, kStyleGpt, &g), kJobSucceeded);
+    ASSERT_EQ(compute_partition_geometry(0x100000000, 512, PartitionStyle::gpt, &g), kJobSucceeded);
     std::vector<uint8_t> buffer(kGptLayoutBytes, 0xEE);
-    encode_drive_layout(make_drive_layout(kStyleGpt, g, 512, system), buffer.data(),
+    encode_drive_layout(make_drive_layout(PartitionStyle::gpt, g, 512, system), buffer.data(),
                         kGptLayoutBytes);
     EXPECT_EQ(buffer.size(), 18480u);
     const DriveLayoutRecord record = decode_drive_layout(buffer.data(), kGptLayoutBytes);
-    EXPECT_EQ(record.style, kPartitionStyleGpt);
+    EXPECT_EQ(record.style, LayoutStyle::gpt);
     EXPECT_EQ(record.count, 128u);
     EXPECT_EQ(record.gpt_max_partition_count, 128u);
     EXPECT_EQ(record.gpt_starting_usable, 0u);
@@ -193,7 +197,7 @@ TEST(GptLayout, ReservedAndDataPartitions) {
 
 struct FailureCase {
     std::string name;
-    std::set<std::string> refuse;
+    std::vector<FakeRefusal> refuse;
     uint32_t letters;
     FormatJobResult result;
     bool wrote_nothing;  // the refusal came before the wipe
@@ -206,6 +210,10 @@ TEST_P(FormatJobFailures, ReturnTheirCodeAndCloseEverything) {
     const FailureCase& c = GetParam();
     EXPECT_EQ(run(c.refuse, c.letters), c.result);
     EXPECT_EQ(system->log().open_handles, 0);
+    // Every failure says what failed and carries the layer's reason.
+    EXPECT_FALSE(failure.what.empty());
+    EXPECT_NE((failure.what + failure.why).find("refused by the test"), std::string::npos)
+        << failure.what << ": " << failure.why;
     if (c.wrote_nothing) {
         EXPECT_EQ(count("write ") - count("write refused"), 0u);
         EXPECT_EQ(count("create_disk"), 0u);
@@ -218,20 +226,21 @@ TEST_P(FormatJobFailures, ReturnTheirCodeAndCloseEverything) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, FormatJobFailures,
-    ::testing::Values(FailureCase{"OpenDisk", {"open_disk"}, 0, kJobRefused, true},
-                      FailureCase{"OpenVolume", {"open_volume F"}, 0x30, kJobRefused, true},
-                      FailureCase{"Lock", {"lock E"}, 0x30, kJobRefused, true},
-                      FailureCase{"Dismount", {"dismount F"}, 0x30, kJobRefused, true},
-                      FailureCase{"FirstWipeWrite", {"write#1"}, 0, kJobRefused, true},
-                      FailureCase{"SecondWipeWrite", {"write#2"}, 0, kJobWriteFailed, false},
-                      FailureCase{"LastWipeWrite", {"write#32"}, 0, kJobWriteFailed, false},
-                      FailureCase{"CreateDisk", {"create_disk"}, 0, kJobRefused, false},
-                      FailureCase{"FirstUpdate", {"update_properties#1"}, 0, kJobRefused, false},
-                      FailureCase{"FirstFileSystemWrite", {"write#33"}, 0, kJobWriteFailed, false},
-                      FailureCase{"LaterFileSystemWrite", {"write#100"}, 0, kJobWriteFailed, false},
-                      FailureCase{"Flush", {"flush"}, 0, kJobWriteFailed, false},
-                      FailureCase{"Layout", {"set_drive_layout"}, 0, kJobRefused, false},
-                      FailureCase{"LastUpdate", {"update_properties#2"}, 0, kJobRefused, false}),
+    ::testing::Values(
+        FailureCase{"OpenDisk", {{FakeOp::open_disk}}, 0, kJobRefused, true},
+        FailureCase{"OpenVolume", {{FakeOp::open_volume, 0, 'F'}}, 0x30, kJobRefused, true},
+        FailureCase{"Lock", {{FakeOp::lock, 0, 'E'}}, 0x30, kJobRefused, true},
+        FailureCase{"Dismount", {{FakeOp::dismount, 0, 'F'}}, 0x30, kJobRefused, true},
+        FailureCase{"FirstWipeWrite", {{FakeOp::write, 1}}, 0, kJobRefused, true},
+        FailureCase{"SecondWipeWrite", {{FakeOp::write, 2}}, 0, kJobWriteFailed, false},
+        FailureCase{"LastWipeWrite", {{FakeOp::write, 32}}, 0, kJobWriteFailed, false},
+        FailureCase{"CreateDisk", {{FakeOp::create_disk}}, 0, kJobRefused, false},
+        FailureCase{"FirstUpdate", {{FakeOp::update_properties, 1}}, 0, kJobRefused, false},
+        FailureCase{"FirstFileSystemWrite", {{FakeOp::write, 33}}, 0, kJobWriteFailed, false},
+        FailureCase{"LaterFileSystemWrite", {{FakeOp::write, 100}}, 0, kJobWriteFailed, false},
+        FailureCase{"Flush", {{FakeOp::flush}}, 0, kJobWriteFailed, false},
+        FailureCase{"Layout", {{FakeOp::set_drive_layout}}, 0, kJobRefused, false},
+        FailureCase{"LastUpdate", {{FakeOp::update_properties, 2}}, 0, kJobRefused, false}),
     [](const auto& test) { return test.param.name; });
 
 TEST_F(FormatJobTest, TooSmallDisksStopBeforeAnythingIsOpened) {
@@ -241,14 +250,72 @@ TEST_F(FormatJobTest, TooSmallDisksStopBeforeAnythingIsOpened) {
     EXPECT_TRUE(calls().empty());
 }
 
-TEST_F(FormatJobTest, NoRoomForTheVolumeFailsAfterTheWipeWithoutFileSystemWrites) {
+// Whatever can be refused without writing is refused before the disk is opened: a disk too small
+// for the volume, a partition style or sector size the job does not know, a label too long for
+// the volume.
+TEST_F(FormatJobTest, RefusalsKnownInAdvanceComeBeforeTheDiskIsOpened) {
+    DiskInfo no_room = small_disk();
+    no_room.sector_count = 2 * 2048 + 63;  // an empty data partition
+    DiskInfo odd_sectors = small_disk();
+    odd_sectors.bytes_per_sector = 520;
+    FormatJobParams unknown_style = mbr_params();
+    unknown_style.partition_style = static_cast<PartitionStyle>(2);
+    FormatJobParams long_label = mbr_params();
+    std::fill(long_label.volume_label, long_label.volume_label + 200, u'x');
+    struct Case {
+        DiskInfo disk;
+        FormatJobParams params;
+        FormatJobResult result;
+    };
+    for (const Case& c : {Case{no_room, mbr_params(), kJobTooSmall},
+                          Case{odd_sectors, mbr_params(), kJobRefused},
+                          Case{small_disk(), unknown_style, kJobRefused},
+                          Case{small_disk(), long_label, kJobFormatFailed}}) {
+        EXPECT_EQ(run({}, 0x10, c.disk, c.params), c.result);
+        EXPECT_TRUE(calls().empty()) << calls().front();
+        EXPECT_FALSE(failure.why.empty());
+    }
+}
+
+// An adapter's odd transfer size never makes a request that is not whole 4096-byte sectors.
+TEST_F(FormatJobTest, OddTransferSizesKeepWritesAlignedOnLargeSectors) {
     DiskInfo disk = small_disk();
-    disk.sector_count = 2 * 2048 + 63;  // an empty data partition
-    EXPECT_EQ(run({}, 0, disk), kJobTooSmall);
-    EXPECT_EQ(count("write "), 32u);
-    EXPECT_EQ(count("create_disk"), 1u);
-    EXPECT_EQ(count("set_drive_layout"), 0u);
-    EXPECT_EQ(system->log().open_handles, 0);
+    disk.bytes_per_sector = 4096;
+    disk.sector_count = 2 * 256 + 63 + 786688;
+    disk.io_chunk_size = 0x1FE00;
+    ASSERT_EQ(run({}, 0, disk), kJobSucceeded) << failure.what << ": " << failure.why;
+    for (const std::string& call : calls()) {
+        unsigned long long offset = 0, length = 0;
+        if (std::sscanf(call.c_str(), "write %llu %llu", &offset, &length) == 2) {
+            EXPECT_EQ(offset % 4096, 0u) << call;
+            EXPECT_EQ(length % 4096, 0u) << call;
+        }
+    }
+}
+
+TEST(FormatJob, NoExceptionLeavesTheJob) {
+    struct ThrowingSystem final : DiskSystem {
+        Outcome query_target(const char16_t*, TargetInfo*) override { return {}; }
+        Outcome open_disk(const char16_t*, uint32_t, DiskUse,
+                          std::unique_ptr<DiskDevice>*) override {
+            throw std::bad_alloc();
+        }
+        Outcome open_volume(char, std::unique_ptr<DiskDevice>*) override { return {}; }
+        void notify_drive_removed(char) override {}
+        Guid make_guid() override { return {}; }
+    } system;
+    EXPECT_EQ(prepare_disk(nullptr, small_disk(), mbr_params(), system, nullptr), kJobNoMemory);
+}
+
+TEST(FormatJob, ParamsForADiskChooseTheStyleBySize) {
+    DiskInfo disk = small_disk();
+    disk.sector_count = 0xFFFFFFFF;
+    FormatJobParams params = job_params_for(disk);
+    EXPECT_EQ(params.partition_style, PartitionStyle::mbr);
+    EXPECT_EQ(std::u16string(params.volume_label), u"MAROVAN EXT");
+    EXPECT_EQ(params.cluster_size, 4096);
+    disk.sector_count = 0x100000000;
+    EXPECT_EQ(job_params_for(disk).partition_style, PartitionStyle::gpt);
 }
 
 TEST_F(FormatJobTest, NoDriveLettersMeansNoVolumeHandling) {

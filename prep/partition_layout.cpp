@@ -14,6 +14,9 @@ Guid basic_data_type() {
 namespace {
 
 constexpr uint8_t kMbrTypeNtfs = 0x07;
+constexpr uint64_t kMbrMaxSectors = 0xFFFFFFFFull;
+constexpr uint64_t kMbrTailSectors = 63;
+constexpr uint64_t kGptBackupSectors = 33;  // backup entry array and header
 constexpr uint32_t kGptMaxPartitions = 128;
 
 void copy_name(char16_t (&out)[kGptNameUnits], const char16_t* name) {
@@ -25,7 +28,7 @@ void copy_name(char16_t (&out)[kGptNameUnits], const char16_t* name) {
 PartitionRecord gpt_partition(uint32_t number, uint64_t start, uint64_t sectors, const Guid& type,
                               const char16_t* name, uint32_t bytes_per_sector, DiskSystem& system) {
     PartitionRecord p;
-    p.style = kPartitionStyleGpt;
+    p.style = LayoutStyle::gpt;
     p.starting_offset = start * bytes_per_sector;
     p.length = sectors * bytes_per_sector;
     p.number = number;
@@ -38,24 +41,54 @@ PartitionRecord gpt_partition(uint32_t number, uint64_t start, uint64_t sectors,
 
 }  // namespace
 
-CreateDiskRecord make_create_disk(int32_t partition_style, DiskSystem& system) {
+FormatJobResult compute_partition_geometry(uint64_t sector_count, uint32_t bytes_per_sector,
+                                           PartitionStyle style, PartitionGeometry* geometry) {
+    if (bytes_per_sector == 0 || (style != PartitionStyle::mbr && style != PartitionStyle::gpt)) {
+        return kJobTooSmall;
+    }
+    const uint64_t b = bytes_per_sector;
+    PartitionGeometry g;
+    g.spm = (1048576 + b - 1) / b;
+    g.msr_sectors = (134217728 + b - 1) / b;
+    uint64_t total = sector_count;
+    if (style == PartitionStyle::mbr) {
+        if (total > kMbrMaxSectors) {
+            total = kMbrMaxSectors;
+        }
+        g.data_start = g.spm;
+        if (total < 2 * g.spm + kMbrTailSectors) {
+            return kJobTooSmall;
+        }
+        g.data_sectors = (total - 2 * g.spm - kMbrTailSectors) / g.spm * g.spm;
+    } else {
+        g.data_start = (g.spm + g.msr_sectors + kGptReservedStart - 1) / g.spm * g.spm;
+        if (total < g.data_start + kGptBackupSectors) {
+            return kJobTooSmall;
+        }
+        g.data_sectors = (total - g.data_start - kGptBackupSectors) / g.spm * g.spm;
+    }
+    *geometry = g;
+    return kJobSucceeded;
+}
+
+CreateDiskRecord make_create_disk(PartitionStyle style, DiskSystem& system) {
     CreateDiskRecord record;
-    if (partition_style == kStyleGpt) {
-        record.style = kPartitionStyleGpt;
+    if (style == PartitionStyle::gpt) {
+        record.style = LayoutStyle::gpt;
         record.gpt_disk_id = system.make_guid();
         record.max_partition_count = kGptMaxPartitions;
     }
     return record;
 }
 
-DriveLayoutRecord make_drive_layout(int32_t partition_style, const PartitionGeometry& geometry,
+DriveLayoutRecord make_drive_layout(PartitionStyle style, const PartitionGeometry& geometry,
                                     uint32_t bytes_per_sector, DiskSystem& system) {
     DriveLayoutRecord layout;
-    if (partition_style != kStyleGpt) {
-        layout.style = kPartitionStyleMbr;
+    if (style == PartitionStyle::mbr) {
+        layout.style = LayoutStyle::mbr;
         layout.count = 4;
         PartitionRecord data;
-        data.style = kPartitionStyleMbr;
+        data.style = LayoutStyle::mbr;
         data.starting_offset = geometry.data_start * bytes_per_sector;
         data.length = geometry.data_sectors * bytes_per_sector;
         data.number = 1;
@@ -66,7 +99,7 @@ DriveLayoutRecord make_drive_layout(int32_t partition_style, const PartitionGeom
         layout.entries.push_back(data);
         return layout;
     }
-    layout.style = kPartitionStyleGpt;
+    layout.style = LayoutStyle::gpt;
     layout.count = kGptMaxPartitions;
     layout.gpt_disk_id = system.make_guid();
     layout.gpt_max_partition_count = kGptMaxPartitions;

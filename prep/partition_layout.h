@@ -1,4 +1,5 @@
-// The re-initialisation record and the final drive layout of a prepared disk.
+// The partitions of a prepared disk: their geometry, the re-initialisation record and the final
+// drive layout.
 #pragma once
 
 #include <cstdint>
@@ -9,17 +10,34 @@
 
 namespace lintora {
 
+class DiskSystem;
+
 inline constexpr uint32_t kMbrLayoutBytes = kLayoutHeaderBytes + 4 * kLayoutEntryBytes;
 inline constexpr uint32_t kGptLayoutBytes = kLayoutHeaderBytes + 128 * kLayoutEntryBytes;
+
+// The reserved partition starts right behind the primary GPT header and its entry sectors.
+inline constexpr uint64_t kGptReservedStart = 34;
+
+// The partitions of the new disk, in logical sectors.
+struct PartitionGeometry {
+    uint64_t spm = 0;          // sectors per MiB: the data partition's alignment unit
+    uint64_t msr_sectors = 0;  // the reserved partition (GPT)
+    uint64_t data_start = 0;
+    uint64_t data_sectors = 0;
+};
+
+// kJobSucceeded with the geometry, or kJobTooSmall when the disk cannot hold the layout.
+FormatJobResult compute_partition_geometry(uint64_t sector_count, uint32_t bytes_per_sector,
+                                           PartitionStyle style, PartitionGeometry* geometry);
 
 // The GPT partition type of the Microsoft reserved partition and of basic data.
 Guid microsoft_reserved_type();
 Guid basic_data_type();
 
-CreateDiskRecord make_create_disk(int32_t partition_style, DiskSystem& system);
+CreateDiskRecord make_create_disk(PartitionStyle style, DiskSystem& system);
 
 // MBR: one NTFS entry. GPT: the reserved partition at sector 34, then the data partition.
-DriveLayoutRecord make_drive_layout(int32_t partition_style, const PartitionGeometry& geometry,
+DriveLayoutRecord make_drive_layout(PartitionStyle style, const PartitionGeometry& geometry,
                                     uint32_t bytes_per_sector, DiskSystem& system);
 
 }  // namespace lintora

@@ -4,14 +4,33 @@
 
 namespace lintora {
 
+namespace {
+
+uint64_t refuse(SectorWriter* w, uint64_t position, uint64_t length, const std::string& why) {
+    if (w->failure != nullptr) {
+        *w->failure = "write of " + std::to_string(length) + " bytes at byte " +
+                      std::to_string(position) + " failed: " + why;
+    }
+    return 0;
+}
+
+}  // namespace
+
 uint64_t write_sectors(void* writer, uint64_t offset, const uint8_t* data, uint64_t length) {
     auto* w = static_cast<SectorWriter*>(writer);
-    if (length > 0xFFFFFFFFu || w->unit_size == 0) {
-        return 0;
+    const uint64_t position = w->base_offset + offset;
+    if (length > 0xFFFFFFFFu) {
+        return refuse(w, position, length, "larger than one request can be");
+    }
+    if (w->unit_size == 0) {
+        return refuse(w, position, length, "no progress unit size");
     }
     const auto bytes = static_cast<uint32_t>(length);
-    if (w->device != nullptr && !w->device->write_at(w->base_offset + offset, data, bytes)) {
-        return 0;
+    if (w->device != nullptr) {
+        const Outcome written = w->device->write_at(position, data, bytes);
+        if (!written.ok()) {
+            return refuse(w, position, length, written.reason);
+        }
     }
     w->units_done += bytes / w->unit_size + (bytes % w->unit_size != 0 ? 1u : 0u);
     if (w->progress != nullptr) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace lintora {
 
@@ -24,6 +25,8 @@ struct SectorWriter {
     uint32_t units_done = 0;
     uint32_t units_expected = 0;
     void* owner = nullptr;
+    // When set, a failed write leaves here what failed and the system's reason.
+    std::string* failure = nullptr;
 };
 
 // The shape of the format callback, with the SectorWriter as `writer`: returns `length` on

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "platform/fake_raw_disk.h"
@@ -43,10 +44,13 @@ TEST(SectorWriter, CountsUnitsWithoutADevice) {
 }
 
 TEST(SectorWriter, WritesAtTheBaseOffsetAndFailsWithTheDevice) {
-    FakeDiskSystem system({"write#2"});
-    auto disk = system.open_disk(u"disk");
+    FakeDiskSystem system({{FakeOp::write, 2}});
+    std::unique_ptr<DiskDevice> disk;
+    ASSERT_TRUE(system.open_disk(u"disk", 512, DiskUse::whole_disk, &disk).ok());
     ProgressLog log;
+    std::string failure;
     SectorWriter w;
+    w.failure = &failure;
     w.device = disk.get();
     w.unit_size = 512;
     w.base_offset = 1048576;
@@ -58,6 +62,7 @@ TEST(SectorWriter, WritesAtTheBaseOffsetAndFailsWithTheDevice) {
     EXPECT_EQ(system.log().written.at(1048576 + 512), 0x42);
     EXPECT_EQ(system.log().written.count(1048576 + 1536), 0u);
     EXPECT_EQ(write_sectors(&w, 0, data.data(), data.size()), 0u);  // refused: nothing counted
+    EXPECT_EQ(failure, "write of 1024 bytes at byte 1048576 failed: refused by the test");
     EXPECT_EQ(w.units_done, 2u);
     ASSERT_EQ(log.calls.size(), 1u);
     EXPECT_EQ(log.calls[0], (std::vector<uint32_t>{0, 2, 10}));

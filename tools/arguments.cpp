@@ -44,13 +44,21 @@ ParsedArguments parse_arguments(const std::vector<std::string>& words,
     };
     for (size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
+        const bool seen = parsed.has_switch(word) || parsed.option(word) != nullptr;
         if (word.rfind("--", 0) != 0) {
             parsed.positionals.push_back(word);
+        } else if (seen) {
+            parsed.error = word + " is given more than once";
+            return parsed;
         } else if (known(switch_options, word)) {
             parsed.switches.push_back(word);
         } else if (known(value_options, word)) {
             if (i + 1 >= words.size()) {
                 parsed.error = word + " needs a value";
+                return parsed;
+            }
+            if (words[i + 1].rfind("--", 0) == 0) {
+                parsed.error = word + " needs a value, not the option " + words[i + 1];
                 return parsed;
             }
             parsed.options.emplace_back(word, words[++i]);
@@ -60,6 +68,10 @@ ParsedArguments parse_arguments(const std::vector<std::string>& words,
         }
     }
     return parsed;
+}
+
+bool asks_for_help(const std::vector<std::string>& words) {
+    return std::find(words.begin(), words.end(), "--help") != words.end();
 }
 
 TargetArguments parse_target(const ParsedArguments& args) {

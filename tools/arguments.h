@@ -12,6 +12,7 @@ namespace lintora {
 std::optional<uint64_t> parse_count(const std::string& text);
 
 // Arguments after the command word: "--name value" options, "--flag" switches, and positionals.
+// An option given twice, or followed by another option instead of its value, is an error.
 struct ParsedArguments {
     std::vector<std::string> positionals;
     std::vector<std::pair<std::string, std::string>> options;
@@ -26,11 +27,14 @@ ParsedArguments parse_arguments(const std::vector<std::string>& words,
                                 const std::vector<std::string>& value_options,
                                 const std::vector<std::string>& switch_options);
 
-// The one FILE and the --sector-size (512 when absent, or 4096) every command takes; `error`
+// Whether the words hold "--help".
+bool asks_for_help(const std::vector<std::string>& words);
+
+// The one FILE and the --sector-size (512 or 4096; 0 when absent) every command takes; `error`
 // says what is wrong with them or with the words as a whole.
 struct TargetArguments {
     std::string path;
-    uint32_t sector_size = 512;
+    uint32_t sector_size = 0;
     std::string error;
 };
 

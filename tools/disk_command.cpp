@@ -2,7 +2,6 @@
 // Runs the whole disk preparation job on a disk image or a block device: wipe, new partition
 // table (MBR up to 0xFFFFFFFF sectors, GPT above), one NTFS data partition.
 #include <cstdio>
-#include <cstring>
 #include <iostream>
 #include <string>
 
@@ -13,14 +12,21 @@
 #include "prep/format_job.h"
 #include "tools/arguments.h"
 #include "tools/commands.h"
+#include "tools/interrupt.h"
 #include "tools/progress_bar.h"
+#include "tools/target.h"
 
 namespace lintora {
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: lintora disk FILE [--sector-size 512|4096] [--yes] [--any-size]\n";
+    "usage: lintora disk FILE [--sector-size 512|4096] [--yes] [--any-size]\n"
+    "  Wipes FILE (a disk image or a whole block device), writes one NTFS data partition\n"
+    "  labelled \"MAROVAN EXT\" and an MBR (up to 0xFFFFFFFF sectors) or GPT partition table.\n"
+    "  --sector-size  logical sector size of an image (a device's own is always used)\n"
+    "  --yes          do not ask for confirmation\n"
+    "  --any-size     format a disk outside the supported capacity window\n";
 
 int usage_error(const std::string& message) {
     std::fprintf(stderr, "lintora disk: %s\n%s", message.c_str(), kUsage);
@@ -39,6 +45,7 @@ bool confirmed(const char* question) {
     return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
 }
 
+// The program's own words for a result, after the precise line.
 const char* result_message(FormatJobResult result) {
     switch (result) {
         case kJobSucceeded:
@@ -55,47 +62,44 @@ const char* result_message(FormatJobResult result) {
 }  // namespace
 
 int run_disk_command(const std::vector<std::string>& words) {
+    if (asks_for_help(words)) {
+        std::printf("%s", kUsage);
+        return 0;
+    }
     const ParsedArguments args = parse_arguments(words, {"--sector-size"}, {"--yes", "--any-size"});
-    const TargetArguments target = parse_target(args);
-    if (!target.error.empty()) {
-        return usage_error(target.error);
+    const TargetArguments target_args = parse_target(args);
+    if (!target_args.error.empty()) {
+        return usage_error(target_args.error);
+    }
+    std::unique_ptr<DiskSystem> platform = make_system_disks();
+    InterruptibleDisks system(*platform);
+    Target target;
+    const std::string problem = resolve_target(target_args, system, &target);
+    if (!problem.empty()) {
+        return usage_error(problem);
     }
     const std::string& path = target.path;
     const uint32_t sector_size = target.sector_size;
-    const std::u16string wide_path = utf8_to_utf16(path);
-    if (wide_path.size() >= kPathUnits) {
-        return usage_error("the path is longer than " + std::to_string(kPathUnits - 1) +
-                           " UTF-16 characters");
-    }
-    const uint64_t size = disk_size_bytes(wide_path.c_str());
-    if (size == 0) {
-        return usage_error("cannot open '" + path + "', or it is empty");
-    }
 
     DiskInfo disk{};
-    wide_path.copy(disk.interface_path, wide_path.size());
-    disk.sector_count = size / sector_size;
+    target.wide_path.copy(disk.interface_path, target.wide_path.size());
+    disk.sector_count = target.info.size_bytes / sector_size;
     disk.bytes_per_sector = sector_size;
-    disk.io_chunk_size = kFallbackIoChunk;
+    const std::string capacity = utf16_for_display(format_capacity(disk));
 
     if (!args.has_switch("--any-size") && !is_capacity_supported(disk)) {
         std::fprintf(stderr,
                      "lintora disk: this disk is not supported (%s with %u-byte sectors; "
                      "--any-size formats it anyway)\n",
-                     utf16_to_utf8(format_capacity(disk).c_str()).c_str(), sector_size);
+                     capacity.c_str(), sector_size);
         return 1;
     }
-
-    FormatJobParams params;
-    params.partition_style = disk.sector_count <= 0xFFFFFFFFull ? kStyleMbr : kStyleGpt;
-    const char16_t label[] = u"MAROVAN EXT";
-    std::memcpy(params.volume_label, label, sizeof label);
-    params.cluster_size = 4096;
+    const FormatJobParams params = job_params_for(disk);
 
     if (!args.has_switch("--yes")) {
         std::printf("Disk:        %s\nCapacity:    %s\nSector size: %u bytes\nPartitions:  %s\n",
-                    path.c_str(), utf16_to_utf8(format_capacity(disk).c_str()).c_str(), sector_size,
-                    params.partition_style == kStyleMbr ? "MBR" : "GPT");
+                    path.c_str(), capacity.c_str(), sector_size,
+                    params.partition_style == PartitionStyle::mbr ? "MBR" : "GPT");
         if (!confirmed("Format this disk?") ||
             !confirmed("Warning: formatting erases all data recorded on the disk. Format it?")) {
             std::printf("Nothing was written.\n");
@@ -103,16 +107,34 @@ int run_disk_command(const std::vector<std::string>& words) {
         }
     }
 
-    std::unique_ptr<DiskSystem> system = make_system_disks(sector_size);
+    watch_for_interrupts();
     ProgressBar bar(stderr);
-    const FormatJobResult result = prepare_disk(&bar, disk, params, *system, &ProgressBar::report);
+    JobFailure failure;
+    const FormatJobResult result =
+        prepare_disk(&bar, disk, params, system, &ProgressBar::report, &failure);
     bar.finish();
-    if (result == kJobSucceeded || result == kJobRefused) {
+    if (result == kJobSucceeded) {
         std::printf("%s\n", result_message(result));
-    } else {
-        std::printf("%s (%d)\n", result_message(result), result);
+        return 0;
     }
-    return result == kJobSucceeded ? 0 : 1;
+    if (const int signal_number = interrupting_signal()) {
+        const std::string state =
+            system.writes() == 0
+                ? "nothing was written to '" + path + "'"
+                : "'" + path + "' holds no partition table and no valid volume";
+        std::fprintf(stderr, "lintora disk: interrupted; %s\n", state.c_str());
+        return 128 + signal_number;
+    }
+    std::fprintf(stderr, "lintora disk: %s: %s\n", failure.what.c_str(), failure.why.c_str());
+    if (result == kJobRefused) {
+        std::fprintf(stderr, "%s\n", result_message(result));
+    } else {
+        std::fprintf(stderr, "%s (%d)\n", result_message(result), result);
+    }
+    if (system.writes() == 0) {
+        std::fprintf(stderr, "Nothing was written.\n");
+    }
+    return 1;
 }
 
 }  // namespace lintora

@@ -1,27 +1,51 @@
 // lintora: re-initialises disks and disk images from the command line.
 #include <cstdio>
-#include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
+#include "platform/console.h"
 #include "tools/commands.h"
 
-int main(int argc, char** argv) {
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0) {
-        std::fprintf(argc < 2 ? stderr : stdout,
-                     "usage: lintora volume FILE [options]   format FILE as one NTFS volume\n"
-                     "       lintora disk FILE [options]     partition FILE and format its "
-                     "data partition\n");
-        return argc < 2 ? 2 : 0;
+namespace {
+
+constexpr const char* kUsage =
+    "usage: lintora volume FILE [options]   format FILE as one NTFS volume\n"
+    "       lintora disk FILE [options]     partition FILE and format its data partition\n"
+    "       lintora COMMAND --help          the options of a command\n";
+
+int run(const std::vector<std::string>& arguments) {
+    if (arguments.empty() || arguments[0] == "--help") {
+        std::fprintf(arguments.empty() ? stderr : stdout, "%s", kUsage);
+        return arguments.empty() ? 2 : 0;
     }
-    const std::vector<std::string> words(argv + 2, argv + argc);
-    const std::string command = argv[1];
-    if (command == "volume") {
+    const std::vector<std::string> words(arguments.begin() + 1, arguments.end());
+    if (arguments[0] == "volume") {
         return lintora::run_volume_command(words);
     }
-    if (command == "disk") {
+    if (arguments[0] == "disk") {
         return lintora::run_disk_command(words);
     }
-    std::fprintf(stderr, "lintora: unknown command '%s'\n", argv[1]);
+    std::fprintf(stderr, "lintora: unknown command '%s'\n%s", arguments[0].c_str(), kUsage);
     return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::optional<std::vector<std::string>> arguments =
+        lintora::program_arguments(argc, argv);
+    if (!arguments) {
+        std::fprintf(stderr, "lintora: the command line is not valid Unicode\n");
+        return 2;
+    }
+    try {
+        return run(*arguments);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "lintora: out of memory\n");
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "lintora: %s\n", e.what());
+    }
+    return 1;
 }

@@ -1,16 +1,19 @@
 // lintora volume FILE [--sector-size 512|4096] [--sectors N] [--label TEXT] [--io-chunk BYTES]
 // Formats FILE as one NTFS volume covering its first N sectors: a counting pass, then the
-// writing pass through the sector writer, as the disk preparation job does.
+// writing pass through the sector writer, as the disk preparation job does. The boot sector and
+// its backup are written last, so an interrupted run leaves no valid-looking volume behind.
 #include <cstdio>
 #include <string>
 
-#include "ntfs/format_volume.h"
 #include "platform/raw_disk.h"
 #include "platform/utf.h"
-#include "prep/sector_writer.h"
+#include "prep/boot_sector_hold.h"
+#include "prep/volume_format.h"
 #include "tools/arguments.h"
 #include "tools/commands.h"
+#include "tools/interrupt.h"
 #include "tools/progress_bar.h"
+#include "tools/target.h"
 
 namespace lintora {
 
@@ -18,55 +21,105 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: lintora volume FILE [--sector-size 512|4096] [--sectors N] [--label TEXT] "
-    "[--io-chunk BYTES]\n";
+    "[--io-chunk BYTES]\n"
+    "  Formats FILE (an image, a partition or a whole device) as one NTFS volume.\n"
+    "  --sector-size  logical sector size of an image (a device's own is always used)\n"
+    "  --sectors      size of the volume in sectors (default: all of FILE)\n"
+    "  --label        volume label, at most 128 UTF-16 units (default \"MAROVAN EXT\")\n"
+    "  --io-chunk     largest single write in bytes (default 65536)\n";
 
 int usage_error(const std::string& message) {
     std::fprintf(stderr, "lintora volume: %s\n%s", message.c_str(), kUsage);
     return 2;
 }
 
-int format_failed(ntfs_status status) {
-    std::fprintf(stderr, "lintora volume: formatting failed with code %u: %s\n", status,
-                 ntfs_status_text(status));
+int failed(const std::string& message) {
+    std::fprintf(stderr, "lintora volume: %s\n", message.c_str());
     return 1;
+}
+
+// The label as UTF-16, or what is wrong with it.
+std::string parse_label(const std::string& text, std::u16string* label) {
+    const std::optional<std::u16string> units = utf8_to_utf16(text);
+    if (!units) {
+        return "the label is not valid UTF-8";
+    }
+    if (units->find(u'\0') != std::u16string::npos) {
+        return "the label holds a NUL character";
+    }
+    if (units->size() > kMaxLabelUnits) {
+        return "the label is longer than " + std::to_string(kMaxLabelUnits) +
+               " UTF-16 characters";
+    }
+    *label = *units;
+    return "";
+}
+
+// Writes the volume through `device`, keeping its boot sectors back until the rest is on the
+// medium. Returns an empty text or what failed.
+std::string write_whole_volume(VolumeFormat& volume, DiskDevice& device, uint64_t sectors,
+                               uint32_t sector_size) {
+    BootSectorHold hold(device, 0, sectors, sector_size);
+    Outcome step = hold.clear();
+    if (!step.ok()) {
+        return "cannot clear the boot sectors: " + step.reason;
+    }
+    const ntfs_status status = write_volume(volume, hold);
+    if (status != NTFS_OK) {
+        return volume.failure.empty() ? std::string("formatting failed: ") +
+                                            ntfs_status_text(status)
+                                      : volume.failure;
+    }
+    step = hold.flush();
+    if (step.ok()) {
+        step = hold.commit();
+    }
+    if (step.ok()) {
+        step = hold.flush();
+    }
+    return step.ok() ? "" : "cannot finish the volume: " + step.reason;
 }
 
 }  // namespace
 
 int run_volume_command(const std::vector<std::string>& words) {
+    if (asks_for_help(words)) {
+        std::printf("%s", kUsage);
+        return 0;
+    }
     const ParsedArguments args =
         parse_arguments(words, {"--sector-size", "--sectors", "--label", "--io-chunk"}, {});
-    const TargetArguments target = parse_target(args);
-    if (!target.error.empty()) {
-        return usage_error(target.error);
+    const TargetArguments target_args = parse_target(args);
+    if (!target_args.error.empty()) {
+        return usage_error(target_args.error);
+    }
+    std::u16string label = u"MAROVAN EXT";
+    if (const std::string* text = args.option("--label")) {
+        const std::string problem = parse_label(*text, &label);
+        if (!problem.empty()) {
+            return usage_error(problem);
+        }
+    }
+    std::unique_ptr<DiskSystem> platform = make_system_disks();
+    InterruptibleDisks system(*platform);
+    Target target;
+    const std::string problem = resolve_target(target_args, system, &target);
+    if (!problem.empty()) {
+        return usage_error(problem);
     }
     const std::string& path = target.path;
-    const uint64_t sector_size = target.sector_size;
+    const uint32_t sector_size = target.sector_size;
     uint64_t io_chunk = 65536;
     if (const std::string* text = args.option("--io-chunk")) {
         const auto value = parse_count(*text);
         if (!value || *value == 0 || *value % sector_size != 0 || *value > 0x80000000ull) {
-            return usage_error(
-                "the I/O chunk must be a whole number of sectors up to 2 GiB, "
-                "not '" +
-                *text + "'");
+            return usage_error("the I/O chunk must be a whole number of sectors up to 2 GiB, "
+                               "not '" +
+                               *text + "'");
         }
         io_chunk = *value;
     }
-    std::u16string label = u"MAROVAN EXT";
-    if (const std::string* text = args.option("--label")) {
-        label = utf8_to_utf16(*text);
-        if (label.size() > 255) {
-            return usage_error("the label is longer than 255 UTF-16 characters");
-        }
-    }
-
-    const std::u16string wide_path = utf8_to_utf16(path);
-    const uint64_t size = disk_size_bytes(wide_path.c_str());
-    if (size == 0) {
-        return usage_error("cannot open '" + path + "', or it is empty");
-    }
-    uint64_t sectors = size / sector_size;
+    uint64_t sectors = target.info.size_bytes / sector_size;
     if (const std::string* text = args.option("--sectors")) {
         const auto value = parse_count(*text);
         if (!value || *value == 0) {
@@ -80,61 +133,49 @@ int run_volume_command(const std::vector<std::string>& words) {
         sectors = *value;
     }
 
-    const CountedName label_name{static_cast<uint16_t>(2 * label.size()),
-                                 static_cast<uint16_t>(2 * label.size()), label.c_str()};
     ProgressBar bar(stderr);
-    SectorWriter writer;
-    writer.unit_size = static_cast<uint32_t>(io_chunk);
-    writer.progress = &ProgressBar::report;
-    writer.phase = kPhaseFileSystem;
-    writer.owner = &bar;
-
-    NtfsFormatParams params;
-    params.write_user = &writer;
-    params.write = &write_sectors;
-    params.volume_label = &label_name;
-    params.io_chunk_size = static_cast<uint32_t>(io_chunk);
-    params.bytes_per_sector = static_cast<uint16_t>(sector_size);
-    params.cluster_size = 4096;
-    params.first_sector = 0;
-    params.sector_count = sectors;
+    VolumeRequest request;
+    request.label = label.c_str();
+    request.bytes_per_sector = sector_size;
+    request.cluster_size = 4096;
+    request.sector_count = sectors;
+    request.io_chunk = static_cast<uint32_t>(io_chunk);
+    request.progress = &ProgressBar::report;
+    request.owner = &bar;
+    VolumeFormat volume;
+    setup_volume_format(request, volume);
 
     // The counting pass writes nothing: a volume too small for the layout is refused here.
-    ntfs_status status = format_ntfs_volume(&params);
-    if (status == NTFS_NO_SPACE) {
-        std::fprintf(stderr,
-                     "lintora volume: %llu sectors of %llu bytes are too small for an NTFS volume "
-                     "with its $MFT at 3 GiB\n",
-                     static_cast<unsigned long long>(sectors),
-                     static_cast<unsigned long long>(sector_size));
-        return 1;
+    const ntfs_status counted = count_volume(volume);
+    if (counted == NTFS_NO_SPACE) {
+        return failed(std::to_string(sectors) + " sectors of " + std::to_string(sector_size) +
+                      " bytes are too small for an NTFS volume with its $MFT at 3 GiB");
     }
-    if (status != NTFS_OK) {
-        return format_failed(status);
+    if (counted != NTFS_OK) {
+        return failed("formatting failed with code " + std::to_string(counted) + ": " +
+                      ntfs_status_text(counted));
     }
 
-    std::unique_ptr<DiskSystem> disks = make_system_disks(static_cast<uint32_t>(sector_size));
-    std::unique_ptr<DiskDevice> device = disks->open_disk(wide_path.c_str());
-    if (!device) {
-        std::fprintf(stderr, "lintora volume: cannot open '%s' for writing (in use?)\n",
-                     path.c_str());
-        return 1;
+    std::unique_ptr<DiskDevice> device;
+    const Outcome opened =
+        system.open_disk(target.wide_path.c_str(), sector_size, DiskUse::volume, &device);
+    if (!opened.ok()) {
+        return failed("cannot open '" + path + "' for writing: " + opened.reason);
     }
-    writer.units_expected = writer.units_done;
-    writer.units_done = 0;
-    writer.device = device.get();
-    status = format_ntfs_volume(&params);
+    watch_for_interrupts();
+    const std::string failure = write_whole_volume(volume, *device, sectors, sector_size);
     bar.finish();
-    if (status != NTFS_OK) {
-        return format_failed(status);
+    if (!failure.empty()) {
+        if (const int signal_number = interrupting_signal()) {
+            std::fprintf(stderr, "lintora volume: interrupted; '%s' holds no valid volume\n",
+                         path.c_str());
+            return 128 + signal_number;
+        }
+        return failed(failure + "; '" + path + "' holds no valid volume");
     }
-    if (!device->flush()) {
-        std::fprintf(stderr, "lintora volume: flushing '%s' failed\n", path.c_str());
-        return 1;
-    }
-    std::printf("formatted %s: NTFS, %llu sectors of %llu bytes, label \"%s\"\n", path.c_str(),
-                static_cast<unsigned long long>(sectors),
-                static_cast<unsigned long long>(sector_size), utf16_to_utf8(label.c_str()).c_str());
+    std::printf("formatted %s: NTFS, %llu sectors of %u bytes, label \"%s\"\n", path.c_str(),
+                static_cast<unsigned long long>(sectors), sector_size,
+                utf16_for_display(label).c_str());
     return 0;
 }
 

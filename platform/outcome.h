@@ -1,0 +1,29 @@
+// How a request to the system ended: done, refused with the system's reason, or not something
+// this platform does. Every platform operation answers with one, so a front-end can say what
+// failed and why.
+#pragma once
+
+#include <string>
+
+namespace lintora {
+
+enum class OutcomeKind { done, failed, unsupported };
+
+struct Outcome {
+    OutcomeKind kind = OutcomeKind::done;
+    std::string reason;  // the system's words for a failure, or the layer's own refusal
+
+    bool ok() const { return kind == OutcomeKind::done; }
+
+    static Outcome success() { return {}; }
+    static Outcome failure(std::string why) { return {OutcomeKind::failed, std::move(why)}; }
+    static Outcome unsupported(std::string why) {
+        return {OutcomeKind::unsupported, std::move(why)};
+    }
+};
+
+// The failure of the system call that just failed, in the system's words (errno on POSIX,
+// GetLastError on Windows). Call it before anything else can change the error.
+Outcome last_system_failure();
+
+}  // namespace lintora

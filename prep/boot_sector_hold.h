@@ -1,0 +1,46 @@
+// A device in front of another that keeps a volume's boot sector and its backup (the volume's
+// first and last sectors) off the target until `commit`. Before the first write both sectors
+// are zeroed, so whatever volume was there stops being one; a run that stops early leaves zeros
+// there, and nothing takes the half-written volume for a valid one.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/raw_disk.h"
+
+namespace lintora {
+
+class BootSectorHold final : public DiskDevice {
+  public:
+    BootSectorHold(DiskDevice& target, uint64_t volume_offset, uint64_t sector_count,
+                   uint32_t sector_size);
+
+    // Zeros over both sectors on the target.
+    Outcome clear();
+    // Writes the held sectors; call it after the volume is complete and flushed.
+    Outcome commit();
+
+    Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override;
+    Outcome flush() override { return target_.flush(); }
+    Outcome lock_volume() override { return target_.lock_volume(); }
+    Outcome dismount_volume() override { return target_.dismount_volume(); }
+    Outcome create_disk(const CreateDiskRecord& record) override {
+        return target_.create_disk(record);
+    }
+    Outcome update_properties() override { return target_.update_properties(); }
+    Outcome set_drive_layout(const uint8_t* layout, uint32_t size) override {
+        return target_.set_drive_layout(layout, size);
+    }
+
+  private:
+    struct Held {
+        uint64_t offset;
+        std::vector<uint8_t> bytes;
+    };
+
+    DiskDevice& target_;
+    Held held_[2];
+};
+
+}  // namespace lintora

@@ -1,0 +1,76 @@
+#include "prep/volume_format.h"
+
+#include <algorithm>
+
+#include "ntfs/format_volume.h"
+
+namespace lintora {
+
+namespace {
+
+constexpr uint32_t kFallbackIoChunk = 65536;
+constexpr uint32_t kMaxIoChunk = 1048576;
+
+}  // namespace
+
+CountedName counted_label(const char16_t* label, uint32_t max_units) {
+    uint32_t units = 0;
+    while (label != nullptr && units <= max_units && label[units] != 0) {
+        ++units;
+    }
+    // A label longer than the limit is counted one past it, so the formatter refuses it.
+    const auto bytes = static_cast<uint16_t>(2 * units);
+    return CountedName{bytes, bytes, label};
+}
+
+uint32_t job_io_chunk(uint32_t adapter_bytes, uint32_t cluster_size) {
+    if (cluster_size == 0) {
+        return 0;
+    }
+    const uint32_t wanted = std::min(adapter_bytes != 0 ? adapter_bytes : kFallbackIoChunk,
+                                     kMaxIoChunk);
+    return std::max(wanted / cluster_size, 1u) * cluster_size;
+}
+
+void setup_volume_format(const VolumeRequest& request, VolumeFormat& volume) {
+    volume.label = counted_label(request.label, kMaxLabelUnits);
+    volume.failure.clear();
+
+    volume.writer = SectorWriter{};
+    volume.writer.unit_size = request.io_chunk;
+    volume.writer.base_offset = request.first_sector * request.bytes_per_sector;
+    volume.writer.progress = request.progress;
+    volume.writer.phase = kPhaseFileSystem;
+    volume.writer.owner = request.owner;
+    volume.writer.failure = &volume.failure;
+
+    volume.params = NtfsFormatParams{};
+    volume.params.write_user = &volume.writer;
+    volume.params.write = &write_sectors;
+    volume.params.volume_label = &volume.label;
+    volume.params.io_chunk_size = request.io_chunk;
+    volume.params.bytes_per_sector = static_cast<uint16_t>(request.bytes_per_sector);
+    volume.params.cluster_size = request.cluster_size;
+    volume.params.first_sector = request.first_sector;
+    volume.params.sector_count = request.sector_count;
+}
+
+ntfs_status count_volume(VolumeFormat& volume) {
+    volume.writer.device = nullptr;
+    volume.writer.units_done = 0;
+    volume.writer.units_expected = 0;
+    const ntfs_status status = format_ntfs_volume(&volume.params);
+    if (status == NTFS_OK) {
+        volume.writer.units_expected = volume.writer.units_done;
+        volume.writer.units_done = 0;
+    }
+    return status;
+}
+
+ntfs_status write_volume(VolumeFormat& volume, DiskDevice& device) {
+    volume.writer.device = &device;
+    volume.writer.units_done = 0;
+    return format_ntfs_volume(&volume.params);
+}
+
+}  // namespace lintora

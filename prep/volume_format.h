@@ -1,0 +1,58 @@
+// One NTFS volume written the way the disk job and the volume command both write it: a counting
+// pass that builds everything and writes nothing (it refuses a volume without room and learns
+// the progress total), then the writing pass through the sector writer onto a device.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "ntfs/counted_name.h"
+#include "ntfs/format_params.h"
+#include "ntfs/status.h"
+#include "prep/sector_writer.h"
+
+namespace lintora {
+
+class DiskDevice;
+
+// The longest volume label: the volume's own $AttrDef allows 0x100 bytes for $VOLUME_NAME.
+inline constexpr uint32_t kMaxLabelUnits = 128;
+
+// A CountedName over a NUL-terminated label of at most `max_units` units.
+CountedName counted_label(const char16_t* label, uint32_t max_units);
+
+// Largest write and progress unit: the adapter's transfer size (64 KiB when it reports none),
+// at most 1 MiB, rounded down to whole clusters and never below one, so that every request
+// stays aligned to the disk's sectors.
+uint32_t job_io_chunk(uint32_t adapter_bytes, uint32_t cluster_size);
+
+struct VolumeRequest {
+    const char16_t* label = nullptr;  // NUL-terminated
+    uint32_t bytes_per_sector = 0;
+    uint32_t cluster_size = 0;
+    uint64_t first_sector = 0;  // on the disk: writes land from first_sector * bytes_per_sector
+    uint64_t sector_count = 0;
+    uint32_t io_chunk = 0;
+    ProgressFn progress = nullptr;
+    void* owner = nullptr;
+};
+
+// The two passes' shared state; it points into itself, so it stays where it was set up.
+struct VolumeFormat {
+    VolumeFormat() = default;
+    VolumeFormat(const VolumeFormat&) = delete;
+    VolumeFormat& operator=(const VolumeFormat&) = delete;
+
+    CountedName label;
+    SectorWriter writer;
+    NtfsFormatParams params;
+    std::string failure;  // what a failed write left
+};
+
+void setup_volume_format(const VolumeRequest& request, VolumeFormat& volume);
+// The counting pass: on success the writer knows its total.
+ntfs_status count_volume(VolumeFormat& volume);
+// The writing pass onto `device`, after count_volume.
+ntfs_status write_volume(VolumeFormat& volume, DiskDevice& device);
+
+}  // namespace lintora

@@ -1,0 +1,69 @@
+#include "tools/interrupt.h"
+
+#include <csignal>
+
+namespace lintora {
+
+namespace {
+
+volatile std::sig_atomic_t g_signal = 0;
+
+extern "C" void note_signal(int signal_number) {
+    g_signal = signal_number;
+}
+
+class InterruptibleDevice final : public DiskDevice {
+  public:
+    InterruptibleDevice(std::unique_ptr<DiskDevice> inner, uint64_t& writes)
+        : inner_(std::move(inner)), writes_(writes) {}
+
+    Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override {
+        return guarded([&] { return inner_->write_at(offset, data, length); });
+    }
+    Outcome flush() override { return inner_->flush(); }
+    Outcome lock_volume() override { return inner_->lock_volume(); }
+    Outcome dismount_volume() override { return inner_->dismount_volume(); }
+    Outcome create_disk(const CreateDiskRecord& record) override {
+        return guarded([&] { return inner_->create_disk(record); });
+    }
+    Outcome update_properties() override { return inner_->update_properties(); }
+    Outcome set_drive_layout(const uint8_t* layout, uint32_t size) override {
+        return guarded([&] { return inner_->set_drive_layout(layout, size); });
+    }
+
+  private:
+    template <typename Write>
+    Outcome guarded(Write write) {
+        if (g_signal != 0) {
+            return Outcome::failure("interrupted by a signal");
+        }
+        ++writes_;
+        return write();
+    }
+
+    std::unique_ptr<DiskDevice> inner_;
+    uint64_t& writes_;
+};
+
+}  // namespace
+
+void watch_for_interrupts() {
+    std::signal(SIGINT, note_signal);
+    std::signal(SIGTERM, note_signal);
+}
+
+int interrupting_signal() {
+    return g_signal;
+}
+
+Outcome InterruptibleDisks::open_disk(const char16_t* path, uint32_t bytes_per_sector,
+                                      DiskUse use, std::unique_ptr<DiskDevice>* device) {
+    std::unique_ptr<DiskDevice> opened;
+    Outcome outcome = inner_.open_disk(path, bytes_per_sector, use, &opened);
+    if (outcome.ok()) {
+        *device = std::make_unique<InterruptibleDevice>(std::move(opened), writes_);
+    }
+    return outcome;
+}
+
+}  // namespace lintora

@@ -1,0 +1,35 @@
+#include "tools/target.h"
+
+#include "discovery/disk_info.h"
+#include "platform/utf.h"
+
+namespace lintora {
+
+std::string resolve_target(const TargetArguments& args, DiskSystem& system, Target* target) {
+    target->path = args.path;
+    target->wide_path = path_to_utf16(args.path);
+    if (target->wide_path.find(u'\0') != std::u16string::npos || target->wide_path.empty()) {
+        return "the path is empty";
+    }
+    if (target->wide_path.size() >= kPathUnits) {
+        return "the path is longer than " + std::to_string(kPathUnits - 1) +
+               " UTF-16 characters";
+    }
+    const Outcome queried = system.query_target(target->wide_path.c_str(), &target->info);
+    if (!queried.ok()) {
+        return "cannot open '" + args.path + "': " + queried.reason;
+    }
+    if (target->info.size_bytes == 0) {
+        return "'" + args.path + "' is empty";
+    }
+    const uint32_t own = target->info.logical_sector_size;
+    if (own != 0 && args.sector_size != 0 && args.sector_size != own) {
+        return "'" + args.path + "' has " + std::to_string(own) +
+               "-byte sectors; --sector-size " + std::to_string(args.sector_size) +
+               " does not match it";
+    }
+    target->sector_size = own != 0 ? own : (args.sector_size != 0 ? args.sector_size : 512);
+    return "";
+}
+
+}  // namespace lintora

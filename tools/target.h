@@ -1,0 +1,25 @@
+// The FILE a command formats: its bytes as given, the UTF-16 form the disk record carries, what
+// the system says it is, and the sector size to format it with.
+#pragma once
+
+#include <string>
+
+#include "platform/raw_disk.h"
+#include "tools/arguments.h"
+
+namespace lintora {
+
+struct Target {
+    std::string path;
+    std::u16string wide_path;
+    TargetInfo info;
+    uint32_t sector_size = 0;
+};
+
+// Fills `target` from the parsed arguments and the system's answer, opening nothing for
+// writing. A block device is formatted with its own logical sector size (a --sector-size that
+// disagrees is refused); an image with --sector-size, 512 when absent. Returns what is wrong, or
+// an empty text.
+std::string resolve_target(const TargetArguments& args, DiskSystem& system, Target* target);
+
+}  // namespace lintora

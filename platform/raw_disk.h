@@ -40,6 +40,7 @@ struct TargetInfo {
     TargetKind kind = TargetKind::image_file;
     uint64_t size_bytes = 0;
     uint32_t logical_sector_size = 0;  // a device's own; 0 for an image file (the caller picks)
+    bool is_partition = false;         // a partition of a disk, not a whole disk
 };
 
 // What an opened target is for. A whole disk gets a new partition table, so the layer makes

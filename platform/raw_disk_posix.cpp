@@ -152,8 +152,8 @@ bool is_partition(const struct stat& device) {
 }
 
 // The checks that stand in for locking every volume of a disk, on an exclusively opened device.
-Outcome check_whole_disk(int fd, const struct stat& st) {
-    if (is_partition(st)) {
+Outcome check_whole_disk(int fd, const TargetInfo& info) {
+    if (info.is_partition) {
         return Outcome::failure("it is a partition, not a whole disk");
     }
     // The table is re-read after the disk is re-initialised; that fails while any partition is
@@ -177,8 +177,8 @@ class PosixDisk final : public DiskDevice {
     Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override {
         uint32_t done = 0;
         while (done < length) {
-            const ssize_t n = ::pwrite(fd_.get(), data + done, length - done,
-                                       static_cast<off_t>(offset + done));
+            const ssize_t n =
+                ::pwrite(fd_.get(), data + done, length - done, static_cast<off_t>(offset + done));
             if (n < 0 && errno == EINTR) {
                 continue;
             }
@@ -321,7 +321,7 @@ class PosixDiskSystem final : public DiskSystem {
                 return Outcome::failure("the device is read-only");
             }
             if (use == DiskUse::whole_disk) {
-                Outcome whole = check_whole_disk(fd.get(), st);
+                Outcome whole = check_whole_disk(fd.get(), info);
                 if (!whole.ok()) {
                     return whole;
                 }
@@ -381,6 +381,7 @@ class PosixDiskSystem final : public DiskSystem {
                 return last_system_failure();
             }
             found.logical_sector_size = static_cast<uint32_t>(sector);
+            found.is_partition = is_partition(st);
         } else {
             found.size_bytes = static_cast<uint64_t>(st.st_size);
         }

@@ -48,10 +48,10 @@ class Win32Disk final : public DiskDevice {
         if (!WriteFile(handle_, data, length, &written, nullptr)) {
             return last_system_failure();
         }
-        return written == length ? Outcome::success()
-                                 : Outcome::failure("the disk took only " +
-                                                    std::to_string(written) + " of " +
-                                                    std::to_string(length) + " bytes");
+        return written == length
+                   ? Outcome::success()
+                   : Outcome::failure("the disk took only " + std::to_string(written) + " of " +
+                                      std::to_string(length) + " bytes");
     }
 
     Outcome flush() override { return answer(FlushFileBuffers(handle_)); }
@@ -177,9 +177,9 @@ class Win32DiskSystem final : public DiskSystem {
 
     Outcome open_volume(char letter, std::unique_ptr<DiskDevice>* volume) override {
         const wchar_t path[] = {L'\\', L'\\', L'.', L'\\', static_cast<wchar_t>(letter), L':', 0};
-        HANDLE handle = CreateFileW(path, GENERIC_READ | GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                    nullptr);
+        HANDLE handle =
+            CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        nullptr, OPEN_EXISTING, 0, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             return last_system_failure();
         }

@@ -10,11 +10,12 @@ TEST(Utf, StrictConversionsRefuseWhatWouldBeRewritten) {
     EXPECT_EQ(utf8_to_utf16("MAROVAN EXT"), u"MAROVAN EXT");
     EXPECT_EQ(utf8_to_utf16("\xe3\x83\x87\xe3\x82\xa3\xe3\x82\xb9\xe3\x82\xaf"), u"ディスク");
     EXPECT_EQ(utf8_to_utf16("\xf0\x9f\x92\xbe"), u"\U0001F4BE");
-    for (const char* bad : {"good\xc0\x80.bak",    // overlong NUL
-                            "a\xc0\xaf" "b",       // overlong '/'
-                            "\xed\xa0\x80",        // an encoded surrogate
-                            "caf\xe9",             // Latin-1
-                            "\xe3\x83",            // truncated
+    for (const char* bad : {"good\xc0\x80.bak",  // overlong NUL
+                            "a\xc0\xaf"
+                            "b",                    // overlong '/'
+                            "\xed\xa0\x80",         // an encoded surrogate
+                            "caf\xe9",              // Latin-1
+                            "\xe3\x83",             // truncated
                             "\xf4\x90\x80\x80"}) {  // above U+10FFFF
         EXPECT_FALSE(utf8_to_utf16(bad)) << bad;
     }
@@ -24,10 +25,12 @@ TEST(Utf, StrictConversionsRefuseWhatWouldBeRewritten) {
 }
 
 TEST(Utf, AnyPathBytesComeBackUnchanged) {
-    for (const std::string& bytes : {std::string("/dev/sdb"), std::string("good.img\xc0\x80.bak"),
-                                    std::string("a\xc0\xaf" "b"), std::string("caf\xe9.img"),
-                                    std::string("\xe3\x83\x87\xe3\x82\xa3"),
-                                    std::string("\xed\xb2\x80"), std::string("\xff\xfe")}) {
+    for (const std::string& bytes :
+         {std::string("/dev/sdb"), std::string("good.img\xc0\x80.bak"),
+          std::string("a\xc0\xaf"
+                      "b"),
+          std::string("caf\xe9.img"), std::string("\xe3\x83\x87\xe3\x82\xa3"),
+          std::string("\xed\xb2\x80"), std::string("\xff\xfe")}) {
         const std::u16string wide = path_to_utf16(bytes);
         EXPECT_EQ(path_from_utf16(wide), bytes);
     }

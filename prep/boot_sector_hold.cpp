@@ -52,7 +52,8 @@ Outcome BootSectorHold::write_at(uint64_t offset, const uint8_t* data, uint32_t 
         }
         const uint64_t from = std::max(position, h.offset);
         const uint64_t to = std::min(end, h_end);
-        std::copy(data + (from - offset), data + (to - offset), h.bytes.begin() + static_cast<std::ptrdiff_t>(from - h.offset));
+        std::copy(data + (from - offset), data + (to - offset),
+                  h.bytes.begin() + static_cast<std::ptrdiff_t>(from - h.offset));
         position = to;
     }
     if (position < end) {

@@ -154,13 +154,13 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const FormatJobParams
                     "unsupported sector size " + std::to_string(disk.bytes_per_sector));
     }
     PartitionGeometry geometry;
-    if (compute_partition_geometry(disk.sector_count, disk.bytes_per_sector,
-                                   params.partition_style, &geometry) != kJobSucceeded) {
+    if (compute_partition_geometry(disk.sector_count, disk.bytes_per_sector, params.partition_style,
+                                   &geometry) != kJobSucceeded) {
         return note(kJobTooSmall, "cannot prepare the disk",
                     "it is too small for the partition layout");
     }
-    const auto cluster_size = static_cast<uint32_t>(params.cluster_size > 0 ? params.cluster_size
-                                                                             : 0);
+    const auto cluster_size =
+        static_cast<uint32_t>(params.cluster_size > 0 ? params.cluster_size : 0);
     const uint32_t io_chunk = job_io_chunk(disk.io_chunk_size, cluster_size);
 
     // The counting pass writes nothing: a volume that cannot be built is refused here, before
@@ -182,9 +182,8 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const FormatJobParams
     }
 
     JobHandles handles;
-    const Outcome opened =
-        system.open_disk(disk.interface_path, disk.bytes_per_sector, DiskUse::whole_disk,
-                         &handles.disk);
+    const Outcome opened = system.open_disk(disk.interface_path, disk.bytes_per_sector,
+                                            DiskUse::whole_disk, &handles.disk);
     if (!opened.ok()) {
         return note(kJobRefused, "cannot open '" + path_for_display(disk.interface_path) + "'",
                     opened.reason);

@@ -36,7 +36,8 @@ TEST(PartitionGeometry, EdgesOfTheCapacityWindow) {
     EXPECT_EQ(g.data_start, 256u);
     EXPECT_EQ(g.data_sectors, 4294966528u);
 
-    ASSERT_EQ(compute_partition_geometry(0x100000000, 4096, PartitionStyle::gpt, &g), kJobSucceeded);
+    ASSERT_EQ(compute_partition_geometry(0x100000000, 4096, PartitionStyle::gpt, &g),
+              kJobSucceeded);
     EXPECT_EQ(g.msr_sectors, 32768u);
     EXPECT_EQ(g.data_start, 33024u);
 
@@ -50,9 +51,11 @@ TEST(PartitionGeometry, TooSmallAndJustLargeEnough) {
     EXPECT_EQ(compute_partition_geometry(264192 + 33, 512, PartitionStyle::gpt, &g), kJobSucceeded);
     EXPECT_EQ(g.data_sectors, 0u);
     EXPECT_EQ(compute_partition_geometry(264192 + 32, 512, PartitionStyle::gpt, &g), kJobTooSmall);
-    EXPECT_EQ(compute_partition_geometry(2 * 2048 + 63, 512, PartitionStyle::mbr, &g), kJobSucceeded);
+    EXPECT_EQ(compute_partition_geometry(2 * 2048 + 63, 512, PartitionStyle::mbr, &g),
+              kJobSucceeded);
     EXPECT_EQ(g.data_sectors, 0u);
-    EXPECT_EQ(compute_partition_geometry(2 * 2048 + 62, 512, PartitionStyle::mbr, &g), kJobTooSmall);
+    EXPECT_EQ(compute_partition_geometry(2 * 2048 + 62, 512, PartitionStyle::mbr, &g),
+              kJobTooSmall);
 }
 
 TEST(FormatJob, DriverCodesMapToJobResults) {
@@ -267,10 +270,10 @@ TEST_F(FormatJobTest, RefusalsKnownInAdvanceComeBeforeTheDiskIsOpened) {
         FormatJobParams params;
         FormatJobResult result;
     };
-    for (const Case& c : {Case{no_room, mbr_params(), kJobTooSmall},
-                          Case{odd_sectors, mbr_params(), kJobRefused},
-                          Case{small_disk(), unknown_style, kJobRefused},
-                          Case{small_disk(), long_label, kJobFormatFailed}}) {
+    for (const Case& c :
+         {Case{no_room, mbr_params(), kJobTooSmall}, Case{odd_sectors, mbr_params(), kJobRefused},
+          Case{small_disk(), unknown_style, kJobRefused},
+          Case{small_disk(), long_label, kJobFormatFailed}}) {
         EXPECT_EQ(run({}, 0x10, c.disk, c.params), c.result);
         EXPECT_TRUE(calls().empty()) << calls().front();
         EXPECT_FALSE(failure.why.empty());

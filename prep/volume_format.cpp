@@ -27,8 +27,8 @@ uint32_t job_io_chunk(uint32_t adapter_bytes, uint32_t cluster_size) {
     if (cluster_size == 0) {
         return 0;
     }
-    const uint32_t wanted = std::min(adapter_bytes != 0 ? adapter_bytes : kFallbackIoChunk,
-                                     kMaxIoChunk);
+    const uint32_t wanted =
+        std::min(adapter_bytes != 0 ? adapter_bytes : kFallbackIoChunk, kMaxIoChunk);
     return std::max(wanted / cluster_size, 1u) * cluster_size;
 }
 

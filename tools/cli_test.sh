@@ -1,47 +1,62 @@
 #!/usr/bin/env bash
-# The lintora tool's refusals: bad arguments, volumes and disks it must not format, and the two
-# confirmations. Every refusal leaves the image untouched (a sparse image with nothing written
-# has no blocks allocated).
+# The lintora tool as a hostile user meets it: bad arguments, paths, labels and targets it must
+# refuse before writing, interrupted and failing runs, and the two confirmations. Every refusal
+# leaves the target untouched (a sparse image with nothing written has no blocks allocated; a
+# device keeps its bytes). Cases that need root, loop devices, FUSE or strace are skipped
+# without them.
 # usage: cli_test.sh LINTORA
 set -uo pipefail
 lintora=$1
 work=$(mktemp -d /var/tmp/lintora-cli.XXXXXX)
-loop=
+loops=()
+holders=()
 cleanup() {
+    for pid in "${holders[@]}"; do kill "$pid" 2>/dev/null; done
+    wait 2>/dev/null
     umount "$work/mnt" 2>/dev/null
-    [ -n "$loop" ] && losetup -d "$loop" 2>/dev/null
+    umount "$work/tmpfs" 2>/dev/null
+    for loop in "${loops[@]}"; do losetup -d "$loop" 2>/dev/null; done
     rm -rf "$work"
 }
 trap cleanup EXIT
 failures=0 passes=0
 
+pass() { passes=$((passes + 1)); }
+fail() {
+    echo "FAIL $*"
+    failures=$((failures + 1))
+}
+
 # expect NAME EXIT_CODE TEXT COMMAND...: the command exits with EXIT_CODE and prints TEXT.
 expect() {
     local name=$1 code=$2 text=$3 out status
     shift 3
-    out=$("$@" 2>&1)
+    out=$(timeout 60 "$@" 2>&1)
     status=$?
     if [ "$status" != "$code" ] || ! grep -qF -- "$text" <<<"$out"; then
-        echo "FAIL $name: exit $status (wanted $code), output: $out"
-        failures=$((failures + 1))
+        fail "$name: exit $status (wanted $code), output: $out"
     else
-        passes=$((passes + 1))
+        pass
     fi
 }
 
 untouched() {
-    if [ "$(du -B1 "$1" | cut -f1)" != 0 ]; then
-        echo "FAIL $2: something was written to $1"
-        failures=$((failures + 1))
-    else
-        passes=$((passes + 1))
-    fi
+    if [ "$(du -B1 "$1" | cut -f1)" != 0 ]; then fail "$2: something was written to $1"; else pass; fi
+}
+
+# same_bytes NAME FILE HASH: FILE's first 2 MiB and last MiB still hash to HASH.
+fingerprint() { { head -c 2M "$1"; tail -c 1M "$1"; } | sha256sum; }
+same_bytes() {
+    sync
+    if [ "$(fingerprint "$2")" != "$3" ]; then fail "$1: $2 was written"; else pass; fi
 }
 
 image=$work/image
 truncate -s 4G "$image"
 expect usage 2 usage "$lintora"
 expect unknown-command 2 "unknown command" "$lintora" frobnicate "$image"
+expect volume-help 0 "--sectors" "$lintora" volume --help
+expect disk-help 0 "--any-size" "$lintora" disk --help
 expect sector-size 2 "512 or 4096" "$lintora" volume "$image" --sector-size 1024
 expect sector-size-text 2 "512 or 4096" "$lintora" volume "$image" --sector-size big
 expect sectors-text 2 "positive whole number" "$lintora" volume "$image" --sectors 12x
@@ -50,13 +65,41 @@ expect sectors-past-end 2 "fewer than" "$lintora" volume "$image" --sectors 8388
 expect io-chunk 2 "I/O chunk" "$lintora" volume "$image" --io-chunk 1000
 expect unknown-option 2 "unknown option" "$lintora" volume "$image" --fast
 expect missing-value 2 "needs a value" "$lintora" volume "$image" --label
-expect long-label 2 "longer than 255" "$lintora" volume "$image" --label "$(printf 'x%.0s' $(seq 256))"
-expect missing-file 2 "cannot open" "$lintora" volume "$work/absent"
+expect option-as-value 2 "not the option --sectors" "$lintora" volume "$image" --label --sectors 9
+expect repeated-option 2 "more than once" "$lintora" volume "$image" --sectors 9 --sectors 10
+expect repeated-switch 2 "more than once" "$lintora" disk "$image" --yes --yes
+expect long-label 2 "longer than 128" "$lintora" volume "$image" --label "$(printf 'x%.0s' $(seq 129))"
+expect label-not-utf8 2 "not valid UTF-8" "$lintora" volume "$image" --label "$(printf 'caf\xe9')"
+expect label-surrogate 2 "not valid UTF-8" "$lintora" volume "$image" --label "$(printf 'a\xed\xa0\x80')"
+expect missing-file 2 "No such file" "$lintora" volume "$work/absent"
 expect two-files 2 "exactly one FILE" "$lintora" volume "$image" "$image"
 expect too-small 1 "too small" "$lintora" volume "$image" --sectors 6291488
+expect directory 2 "is a directory" "$lintora" volume "$work"
+mkfifo "$work/fifo"
+expect fifo 2 "is a pipe" "$lintora" volume "$work/fifo"
+expect char-device 2 "character device" "$lintora" disk /dev/null --any-size --yes
+# A path is formatted as named or not at all: an overlong '/' or NUL is not read as one.
+mkdir "$work/a"
+truncate -s 4G "$work/a/b" "$work/good.img"
+expect overlong-slash 2 "No such file" "$lintora" volume "$(printf '%s/a\xc0\xafb' "$work")"
+expect overlong-nul 2 "No such file" "$lintora" volume "$(printf '%s/good.img\xc0\x80.bak' "$work")"
+untouched "$work/a/b" "overlong-slash"
+untouched "$work/good.img" "overlong-nul"
 untouched "$image" "refusals of lintora volume"
 
+# A second run on an image that a first one holds is refused.
+flock "$image" sleep 30 &
+holders+=($!)
+sleep 0.3
+expect locked-image 1 "holds it locked" "$lintora" volume "$image"
+pkill -P "${holders[-1]}"
+wait "${holders[-1]}" 2>/dev/null
+
+small=$work/small
+truncate -s 1G "$small"
 expect disk-not-supported 1 "not supported" "$lintora" disk "$image"
+expect disk-too-small 1 "too small" "$lintora" disk "$small" --any-size --yes
+untouched "$small" "disk --any-size on a disk too small for the volume"
 expect disk-declined 1 "Nothing was written" "$lintora" disk "$image" --any-size <<<"n"
 expect disk-second-no 1 "Nothing was written" "$lintora" disk "$image" --any-size <<<$'y\n'
 expect disk-no-input 1 "Nothing was written" "$lintora" disk "$image" --any-size </dev/null
@@ -65,25 +108,111 @@ expect disk-capacity-text 1 "4.00GB" "$lintora" disk "$image" --any-size </dev/n
 untouched "$image" "refusals of lintora disk"
 expect disk-confirmed 0 "Formatting has finished." "$lintora" disk "$image" --any-size <<<$'y\nyes\n'
 
-# A disk whose volume is mounted is refused before anything is written.
-if [ "$(id -u)" = 0 ] && [ -e /dev/fuse ] && command -v ntfs-3g >/dev/null; then
-    busy=$work/busy
-    truncate -s 4G "$busy"
-    "$lintora" volume "$busy" >/dev/null
-    loop=$(losetup -f --show "$busy")
-    mkdir "$work/mnt"
-    ntfs-3g "$loop" "$work/mnt"
-    before=$(head -c 1M "$busy" | sha256sum)
-    expect disk-in-use 1 "cannot be formatted" "$lintora" disk "$loop" --any-size --yes
-    sync
-    [ "$(head -c 1M "$busy" | sha256sum)" = "$before" ] || {
-        echo "FAIL disk-in-use: the disk was written"
-        failures=$((failures + 1))
-    }
-    # Once the volume is unmounted the same block device is formatted.
-    umount "$work/mnt"
-    expect block-device 0 "Formatting has finished." "$lintora" disk "$loop" --any-size --yes
-    expect block-device-table 0 "type=7" sfdisk -d "$loop"
+# A Latin-1 file name reaches the file system as it is.
+latin1=$(printf '%s/caf\xe9.img' "$work")
+truncate -s 4G "$latin1"
+expect latin1-name 0 "formatted" "$lintora" volume "$latin1"
+[ "$(head -c 11 "$latin1" | tail -c 8)" = "NTFS    " ] && pass || fail "latin1-name: no volume in the file"
+
+# Failures injected at the system calls, and interruptions, with strace.
+if command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null; then
+    eio=$work/eio
+    truncate -s 4G "$eio"
+    expect injected-eio 1 "Input/output error" \
+        strace -f -o /dev/null -e trace=pwrite64 -e inject=pwrite64:error=EIO:when=40 \
+        "$lintora" volume "$eio"
+    expect eio-says-no-volume 1 "holds no valid volume" \
+        strace -f -o /dev/null -e trace=pwrite64 -e inject=pwrite64:error=EIO:when=40 \
+        "$lintora" volume "$eio"
+    # What the tool calls finished has been flushed to the medium.
+    strace -f -o "$work/syscalls" -e trace=fsync,fdatasync "$lintora" volume "$eio" >/dev/null
+    grep -q 'fsync' "$work/syscalls" && pass || fail "flush: no fsync reached the system"
+
+    # SIGINT and SIGTERM part-way through: the exit code says which, the target holds no valid
+    # volume (its boot sector is zeros), even where a valid volume was before.
+    for signal in INT TERM; do
+        slow=$work/slow-$signal
+        truncate -s 16G "$slow"
+        "$lintora" volume "$slow" >/dev/null
+        strace -f -o /dev/null -e trace=pwrite64 -e inject=pwrite64:delay_exit=20000 \
+            "$lintora" volume "$slow" >"$work/out" 2>&1 &
+        tracer=$!
+        sleep 1.5
+        pkill -"$signal" -P "$tracer" -x lintora
+        wait "$tracer"
+        status=$?
+        code=$([ "$signal" = INT ] && echo 130 || echo 143)
+        if [ "$status" != "$code" ] || ! grep -q "holds no valid volume" "$work/out"; then
+            fail "interrupt-$signal: exit $status (wanted $code): $(cat "$work/out")"
+        elif [ "$(head -c 512 "$slow" | tr -d '\0' | wc -c)" != 0 ]; then
+            fail "interrupt-$signal: the boot sector survived"
+        else
+            pass
+        fi
+        rm -f "$slow"
+    done
+fi
+
+if [ "$(id -u)" = 0 ] && [ -e /dev/loop-control ]; then
+    # No space left on a small tmpfs.
+    mkdir "$work/tmpfs"
+    if mount -t tmpfs -o size=4M tmpfs "$work/tmpfs"; then
+        truncate -s 4G "$work/tmpfs/full"
+        expect enospc 1 "No space left on device" "$lintora" volume "$work/tmpfs/full"
+        umount "$work/tmpfs"
+    fi
+
+    attach() { local loop; loop=$(losetup -f --show "$@") && loops+=("$loop") && echo "$loop"; }
+    # A disk with one partition, attached with partition scan.
+    parted_disk=$work/parted
+    truncate -s 4G "$parted_disk"
+    echo 'start=2048, size=100000, type=7' | sfdisk -q "$parted_disk"
+    loop=$(attach -P "$parted_disk")
+    partx -a "$loop" 2>/dev/null  # the partition node, where nothing else makes it
+    udevadm settle 2>/dev/null
+    before=$(fingerprint "$parted_disk")
+    expect partition-node 2 "is a partition" "$lintora" disk "${loop}p1" --any-size --yes
+    sleep 60 <"${loop}p1" &
+    holders+=($!)
+    sleep 0.3
+    expect partition-held-open 1 "in use" "$lintora" disk "$loop" --any-size --yes
+    same_bytes partition-held-open "$parted_disk" "$before"
+    kill "${holders[-1]}"
+    wait "${holders[-1]}" 2>/dev/null
+    expect backing-file 1 "backing file of $loop" "$lintora" disk "$parted_disk" --any-size --yes
+    same_bytes backing-file "$parted_disk" "$before"
+
+    readonly_loop=$(attach -r "$image")
+    before=$(fingerprint "$image")
+    expect read-only 1 "read-only" "$lintora" disk "$readonly_loop" --any-size --yes
+    same_bytes read-only "$image" "$before"
+
+    # A 4096-byte-sector device is formatted with its own sector size.
+    big=$work/big4k
+    truncate -s 4G "$big"
+    loop4k=$(attach --sector-size 4096 "$big")
+    expect sector-size-mismatch 2 "4096-byte sectors" "$lintora" disk "$loop4k" --sector-size 512 --any-size --yes
+    untouched "$big" "sector-size-mismatch"
+    expect device-sector-size 0 "Formatting has finished." "$lintora" disk "$loop4k" --any-size --yes
+    expect device-sector-size-table 0 '"sectorsize": 4096' sfdisk --json "$loop4k"
+    expect device-sector-size-start 0 '"start": 256,' sfdisk --json "$loop4k"
+
+    # A disk whose volume is mounted is refused before anything is written; once it is
+    # unmounted the same block device is formatted.
+    if [ -e /dev/fuse ] && command -v ntfs-3g >/dev/null; then
+        busy=$work/busy
+        truncate -s 4G "$busy"
+        "$lintora" volume "$busy" >/dev/null
+        loop=$(attach "$busy")
+        mkdir "$work/mnt"
+        ntfs-3g "$loop" "$work/mnt"
+        before=$(fingerprint "$busy")
+        expect disk-in-use 1 "cannot be formatted" "$lintora" disk "$loop" --any-size --yes
+        same_bytes disk-in-use "$busy" "$before"
+        umount "$work/mnt"
+        expect block-device 0 "Formatting has finished." "$lintora" disk "$loop" --any-size --yes
+        expect block-device-table 0 "type=7" sfdisk -d "$loop"
+    fi
 fi
 
 echo "$passes passed, $failures failed"

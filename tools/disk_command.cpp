@@ -80,6 +80,9 @@ int run_disk_command(const std::vector<std::string>& words) {
     }
     const std::string& path = target.path;
     const uint32_t sector_size = target.sector_size;
+    if (target.info.is_partition) {
+        return usage_error("'" + path + "' is a partition, not a whole disk");
+    }
 
     DiskInfo disk{};
     target.wide_path.copy(disk.interface_path, target.wide_path.size());
@@ -119,9 +122,8 @@ int run_disk_command(const std::vector<std::string>& words) {
     }
     if (const int signal_number = interrupting_signal()) {
         const std::string state =
-            system.writes() == 0
-                ? "nothing was written to '" + path + "'"
-                : "'" + path + "' holds no partition table and no valid volume";
+            system.writes() == 0 ? "nothing was written to '" + path + "'"
+                                 : "'" + path + "' holds no partition table and no valid volume";
         std::fprintf(stderr, "lintora disk: interrupted; %s\n", state.c_str());
         return 128 + signal_number;
     }

@@ -56,8 +56,8 @@ int interrupting_signal() {
     return g_signal;
 }
 
-Outcome InterruptibleDisks::open_disk(const char16_t* path, uint32_t bytes_per_sector,
-                                      DiskUse use, std::unique_ptr<DiskDevice>* device) {
+Outcome InterruptibleDisks::open_disk(const char16_t* path, uint32_t bytes_per_sector, DiskUse use,
+                                      std::unique_ptr<DiskDevice>* device) {
     std::unique_ptr<DiskDevice> opened;
     Outcome outcome = inner_.open_disk(path, bytes_per_sector, use, &opened);
     if (outcome.ok()) {

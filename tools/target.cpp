@@ -12,8 +12,7 @@ std::string resolve_target(const TargetArguments& args, DiskSystem& system, Targ
         return "the path is empty";
     }
     if (target->wide_path.size() >= kPathUnits) {
-        return "the path is longer than " + std::to_string(kPathUnits - 1) +
-               " UTF-16 characters";
+        return "the path is longer than " + std::to_string(kPathUnits - 1) + " UTF-16 characters";
     }
     const Outcome queried = system.query_target(target->wide_path.c_str(), &target->info);
     if (!queried.ok()) {
@@ -24,9 +23,8 @@ std::string resolve_target(const TargetArguments& args, DiskSystem& system, Targ
     }
     const uint32_t own = target->info.logical_sector_size;
     if (own != 0 && args.sector_size != 0 && args.sector_size != own) {
-        return "'" + args.path + "' has " + std::to_string(own) +
-               "-byte sectors; --sector-size " + std::to_string(args.sector_size) +
-               " does not match it";
+        return "'" + args.path + "' has " + std::to_string(own) + "-byte sectors; --sector-size " +
+               std::to_string(args.sector_size) + " does not match it";
     }
     target->sector_size = own != 0 ? own : (args.sector_size != 0 ? args.sector_size : 512);
     return "";

@@ -48,8 +48,7 @@ std::string parse_label(const std::string& text, std::u16string* label) {
         return "the label holds a NUL character";
     }
     if (units->size() > kMaxLabelUnits) {
-        return "the label is longer than " + std::to_string(kMaxLabelUnits) +
-               " UTF-16 characters";
+        return "the label is longer than " + std::to_string(kMaxLabelUnits) + " UTF-16 characters";
     }
     *label = *units;
     return "";
@@ -66,9 +65,9 @@ std::string write_whole_volume(VolumeFormat& volume, DiskDevice& device, uint64_
     }
     const ntfs_status status = write_volume(volume, hold);
     if (status != NTFS_OK) {
-        return volume.failure.empty() ? std::string("formatting failed: ") +
-                                            ntfs_status_text(status)
-                                      : volume.failure;
+        return volume.failure.empty()
+                   ? std::string("formatting failed: ") + ntfs_status_text(status)
+                   : volume.failure;
     }
     step = hold.flush();
     if (step.ok()) {
@@ -113,9 +112,10 @@ int run_volume_command(const std::vector<std::string>& words) {
     if (const std::string* text = args.option("--io-chunk")) {
         const auto value = parse_count(*text);
         if (!value || *value == 0 || *value % sector_size != 0 || *value > 0x80000000ull) {
-            return usage_error("the I/O chunk must be a whole number of sectors up to 2 GiB, "
-                               "not '" +
-                               *text + "'");
+            return usage_error(
+                "the I/O chunk must be a whole number of sectors up to 2 GiB, "
+                "not '" +
+                *text + "'");
         }
         io_chunk = *value;
     }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ntfs/le.h"
+#include "ntfs/record_layout.h"
 #include "ntfs/test_volume.h"
 #include "ntfs/typed_attributes.h"
 

@@ -8,6 +8,7 @@
 #include "ntfs/directory_index.h"
 #include "ntfs/file_record.h"
 #include "ntfs/le.h"
+#include "ntfs/record_layout.h"
 #include "ntfs/run_writer.h"
 #include "ntfs/system_files.h"
 #include "ntfs/upcase_table.h"
@@ -39,24 +40,31 @@ ntfs_status claim(NtfsFormatContext& ctx, ClusterRun& slot, ClusterRun run) {
 
 }  // namespace
 
-ntfs_status plan_volume_layout(const NtfsFormatParams& params, NtfsFormatContext& ctx) {
+namespace {
+
+// The parameters make sense and the volume is larger than the smallest one; the geometry that
+// follows from them.
+ntfs_status set_geometry(const NtfsFormatParams& params, NtfsFormatContext& ctx) {
     ctx.set_params(params);
     if (ctx.bytes_per_sector == 0 || ctx.cluster_size < ctx.bytes_per_sector ||
         ctx.cluster_size % ctx.bytes_per_sector != 0 || ctx.io_chunk_size == 0) {
         return NTFS_INVALID;
     }
-    const uint64_t c = ctx.cluster_size;
     if (static_cast<uint64_t>(ctx.bytes_per_sector) * ctx.sector_count < kMinimumVolumeBytes) {
         return NTFS_NO_SPACE;
     }
     ctx.volume_version_major = 1;
     ctx.volume_version_minor = 2;
     ctx.last_sector = ctx.sector_count - 1;
-    const uint32_t sectors_per_cluster = ctx.cluster_size / ctx.bytes_per_sector;
-    ctx.total_clusters = ctx.last_sector / sectors_per_cluster;
+    ctx.total_clusters = ctx.last_sector / (ctx.cluster_size / ctx.bytes_per_sector);
     ctx.record_size = round_up_to(1024, ctx.bytes_per_sector);
     ctx.index_block_size = round_up_to(4096, ctx.bytes_per_sector);
+    ctx.mft_size = std::max(16 * ctx.record_size, ctx.cluster_size);
+    return NTFS_OK;
+}
 
+// The generated $UpCase and $AttrDef contents.
+ntfs_status build_tables(NtfsFormatContext& ctx) {
     ctx.upcase = allocate_zeroed(kUpcaseBytes);
     ctx.attrdef = allocate_zeroed(kAttrDefBytes);
     if (!ctx.upcase || !ctx.attrdef) {
@@ -66,16 +74,19 @@ ntfs_status plan_volume_layout(const NtfsFormatParams& params, NtfsFormatContext
     ctx.upcase_length = kUpcaseEntries;
     build_attrdef_table(kAttrDefBytes, ctx.attrdef.get());
     ctx.attrdef_size = kAttrDefBytes;
+    return NTFS_OK;
+}
 
-    ctx.mft_size = std::max(16 * ctx.record_size, ctx.cluster_size);
-
+// The volume bitmap (the part of it held in memory, with the clusters past the end of a small
+// volume marked in use) and the $MFT bitmap.
+ntfs_status allocate_bitmaps(NtfsFormatContext& ctx) {
     const uint64_t whole_bitmap = bitmap_bytes(ctx.total_clusters);
     if (whole_bitmap > UINT32_MAX) {
         return NTFS_INVALID;  // more clusters than a volume bitmap can describe
     }
     ctx.cluster_bitmap_size = static_cast<uint32_t>(whole_bitmap);
     const uint64_t first_4gib_clusters =
-        (0x100000000ull / ctx.bytes_per_sector) / sectors_per_cluster;
+        (0x100000000ull / ctx.bytes_per_sector) / (ctx.cluster_size / ctx.bytes_per_sector);
     ctx.cluster_bitmap_buffer_size =
         static_cast<uint32_t>(std::min(whole_bitmap, bitmap_bytes(first_4gib_clusters)));
     ctx.cluster_bitmap = allocate_zeroed(ctx.cluster_bitmap_buffer_size);
@@ -89,13 +100,25 @@ ntfs_status plan_volume_layout(const NtfsFormatParams& params, NtfsFormatContext
             bitmap_set_bit(ctx.cluster_bitmap.get(), k);
         }
     }
-
     ctx.mft_bitmap_size = static_cast<uint32_t>(bitmap_bytes(ctx.mft_size / ctx.record_size));
     ctx.mft_bitmap = allocate_zeroed(ctx.mft_bitmap_size);
-    if (!ctx.mft_bitmap) {
-        return NTFS_NO_MEMORY;
-    }
+    return ctx.mft_bitmap ? NTFS_OK : NTFS_NO_MEMORY;
+}
 
+// $LogFile: 64 MiB from 12 GiB of volume on, else half a percent of the volume.
+uint32_t log_file_bytes(const NtfsFormatContext& ctx) {
+    const uint64_t c = ctx.cluster_size;
+    const uint64_t volume_bytes = c * ctx.total_clusters;
+    const uint64_t log_bytes =
+        volume_bytes >= kFullSizeLogVolume ? kFullLogFileBytes : volume_bytes / 200 / c * c;
+    return static_cast<uint32_t>(div_round_up(log_bytes, c) * c);
+}
+
+// Every run of the system files, claimed in the volume bitmap: $MFT at 3 GiB with its bitmap
+// right below, $MFTMirr, $UpCase, $AttrDef (and the root's index block on small sectors) behind
+// $Boot, the volume bitmap below the $MFT bitmap and $LogFile below that.
+ntfs_status place_runs(NtfsFormatContext& ctx) {
+    const uint64_t c = ctx.cluster_size;
     NTFS_RETURN_IF_FAILED(
         claim(ctx, ctx.mft_run, {div_round_up(kMftByteOffset, c), div_round_up(ctx.mft_size, c)}));
     ctx.mft_lcn = ctx.mft_run.lcn;
@@ -121,10 +144,7 @@ ntfs_status plan_volume_layout(const NtfsFormatParams& params, NtfsFormatContext
     NTFS_RETURN_IF_FAILED(
         claim(ctx, ctx.bitmap_run, {ctx.mft_lcn - 1 - (bitmap_clusters + 1), bitmap_clusters}));
 
-    const uint64_t volume_bytes = c * ctx.total_clusters;
-    const uint64_t log_bytes =
-        volume_bytes >= kFullSizeLogVolume ? kFullLogFileBytes : volume_bytes / 200 / c * c;
-    ctx.logfile_size = static_cast<uint32_t>(div_round_up(log_bytes, c) * c);
+    ctx.logfile_size = log_file_bytes(ctx);
     const uint64_t log_clusters = ctx.logfile_size / c;
     if (ctx.bitmap_run.lcn < 2 * log_clusters) {
         return NTFS_NO_SPACE;
@@ -133,11 +153,21 @@ ntfs_status plan_volume_layout(const NtfsFormatParams& params, NtfsFormatContext
         claim(ctx, ctx.logfile_run, {ctx.bitmap_run.lcn - 2 * log_clusters, log_clusters}));
     NTFS_RETURN_IF_FAILED(claim(ctx, ctx.boot_run, {0, div_round_up(kBootBytes, c)}));
     ctx.bad_run = {kNoClusters, ctx.total_clusters};
+    return NTFS_OK;
+}
 
+}  // namespace
+
+ntfs_status plan_volume_layout(const NtfsFormatParams& params, NtfsFormatContext& ctx) {
+    NTFS_RETURN_IF_FAILED(set_geometry(params, ctx));
+    NTFS_RETURN_IF_FAILED(build_tables(ctx));
+    NTFS_RETURN_IF_FAILED(allocate_bitmaps(ctx));
+    NTFS_RETURN_IF_FAILED(place_runs(ctx));
     ctx.mft_buffer = allocate_zeroed(ctx.mft_size);
     if (!ctx.mft_buffer) {
         return NTFS_NO_MEMORY;
     }
+    // Every time stamp of the volume is this moment, in NT time.
     ctx.now = (static_cast<uint64_t>(std::time(nullptr)) + kNtEpochOffsetSeconds) * 10000000ull;
     return NTFS_OK;
 }

@@ -10,6 +10,7 @@
 #include "ntfs/directory_index.h"
 #include "ntfs/file_record.h"
 #include "ntfs/le.h"
+#include "ntfs/record_layout.h"
 #include "ntfs/test_volume.h"
 
 namespace lintora {
@@ -231,19 +232,40 @@ TEST_P(FormattedVolume, SystemRecords) {
     const std::vector<uint8_t> mft_bitmap = sink.read(plan.mft_bitmap_run.lcn * 4096, 8);
     EXPECT_EQ(mft_bitmap, (std::vector<uint8_t>{0xFF, 0xFF, 0, 0, 0, 0, 0, 0}));
 
-    // $BadClus: an empty unnamed $DATA before the sparse "$Bad" covering the whole volume.
-    std::vector<uint8_t> bad = plain_record(8);
-    uint32_t pos = load_u16(&bad[kRecordFirstAttribute]);
-    std::vector<std::pair<uint32_t, int>> kinds;
-    for (; load_u32(&bad[pos]) != kEndMarker; pos += load_u32(&bad[pos + kAttrLength])) {
-        kinds.emplace_back(load_u32(&bad[pos]), bad[pos + kAttrNameLength]);
-        if (bad[pos + kAttrNameLength] == 4) {
-            EXPECT_EQ(load_u64(&bad[pos + kAttrDataSize]), plan.total_clusters * 4096);
+    using Kinds = std::vector<std::pair<uint32_t, int>>;  // (type, name length) in record order
+    auto kinds_of = [&](uint32_t n, std::vector<uint32_t>* starts = nullptr) {
+        const std::vector<uint8_t> r = plain_record(n);
+        Kinds kinds;
+        for (uint32_t pos = load_u16(&r[kRecordFirstAttribute]); load_u32(&r[pos]) != kEndMarker;
+             pos += load_u32(&r[pos + kAttrLength])) {
+            kinds.emplace_back(load_u32(&r[pos]), r[pos + kAttrNameLength]);
+            if (starts != nullptr) {
+                starts->push_back(pos);
+            }
+        }
+        return kinds;
+    };
+    // Every $FILE_NAME is indexed (by the root directory).
+    for (uint32_t n = 0; n <= 10; ++n) {
+        std::vector<uint32_t> starts;
+        const Kinds kinds = kinds_of(n, &starts);
+        const std::vector<uint8_t> r = plain_record(n);
+        for (size_t k = 0; k < kinds.size(); ++k) {
+            if (kinds[k].first == 0x30) {
+                EXPECT_EQ(r[starts[k] + kAttrIndexed], 1) << n;
+            }
         }
     }
-    const std::vector<std::pair<uint32_t, int>> expected = {
-        {0x10, 0}, {0x30, 0}, {0x50, 0}, {0x80, 0}, {0x80, 4}};
-    EXPECT_EQ(kinds, expected);
+    // The reserved records 11 to 15 all carry the same three attributes.
+    for (uint32_t n = 11; n < 16; ++n) {
+        EXPECT_EQ(kinds_of(n), (Kinds{{0x10, 0}, {0x50, 0}, {0x80, 0}})) << n;
+    }
+
+    // $BadClus: an empty unnamed $DATA before the sparse "$Bad" covering the whole volume.
+    std::vector<uint32_t> starts;
+    EXPECT_EQ(kinds_of(8, &starts), (Kinds{{0x10, 0}, {0x30, 0}, {0x50, 0}, {0x80, 0}, {0x80, 4}}));
+    const std::vector<uint8_t> bad = plain_record(8);
+    EXPECT_EQ(load_u64(&bad[starts.back() + kAttrDataSize]), plan.total_clusters * 4096);
 }
 
 TEST_P(FormattedVolume, VolumeBitmapMarksTheSystemRunsAndTheTail) {
@@ -305,8 +327,8 @@ TEST(FormatVolume, LargeVolumeWritesTheBitmapTailInItsLastCluster) {
 
 TEST(FormatVolume, LongLabelIsRefused) {
     RecordingSink sink(false);
-    std::u16string text(256, u'L');
-    const CountedName label{512, 512, text.c_str()};
+    std::u16string text(129, u'L');
+    const CountedName label{258, 258, text.c_str()};
     const NtfsFormatParams params = test_params(sink, kSmallest512, 512, &label);
     EXPECT_EQ(format_ntfs_volume(&params), NTFS_NAME_TOO_LONG);
 }

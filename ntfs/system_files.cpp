@@ -8,6 +8,7 @@
 #include "ntfs/directory_index.h"
 #include "ntfs/file_record.h"
 #include "ntfs/le.h"
+#include "ntfs/record_layout.h"
 #include "ntfs/run_writer.h"
 #include "ntfs/security_descriptors.h"
 #include "ntfs/typed_attributes.h"

@@ -1,3 +1,4 @@
+// <windows.h> comes first: <shellapi.h> builds on it.
 #include <io.h>
 #include <shellapi.h>
 #include <windows.h>

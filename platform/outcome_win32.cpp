@@ -22,7 +22,7 @@ Outcome last_system_failure() {
         }
     }
     LocalFree(text);
-    std::string reason = utf16_to_utf8(words.c_str());
+    std::string reason = utf16_for_display(words);
     reason += (reason.empty() ? "Windows error " : " (Windows error ") + std::to_string(code) +
               (reason.empty() ? "" : ")");
     return Outcome::failure(reason);

@@ -11,6 +11,18 @@ struct CountedName {
     const char16_t* units = nullptr;
 };
 
+// A CountedName over a NUL-terminated text, counting at most `max_units` + 1 units: a text
+// longer than `max_units` comes out one unit longer than the limit, so that the encoder that
+// enforces the limit refuses it.
+inline CountedName counted_name(const char16_t* text, uint32_t max_units = 0x7FFE) {
+    uint32_t units = 0;
+    while (text != nullptr && units <= max_units && text[units] != 0) {
+        ++units;
+    }
+    const auto bytes = static_cast<uint16_t>(2 * units);
+    return CountedName{bytes, bytes, text};
+}
+
 // Length in bytes of a possibly absent name, with the low bit cleared (whole code units).
 inline uint32_t name_bytes(const CountedName* name) {
     return name == nullptr ? 0u : static_cast<uint32_t>(name->length & ~1u);

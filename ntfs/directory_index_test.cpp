@@ -21,11 +21,6 @@ const char16_t* const kSystemNames[] = {u"$MFT",     u"$MFTMirr", u"$LogFile", u
                                         u"$AttrDef", u"$Bitmap",  u"$Boot",    u"$BadClus",
                                         u"$Quota",   u"$UpCase"};
 
-CountedName name_of(const char16_t* units) {
-    const auto bytes = static_cast<uint16_t>(2 * std::char_traits<char16_t>::length(units));
-    return CountedName{bytes, bytes, units};
-}
-
 std::string narrow(const uint8_t* le_units, uint32_t count) {
     std::string out;
     for (uint32_t i = 0; i < count; ++i) {
@@ -50,7 +45,7 @@ class DirectoryIndexTest : public ::testing::Test {
 
     FileRecordBuffer make_root() {
         FileRecordBuffer root = new_record(5);
-        const CountedName dot = name_of(u".");
+        const CountedName dot = counted_name(u".");
         EXPECT_EQ(add_file_name(ctx, root, 0, 0, 0x10000006, &dot), NTFS_OK);
         EXPECT_EQ(add_index_root(ctx, root, 4096, index_name_i30()), NTFS_OK);
         return root;
@@ -108,7 +103,7 @@ TEST_F(DirectoryIndexTest, RootFormKeepsCollationOrder) {
                       NTFS_OK);
             continue;
         }
-        const CountedName name = name_of(kSystemNames[n]);
+        const CountedName name = counted_name(kSystemNames[n]);
         FileRecordBuffer file = new_record(n);
         ASSERT_EQ(link_in_root_index(&name, ctx, root, file, make_file_reference(n, 1), 0, 0),
                   NTFS_OK);
@@ -154,7 +149,7 @@ TEST_F(DirectoryIndexTest, ConversionMovesEntriesIntoOneBlock) {
     // Entries go into the block in collation order, "." last.
     records.reserve(16);
     for (uint32_t n = 0; n < 10; ++n) {
-        const CountedName name = name_of(kSystemNames[9 - n]);
+        const CountedName name = counted_name(kSystemNames[9 - n]);
         ASSERT_EQ(
             link_in_index_block(&name, ctx, new_record(9 - n), IndexBlockBuffer{block.get()},
                                 make_file_reference(9 - n, static_cast<uint16_t>(9 - n)), 0, 0),
@@ -178,7 +173,7 @@ TEST_F(DirectoryIndexTest, ConversionMovesEntriesIntoOneBlock) {
 TEST_F(DirectoryIndexTest, DuplicateNamesAreRefused) {
     FileRecordBuffer root = make_root();
     records.reserve(8);
-    const CountedName bitmap = name_of(u"$Bitmap");
+    const CountedName bitmap = counted_name(u"$Bitmap");
     FileRecordBuffer first = new_record(6);
     ASSERT_EQ(link_in_root_index(&bitmap, ctx, root, first, make_file_reference(6, 6), 0, 0),
               NTFS_OK);
@@ -186,7 +181,7 @@ TEST_F(DirectoryIndexTest, DuplicateNamesAreRefused) {
               NTFS_INVALID);  // the record already has its $FILE_NAME
 
     const std::vector<uint8_t> root_before(root.bytes, root.bytes + ctx.record_size);
-    const CountedName upper = name_of(u"$BITMAP");
+    const CountedName upper = counted_name(u"$BITMAP");
     FileRecordBuffer second = new_record(7);
     EXPECT_EQ(link_in_root_index(&upper, ctx, root, second, make_file_reference(7, 7), 0, 0),
               NTFS_INVALID);
@@ -252,7 +247,7 @@ TEST_F(DirectoryIndexTest, FileNameLengthLimits) {
 TEST_F(DirectoryIndexTest, FileNameCopiesTheStandardInformationTimes) {
     records.reserve(2);
     FileRecordBuffer file = new_record(3);
-    const CountedName name = name_of(u"$Volume");
+    const CountedName name = counted_name(u"$Volume");
     ASSERT_EQ(add_file_name(ctx, file, 8192, 100, 6, &name), NTFS_OK);
     const uint8_t* value = nullptr;
     uint32_t length = 0;

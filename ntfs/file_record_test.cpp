@@ -45,11 +45,6 @@ class FileRecordTest : public ::testing::Test {
     std::vector<uint8_t> image;
 };
 
-CountedName name_of(const char16_t* units) {
-    const auto bytes = static_cast<uint16_t>(2 * std::char_traits<char16_t>::length(units));
-    return CountedName{bytes, bytes, units};
-}
-
 TEST_F(FileRecordTest, FreshRecordsOfBothSizes) {
     EXPECT_EQ(u16(kRecordUsaCount), 3);
     EXPECT_EQ(u16(kRecordFirstAttribute), 0x38);
@@ -68,7 +63,7 @@ TEST_F(FileRecordTest, FreshRecordsOfBothSizes) {
 
 TEST_F(FileRecordTest, AttributesKeepTypeOrderAndIdsFollowInsertion) {
     const char16_t units[] = u"$I30";
-    const CountedName i30 = name_of(units);
+    const CountedName i30 = counted_name(units);
     const uint8_t value[8] = {1};
     ASSERT_EQ(add_empty_data(rec(), ctx), NTFS_OK);
     ASSERT_EQ(add_standard_information(ctx, rec()), NTFS_OK);
@@ -86,8 +81,8 @@ TEST_F(FileRecordTest, AttributesKeepTypeOrderAndIdsFollowInsertion) {
 TEST_F(FileRecordTest, DuplicatesAreRefusedWhateverTheCase) {
     const char16_t lower[] = u"$i30";
     const char16_t upper[] = u"$I30";
-    const CountedName a = name_of(lower);
-    const CountedName b = name_of(upper);
+    const CountedName a = counted_name(lower);
+    const CountedName b = counted_name(upper);
     const uint8_t value[8] = {};
     ASSERT_EQ(add_resident_attribute(ctx, rec(), kAttrBitmap, 0, value, 8, &a), NTFS_OK);
     const std::vector<uint8_t> before = image;
@@ -179,7 +174,7 @@ TEST_F(FileRecordTest, NonResidentAttributesCheckTheirRun) {
     EXPECT_TRUE(sink.calls().empty());
 
     const char16_t bad_units[] = u"$Bad";
-    const CountedName bad = name_of(bad_units);
+    const CountedName bad = counted_name(bad_units);
     ASSERT_EQ(add_data_attribute(ctx, rec(), {kNoClusters, 5000}, nullptr, 12345, &bad), NTFS_OK);
     EXPECT_TRUE(sink.calls().empty());
     const uint32_t a = u16(kRecordFirstAttribute);

@@ -88,9 +88,7 @@ class SystemFileBuilder {
 
     // Gives record n its $FILE_NAME and indexes it in the root, in the block or in the record.
     ntfs_status link(uint32_t n, const char16_t* name, uint64_t allocated, uint64_t data) {
-        const auto units = static_cast<uint16_t>(std::char_traits<char16_t>::length(name));
-        const CountedName counted{static_cast<uint16_t>(2 * units),
-                                  static_cast<uint16_t>(2 * units), name};
+        const CountedName counted = counted_name(name);
         const uint16_t sequence = load_u16(record(n).bytes + kRecordSequence);
         const uint64_t reference = make_file_reference(n, sequence);
         if (ctx_.root_index_block) {

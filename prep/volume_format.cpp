@@ -13,16 +13,6 @@ constexpr uint32_t kMaxIoChunk = 1048576;
 
 }  // namespace
 
-CountedName counted_label(const char16_t* label, uint32_t max_units) {
-    uint32_t units = 0;
-    while (label != nullptr && units <= max_units && label[units] != 0) {
-        ++units;
-    }
-    // A label longer than the limit is counted one past it, so the formatter refuses it.
-    const auto bytes = static_cast<uint16_t>(2 * units);
-    return CountedName{bytes, bytes, label};
-}
-
 uint32_t job_io_chunk(uint32_t adapter_bytes, uint32_t cluster_size) {
     if (cluster_size == 0) {
         return 0;
@@ -33,7 +23,7 @@ uint32_t job_io_chunk(uint32_t adapter_bytes, uint32_t cluster_size) {
 }
 
 void setup_volume_format(const VolumeRequest& request, VolumeFormat& volume) {
-    volume.label = counted_label(request.label, kMaxLabelUnits);
+    volume.label = counted_name(request.label, kMaxLabelUnits);
     volume.failure.clear();
 
     volume.writer = SectorWriter{};

@@ -18,9 +18,6 @@ class DiskDevice;
 // The longest volume label: the volume's own $AttrDef allows 0x100 bytes for $VOLUME_NAME.
 inline constexpr uint32_t kMaxLabelUnits = 128;
 
-// A CountedName over a NUL-terminated label of at most `max_units` units.
-CountedName counted_label(const char16_t* label, uint32_t max_units);
-
 // Largest write and progress unit: the adapter's transfer size (64 KiB when it reports none),
 // at most 1 MiB, rounded down to whole clusters and never below one, so that every request
 // stays aligned to the disk's sectors.

@@ -22,13 +22,13 @@ TEST(JobIoChunk, WholeClustersUpToOneMebibyte) {
     }
 }
 
-TEST(CountedLabel, CountsUnitsAndMarksLabelsAboveTheLimit) {
-    EXPECT_EQ(counted_label(u"MAROVAN EXT", kMaxLabelUnits).length, 22u);
-    EXPECT_EQ(counted_label(nullptr, kMaxLabelUnits).length, 0u);
+TEST(CountedName, CountsUnitsAndMarksTextsAboveTheLimit) {
+    EXPECT_EQ(counted_name(u"MAROVAN EXT", kMaxLabelUnits).length, 22u);
+    EXPECT_EQ(counted_name(nullptr, kMaxLabelUnits).length, 0u);
     const std::u16string longest(kMaxLabelUnits, u'x');
-    EXPECT_EQ(counted_label(longest.c_str(), kMaxLabelUnits).length, 256u);
+    EXPECT_EQ(counted_name(longest.c_str(), kMaxLabelUnits).length, 256u);
     const std::u16string too_long(kMaxLabelUnits + 50, u'x');
-    EXPECT_EQ(counted_label(too_long.c_str(), kMaxLabelUnits).length, 258u);
+    EXPECT_EQ(counted_name(too_long.c_str(), kMaxLabelUnits).length, 258u);
 }
 
 // Keeps every write as (offset, bytes).

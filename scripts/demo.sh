@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/install-deps.sh
-install_missing cmake ninja-build g++ googletest fdisk sleuthkit
+install_missing cmake ninja-build g++ googletest libgtest-dev fdisk sleuthkit
 cmake --preset release >/dev/null
 cmake --build --preset release --target lintora
 

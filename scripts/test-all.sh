@@ -6,9 +6,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/install-deps.sh
-install_missing cmake ninja-build g++ googletest clang-format \
+install_missing cmake ninja-build g++ googletest libgtest-dev clang-format \
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 \
-    ntfs-3g sleuthkit gdisk fdisk util-linux time
+    ntfs-3g sleuthkit gdisk fdisk util-linux strace time
+
+# The code is formatted as .clang-format says.
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 for preset in debug release mingw-i686 mingw-x86_64; do
     cmake --preset "$preset"

@@ -25,7 +25,7 @@ if [ "$bytes" -gt $(((16 << 40) - 4096)) ]; then
 fi
 image=$work/store/disk.img
 truncate -s "$bytes" "$image"
-"$lintora" disk "$image" --sector-size "$sector_size" --yes || fail "lintora disk failed"
+"$lintora" disk "$image" --sector-size "$sector_size" --yes --any-size || fail "lintora disk failed"
 
 # The whole disk as a block device with the image's logical sector size.
 loop=$(losetup -f --show --sector-size "$sector_size" "$image") || fail "losetup failed"

@@ -1,7 +1,9 @@
-// <windows.h> comes first: <shellapi.h> builds on it.
-#include <io.h>
-#include <shellapi.h>
+// <shellapi.h> builds on <windows.h>, which must come first.
+// clang-format off
 #include <windows.h>
+#include <shellapi.h>
+// clang-format on
+#include <io.h>
 
 #include "platform/console.h"
 #include "platform/utf.h"

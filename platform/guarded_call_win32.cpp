@@ -1,0 +1,49 @@
+#include "platform/guarded_call_win32.h"
+
+#include <windows.h>
+
+namespace lintora {
+
+namespace {
+
+// The recovery point of the guarded call running on this thread (a __builtin_setjmp buffer).
+thread_local void* t_recovery[5];
+thread_local bool t_guarding = false;
+LPTOP_LEVEL_EXCEPTION_FILTER g_previous_filter = nullptr;
+
+[[noreturn]] __attribute__((noinline)) void resume_at_recovery_point() {
+    __builtin_longjmp(t_recovery, 1);
+}
+
+// Continues the faulting thread in resume_at_recovery_point, on a fresh part of its own stack
+// below the fault, aligned as a function entry expects.
+LONG WINAPI recover_from_exception(EXCEPTION_POINTERS* info) {
+    if (!t_guarding) {
+        return g_previous_filter != nullptr ? g_previous_filter(info) : EXCEPTION_CONTINUE_SEARCH;
+    }
+    CONTEXT* context = info->ContextRecord;
+#ifdef _WIN64
+    context->Rsp = ((context->Rsp - 512) & ~DWORD64{15}) - 8;
+    context->Rip = reinterpret_cast<DWORD64>(&resume_at_recovery_point);
+#else
+    context->Esp = ((context->Esp - 512) & ~DWORD{15}) - 4;
+    context->Eip = reinterpret_cast<DWORD>(&resume_at_recovery_point);
+#endif
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+}  // namespace
+
+int32_t call_guarded(int32_t (*call)(void* context), void* context, int32_t failure) {
+    g_previous_filter = SetUnhandledExceptionFilter(recover_from_exception);
+    volatile int32_t result = failure;
+    if (__builtin_setjmp(t_recovery) == 0) {
+        t_guarding = true;
+        result = call(context);
+    }
+    t_guarding = false;
+    SetUnhandledExceptionFilter(g_previous_filter);
+    return result;
+}
+
+}  // namespace lintora

@@ -1,0 +1,14 @@
+// Calls into run-time bound system functions that turn a raised exception (an access violation,
+// a RaiseException) into a failure value. MinGW has no __try; instead, while a guarded call runs,
+// the process's top-level exception filter sends an exception that no one else handles back to
+// the guard, on the thread that raised it.
+#pragma once
+
+#include <cstdint>
+
+namespace lintora {
+
+// Returns call(context), or `failure` when the call raised an exception that nothing handled.
+int32_t call_guarded(int32_t (*call)(void* context), void* context, int32_t failure);
+
+}  // namespace lintora

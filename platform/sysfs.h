@@ -1,0 +1,16 @@
+// Where the Linux layers read the kernel's device tree and find device nodes. The environment
+// variables LINTORA_SYSFS_ROOT (default /sys) and LINTORA_DEV_ROOT (default /dev) move them, so
+// that a tree of plain files and symbolic links can stand in for a machine's devices.
+#pragma once
+
+#include <string>
+
+namespace lintora {
+
+std::string sysfs_root();
+std::string dev_root();
+
+// The first line of a sysfs attribute file, without its line end; empty when it cannot be read.
+std::string read_sysfs_line(const std::string& path);
+
+}  // namespace lintora

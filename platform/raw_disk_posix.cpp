@@ -16,11 +16,11 @@
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <string>
 
 #include "platform/partition_table.h"
 #include "platform/raw_disk.h"
+#include "platform/sysfs.h"
 #include "platform/utf.h"
 
 namespace lintora {
@@ -103,18 +103,6 @@ Outcome open_checked(const std::string& name, int flags, Fd* fd, struct stat* st
     return Outcome::success();
 }
 
-std::string sysfs_root() {
-    const char* root = std::getenv("LINTORA_SYSFS_ROOT");
-    return root != nullptr && *root != 0 ? root : "/sys";
-}
-
-std::string read_line(const std::string& path) {
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);
-    return line;
-}
-
 // The loop device whose backing file is the image, or "" when none is.
 std::string loop_device_backed_by(const struct stat& image) {
     const std::string block = sysfs_root() + "/block";
@@ -128,7 +116,7 @@ std::string loop_device_backed_by(const struct stat& image) {
         if (name.rfind("loop", 0) != 0) {
             continue;
         }
-        std::string backing = read_line(block + "/" + name + "/loop/backing_file");
+        std::string backing = read_sysfs_line(block + "/" + name + "/loop/backing_file");
         const std::string deleted = " (deleted)";
         if (backing.size() > deleted.size() &&
             backing.compare(backing.size() - deleted.size(), deleted.size(), deleted) == 0) {

@@ -4,9 +4,9 @@
 # leaves the target untouched (a sparse image with nothing written has no blocks allocated; a
 # device keeps its bytes). Cases that need root, loop devices, FUSE or strace are skipped
 # without them.
-# usage: cli_test.sh LINTORA
+# usage: cli_test.sh LINTORA MAKE_SYSFS_FIXTURE
 set -uo pipefail
-lintora=$1
+lintora=$1 make_fixture=$2
 work=$(mktemp -d /var/tmp/lintora-cli.XXXXXX)
 loops=()
 holders=()
@@ -108,6 +108,20 @@ expect disk-capacity-text 1 "4.00GB" "$lintora" disk "$image" --any-size </dev/n
 untouched "$image" "refusals of lintora disk"
 expect disk-confirmed 0 "Formatting has finished." "$lintora" disk "$image" --any-size <<<$'y\nyes\n'
 
+# The disk list: nothing on this machine, the maker's disks on a stand-in device tree.
+expect list-here 0 "" "$lintora" list
+expect list-extra-word 2 "no FILE" "$lintora" list "$image"
+"$make_fixture" "$work/fixture"
+fixture_list() {
+    LINTORA_SYSFS_ROOT="$work/fixture/sys" LINTORA_DEV_ROOT="$work/fixture/dev" "$lintora" list "$@"
+}
+tab=$'\t'
+listed=$(fixture_list)
+expected="Maker Ext Disk sdb USB Device 1.83TB$tab$work/fixture/dev/sdb${tab}can be formatted
+Maker Ext Disk sde USB Device 3.65TB$tab$work/fixture/dev/sde${tab}can be formatted"
+[ "$listed" = "$expected" ] && pass || fail "list on the fixture: $listed"
+[ "$(fixture_list --any-vendor | grep -c sdd)" = 1 ] && pass || fail "list --any-vendor: no sdd"
+
 # A Latin-1 file name reaches the file system as it is.
 latin1=$(printf '%s/caf\xe9.img' "$work")
 truncate -s 4G "$latin1"
@@ -173,11 +187,13 @@ if [ "$(id -u)" = 0 ] && [ -e /dev/loop-control ]; then
     partx -a "$loop" 2>/dev/null  # the partition node, where nothing else makes it
     udevadm settle 2>/dev/null
     before=$(fingerprint "$parted_disk")
-    expect partition-node 2 "is a partition" "$lintora" disk "${loop}p1" --any-size --yes
+    expect not-a-listed-disk 1 "not a USB disk" "$lintora" disk "$loop" --any-size --yes
+    same_bytes not-a-listed-disk "$parted_disk" "$before"
+    expect partition-node 2 "is a partition" "$lintora" disk "${loop}p1" --any-size --yes --any-disk
     sleep 60 <"${loop}p1" &
     holders+=($!)
     sleep 0.3
-    expect partition-held-open 1 "in use" "$lintora" disk "$loop" --any-size --yes
+    expect partition-held-open 1 "in use" "$lintora" disk "$loop" --any-size --yes --any-disk
     same_bytes partition-held-open "$parted_disk" "$before"
     kill "${holders[-1]}"
     wait "${holders[-1]}" 2>/dev/null
@@ -186,16 +202,16 @@ if [ "$(id -u)" = 0 ] && [ -e /dev/loop-control ]; then
 
     readonly_loop=$(attach -r "$image")
     before=$(fingerprint "$image")
-    expect read-only 1 "read-only" "$lintora" disk "$readonly_loop" --any-size --yes
+    expect read-only 1 "read-only" "$lintora" disk "$readonly_loop" --any-size --yes --any-disk
     same_bytes read-only "$image" "$before"
 
     # A 4096-byte-sector device is formatted with its own sector size.
     big=$work/big4k
     truncate -s 4G "$big"
     loop4k=$(attach --sector-size 4096 "$big")
-    expect sector-size-mismatch 2 "4096-byte sectors" "$lintora" disk "$loop4k" --sector-size 512 --any-size --yes
+    expect sector-size-mismatch 2 "4096-byte sectors" "$lintora" disk "$loop4k" --sector-size 512 --any-size --yes --any-disk
     untouched "$big" "sector-size-mismatch"
-    expect device-sector-size 0 "Formatting has finished." "$lintora" disk "$loop4k" --any-size --yes
+    expect device-sector-size 0 "Formatting has finished." "$lintora" disk "$loop4k" --any-size --yes --any-disk
     expect device-sector-size-table 0 '"sectorsize": 4096' sfdisk --json "$loop4k"
     expect device-sector-size-start 0 '"start": 256,' sfdisk --json "$loop4k"
 
@@ -209,10 +225,10 @@ if [ "$(id -u)" = 0 ] && [ -e /dev/loop-control ]; then
         mkdir "$work/mnt"
         ntfs-3g "$loop" "$work/mnt"
         before=$(fingerprint "$busy")
-        expect disk-in-use 1 "cannot be formatted" "$lintora" disk "$loop" --any-size --yes
+        expect disk-in-use 1 "cannot be formatted" "$lintora" disk "$loop" --any-size --yes --any-disk
         same_bytes disk-in-use "$busy" "$before"
         umount "$work/mnt"
-        expect block-device 0 "Formatting has finished." "$lintora" disk "$loop" --any-size --yes
+        expect block-device 0 "Formatting has finished." "$lintora" disk "$loop" --any-size --yes --any-disk
         expect block-device-table 0 "type=7" sfdisk -d "$loop"
     fi
 fi

@@ -8,5 +8,6 @@ namespace lintora {
 
 int run_volume_command(const std::vector<std::string>& words);
 int run_disk_command(const std::vector<std::string>& words);
+int run_list_command(const std::vector<std::string>& words);
 
 }  // namespace lintora

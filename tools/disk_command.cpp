@@ -13,6 +13,7 @@
 #include "tools/arguments.h"
 #include "tools/commands.h"
 #include "tools/interrupt.h"
+#include "tools/listed_disks.h"
 #include "tools/progress_bar.h"
 #include "tools/target.h"
 
@@ -21,12 +22,13 @@ namespace lintora {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: lintora disk FILE [--sector-size 512|4096] [--yes] [--any-size]\n"
+    "usage: lintora disk FILE [--sector-size 512|4096] [--yes] [--any-size] [--any-disk]\n"
     "  Wipes FILE (a disk image or a whole block device), writes one NTFS data partition\n"
     "  labelled \"MAROVAN EXT\" and an MBR (up to 0xFFFFFFFF sectors) or GPT partition table.\n"
     "  --sector-size  logical sector size of an image (a device's own is always used)\n"
     "  --yes          do not ask for confirmation\n"
-    "  --any-size     format a disk outside the supported capacity window\n";
+    "  --any-size     format a disk outside the supported capacity window\n"
+    "  --any-disk     format a block device that is not one of the maker's USB disks\n";
 
 int usage_error(const std::string& message) {
     std::fprintf(stderr, "lintora disk: %s\n%s", message.c_str(), kUsage);
@@ -66,7 +68,8 @@ int run_disk_command(const std::vector<std::string>& words) {
         std::printf("%s", kUsage);
         return 0;
     }
-    const ParsedArguments args = parse_arguments(words, {"--sector-size"}, {"--yes", "--any-size"});
+    const ParsedArguments args =
+        parse_arguments(words, {"--sector-size"}, {"--yes", "--any-size", "--any-disk"});
     const TargetArguments target_args = parse_target(args);
     if (!target_args.error.empty()) {
         return usage_error(target_args.error);
@@ -82,6 +85,16 @@ int run_disk_command(const std::vector<std::string>& words) {
     const uint32_t sector_size = target.sector_size;
     if (target.info.is_partition) {
         return usage_error("'" + path + "' is a partition, not a whole disk");
+    }
+    if (target.info.kind == TargetKind::block_device && !args.has_switch("--any-disk")) {
+        const std::string reason = why_not_listed(target.wide_path.c_str());
+        if (!reason.empty()) {
+            std::fprintf(stderr,
+                         "lintora disk: '%s' is not a disk this program formats: %s "
+                         "(--any-disk formats it anyway)\n",
+                         path.c_str(), reason.c_str());
+            return 1;
+        }
     }
 
     DiskInfo disk{};

@@ -13,6 +13,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: lintora volume FILE [options]   format FILE as one NTFS volume\n"
     "       lintora disk FILE [options]     partition FILE and format its data partition\n"
+    "       lintora list [--any-vendor]     list the disks the program would offer\n"
     "       lintora COMMAND --help          the options of a command\n";
 
 int run(const std::vector<std::string>& arguments) {
@@ -26,6 +27,9 @@ int run(const std::vector<std::string>& arguments) {
     }
     if (arguments[0] == "disk") {
         return lintora::run_disk_command(words);
+    }
+    if (arguments[0] == "list") {
+        return lintora::run_list_command(words);
     }
     std::fprintf(stderr, "lintora: unknown command '%s'\n%s", arguments[0].c_str(), kUsage);
     return 2;

@@ -1,0 +1,19 @@
+// The disks the program would list, for the tool: the list in the dialog's order, and whether a
+// block device the user names is one of them.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "discovery/disk_info.h"
+
+namespace lintora {
+
+// The listed disks of this system, sorted by first drive letter.
+std::unique_ptr<DiskList> list_disks(uint32_t vendor_id);
+
+// Why the device at `path` is not one of the listed disks (not on USB, removable media, another
+// vendor's), or an empty text when it is.
+std::string why_not_listed(const char16_t* path);
+
+}  // namespace lintora

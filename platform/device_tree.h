@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace lintora {
 
@@ -44,6 +45,12 @@ class DeviceTree {
     // `length`.
     virtual int32_t property(DevNode node, uint32_t property, void* buffer, uint32_t* length) = 0;
 };
+
+// For trees kept in memory: a text (a list's strings each with their terminator) into a buffer
+// of `units`, and a text property (size first, then the bytes), as the configuration manager
+// answers them.
+int32_t answer_text(const std::u16string& text, char16_t* buffer, uint32_t units);
+int32_t answer_property(const std::u16string& value, void* buffer, uint32_t* length);
 
 // The build's own device tree, read once when it is made and valid until it is destroyed (one
 // refresh of the disk list): the configuration manager bound at run time on Windows, sysfs on

@@ -101,7 +101,7 @@ class SysfsDeviceTree final : public DeviceTree {
         if (n == nullptr) {
             return kCmNoSuchDevNode;
         }
-        return copy(n->device_id, buffer, units);
+        return answer_text(n->device_id, buffer, units);
     }
 
     int32_t parent(DevNode* parent, DevNode node) override {
@@ -146,7 +146,7 @@ class SysfsDeviceTree final : public DeviceTree {
                 if (!list.empty()) {
                     list += u'\0';
                 }
-                return copy(list, buffer, units);
+                return answer_text(list, buffer, units);
             }
         }
         return kCmNoSuchInterface;
@@ -171,30 +171,12 @@ class SysfsDeviceTree final : public DeviceTree {
             default:
                 break;
         }
-        if (value.empty()) {
-            return kCmNoSuchValue;
-        }
-        const auto bytes = static_cast<uint32_t>((value.size() + 1) * sizeof(char16_t));
-        if (buffer == nullptr || *length < bytes) {
-            *length = bytes;
-            return kCmBufferSmall;
-        }
-        std::memcpy(buffer, value.c_str(), bytes);
-        *length = bytes;
-        return kCmSuccess;
+        return answer_property(value, buffer, length);
     }
 
   private:
     const Node* find(DevNode node) const {
         return node == 0 || node > nodes_.size() ? nullptr : &nodes_[node - 1];
-    }
-
-    static int32_t copy(const std::u16string& text, char16_t* buffer, uint32_t units) {
-        if (text.size() + 1 > units) {
-            return kCmBufferSmall;
-        }
-        std::memcpy(buffer, text.c_str(), (text.size() + 1) * sizeof(char16_t));
-        return kCmSuccess;
     }
 
     // Every device directory below `dir`, in name order; symbolic links are not followed.

@@ -4,19 +4,6 @@
 
 namespace lintora {
 
-namespace {
-
-// Copies `text` and its terminator into `buffer` of `units`; false when it does not fit.
-bool copy_text(const std::u16string& text, char16_t* buffer, uint32_t units) {
-    if (text.size() + 1 > units) {
-        return false;
-    }
-    std::memcpy(buffer, text.c_str(), (text.size() + 1) * sizeof(char16_t));
-    return true;
-}
-
-}  // namespace
-
 DevNode FakeDeviceTree::add(DevNode parent, FakeDevice device) {
     nodes_.push_back(Node{std::move(device), parent, {}});
     const auto id = static_cast<DevNode>(nodes_.size());
@@ -58,7 +45,7 @@ int32_t FakeDeviceTree::device_id(DevNode node, char16_t* buffer, uint32_t units
     if (const int32_t code = failure(FakeCmCall::device_id, node, "device_id")) {
         return code;
     }
-    return copy_text(find(node)->device.device_id, buffer, units) ? kCmSuccess : kCmBufferSmall;
+    return answer_text(find(node)->device.device_id, buffer, units);
 }
 
 int32_t FakeDeviceTree::parent(DevNode* parent, DevNode node) {
@@ -121,7 +108,7 @@ int32_t FakeDeviceTree::disk_interfaces(const char16_t* device_id, char16_t* buf
         list += path;
         list += u'\0';
     }
-    return copy_text(list, buffer, units) ? kCmSuccess : kCmBufferSmall;
+    return answer_text(list, buffer, units);
 }
 
 int32_t FakeDeviceTree::property(DevNode node, uint32_t property, void* buffer, uint32_t* length) {
@@ -143,17 +130,7 @@ int32_t FakeDeviceTree::property(DevNode node, uint32_t property, void* buffer, 
         default:
             break;
     }
-    if (value.empty()) {
-        return kCmNoSuchValue;
-    }
-    const auto bytes = static_cast<uint32_t>((value.size() + 1) * sizeof(char16_t));
-    if (buffer == nullptr || *length < bytes) {
-        *length = bytes;
-        return kCmBufferSmall;
-    }
-    std::memcpy(buffer, value.c_str(), bytes);
-    *length = bytes;
-    return kCmSuccess;
+    return answer_property(value, buffer, length);
 }
 
 }  // namespace lintora

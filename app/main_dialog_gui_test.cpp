@@ -1,0 +1,236 @@
+// The real main dialog and About box under Wine, driven through window messages as a user
+// would, over a fake device tree, fake storage queries and a fake disk system.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "app/about_dialog.h"
+#include "app/gui_driver.h"
+#include "app/main_dialog.h"
+#include "app/resource.h"
+#include "app/ui/window.h"
+#include "discovery/enumerate_disks.h"
+#include "platform/fake_device_tree.h"
+#include "platform/fake_raw_disk.h"
+#include "platform/fake_storage.h"
+
+namespace lintora {
+
+namespace {
+
+constexpr uint64_t kTwoTerabytes = 2000398934016;
+
+class MainDialog : public ::testing::Test {
+  protected:
+    void SetUp() override { root = tree.add(0, {u"HTREE\\ROOT\\0", u"", u"", u"", {}}); }
+
+    // A maker's USB disk named `name` of `bytes`, with the volumes of `letters` on it.
+    std::u16string plug(const char16_t* name, uint64_t bytes, const char* letters = "",
+                        uint32_t sector_size = 512) {
+        const uint32_t number = ++plugged;
+        char hardware[48];
+        std::snprintf(hardware, sizeof hardware, "USB\\VID_%04X&PID_0001&REV_0100", kMakerVendorId);
+        const std::u16string hardware_id(hardware,
+                                         hardware + std::char_traits<char>::length(hardware));
+        const DevNode usb = tree.add(root, {u"USB\\VID", hardware_id, u"", u"", {}});
+        const std::u16string path = u"\\\\?\\usbstor#disk#" + std::u16string(name);
+        tree.add(usb,
+                 {u"USBSTOR\\DISK&VEN_" + std::u16string(name), u"", name, u"\\Device\\1", {path}});
+        FakeStorageDevice device;
+        device.length = bytes;
+        device.sector_size = sector_size;
+        device.number.device_number = number;
+        storage.disks[path] = device;
+        for (const char* l = letters; *l != 0; ++l) {
+            storage.volumes[*l] = device;
+        }
+        return path;
+    }
+
+    DiskSources sources() {
+        return DiskSources{[this] { return std::make_unique<FakeDeviceTree>(tree); }, &storage,
+                           &disks};
+    }
+
+    // Runs the main dialog with `script` driving it; the script must end it.
+    void run(const std::function<void(GuiDriver&)>& script) {
+        CVekFormatterDlg dialog(sources());
+        GuiDriver::run([&] { dialog.DoModal(); }, &dialog.m_hWnd, script);
+    }
+
+    FakeDeviceTree tree;
+    FakeStorage storage;
+    FakeDiskSystem disks;
+    DevNode root = 0;
+    uint32_t plugged = 0;
+};
+
+std::wstring text_of(UINT id) {
+    return ui::load_string(id);
+}
+
+TEST_F(MainDialog, NoDiskMeansAnEmptyDisabledListAndString103) {
+    run([](GuiDriver& gui) {
+        EXPECT_EQ(gui.list_count(), 0);
+        EXPECT_EQ(gui.text(IDC_STATUS), text_of(IDS_NO_DISK));
+        EXPECT_FALSE(gui.enabled(IDC_DISK_LIST));
+        EXPECT_FALSE(gui.enabled(IDC_CONFIRM));
+        EXPECT_FALSE(gui.enabled(IDOK));
+        EXPECT_TRUE(gui.enabled(IDC_CLOSE));
+        EXPECT_FALSE(gui.visible(IDC_PROGRESS));
+        EXPECT_FALSE(gui.visible(IDC_FORMATTING));
+        gui.click(IDC_CLOSE);
+        EXPECT_TRUE(gui.wait_until_closed());
+    });
+}
+
+// The list in first-letter order with the entry text; ticking enables Start; another disk
+// unticks; the same one again does not; Escape, F1 and a second close request while idle.
+TEST_F(MainDialog, ListOrderTextAndTheConfirmationBox) {
+    plug(u"No Letter", kTwoTerabytes);
+    plug(u"Second", kTwoTerabytes, "G");
+    plug(u"First", 1000204886016, "EF");
+    run([](GuiDriver& gui) {
+        ASSERT_EQ(gui.list_count(), 3);
+        EXPECT_EQ(gui.list_line(0), L"(E:,F:) First 931.52GB");
+        EXPECT_EQ(gui.list_line(1), L"(G:) Second 1.83TB");
+        EXPECT_EQ(gui.list_line(2), L"No Letter 1.83TB");
+        EXPECT_EQ(gui.list_selection(), 0);
+        EXPECT_EQ(gui.text(IDC_STATUS), L"");
+        EXPECT_TRUE(gui.enabled(IDC_DISK_LIST));
+        EXPECT_TRUE(gui.enabled(IDC_CONFIRM));
+        EXPECT_FALSE(gui.enabled(IDOK));
+
+        gui.click(IDC_CONFIRM);
+        EXPECT_TRUE(gui.checked(IDC_CONFIRM));
+        EXPECT_TRUE(gui.enabled(IDOK));
+        gui.select(0);  // the same disk: stays confirmed
+        EXPECT_TRUE(gui.checked(IDC_CONFIRM));
+        gui.select(1);
+        EXPECT_FALSE(gui.checked(IDC_CONFIRM));
+        EXPECT_FALSE(gui.enabled(IDOK));
+
+        gui.send(WM_COMMAND, IDCANCEL);  // Escape
+        gui.send(WM_HELP);               // F1
+        EXPECT_TRUE(::IsWindow(gui.window()));
+        gui.post(WM_CLOSE);
+        EXPECT_TRUE(gui.wait_until_closed());
+    });
+}
+
+TEST_F(MainDialog, StartAnsweredNoFormatsNothing) {
+    plug(u"Disk", kTwoTerabytes, "E");
+    run([this](GuiDriver& gui) {
+        gui.click(IDC_CONFIRM);
+        gui.post_click(IDOK);
+        GuiDriver::Box warning = gui.wait_for_box();
+        EXPECT_EQ(warning.text, text_of(IDS_WARNING));
+        gui.answer(warning, IDNO);
+        EXPECT_FALSE(gui.checked(IDC_CONFIRM));
+        EXPECT_FALSE(gui.enabled(IDOK));
+        EXPECT_TRUE(disks.log().calls.empty());
+        gui.click(IDC_CLOSE);
+        EXPECT_TRUE(gui.wait_until_closed());
+    });
+}
+
+TEST_F(MainDialog, StartAnsweredYesFormatsTheDiskAndShows107) {
+    plug(u"Disk", 0x19000000ull * 512, "E");
+    disks.keep_bytes = false;
+    run([this](GuiDriver& gui) {
+        gui.click(IDC_CONFIRM);
+        gui.post_click(IDOK);
+        gui.answer(gui.wait_for_box(), IDYES);
+        GuiDriver::Box result = gui.wait_for_box();
+        EXPECT_EQ(result.text, text_of(IDS_FINISHED));
+        gui.answer(result, IDOK);
+        EXPECT_FALSE(gui.checked(IDC_CONFIRM));
+        EXPECT_EQ(gui.list_count(), 1);
+        EXPECT_TRUE(gui.enabled(IDC_CLOSE));
+        gui.click(IDC_CLOSE);
+        EXPECT_TRUE(gui.wait_until_closed());
+    });
+    ASSERT_FALSE(disks.log().calls.empty());
+    EXPECT_EQ(disks.log().calls.front(), "open_disk");
+    EXPECT_EQ(disks.log().calls.back(), "close disk");
+}
+
+TEST_F(MainDialog, ADiskOutsideTheWindowGets109) {
+    plug(u"Small", 0x18FFFFFFull * 512);
+    run([this](GuiDriver& gui) {
+        gui.click(IDC_CONFIRM);
+        gui.post_click(IDOK);
+        GuiDriver::Box refusal = gui.wait_for_box();
+        EXPECT_EQ(refusal.text, text_of(IDS_NOT_SUPPORTED));
+        gui.answer(refusal, IDOK);
+        EXPECT_FALSE(gui.checked(IDC_CONFIRM));
+        EXPECT_TRUE(disks.log().calls.empty());
+        gui.click(IDC_CLOSE);
+        EXPECT_TRUE(gui.wait_until_closed());
+    });
+}
+
+TEST_F(MainDialog, ADiskThatVanishedGets106) {
+    const std::u16string path = plug(u"Leaving", kTwoTerabytes);
+    run([&](GuiDriver& gui) {
+        gui.click(IDC_CONFIRM);
+        gui.post_click(IDOK);
+        GuiDriver::Box warning = gui.wait_for_box();
+        storage.disks.erase(path);  // unplugged while the warning is up
+        gui.answer(warning, IDYES);
+        GuiDriver::Box refusal = gui.wait_for_box();
+        EXPECT_EQ(refusal.text, text_of(IDS_CANNOT_FORMAT));
+        gui.answer(refusal, IDOK);
+        EXPECT_FALSE(gui.checked(IDC_CONFIRM));
+        EXPECT_TRUE(disks.log().calls.empty());
+        gui.click(IDC_CLOSE);
+        EXPECT_TRUE(gui.wait_until_closed());
+    });
+}
+
+TEST_F(MainDialog, NineDisksEndTheProgramAfter108) {
+    for (int i = 0; i < 9; ++i) {
+        const char16_t name[] = {u'D', static_cast<char16_t>(u'1' + i), 0};
+        plug(name, kTwoTerabytes);
+    }
+    CVekFormatterDlg dialog(sources());
+    std::wstring shown;
+    GuiDriver::run([&] { EXPECT_EQ(dialog.DoModal(), IDOK); }, &dialog.m_hWnd,
+                   [&](GuiDriver& gui) {
+                       GuiDriver::Box box = gui.wait_for_box();
+                       shown = box.text;
+                       gui.answer(box, IDOK);
+                   });
+    EXPECT_EQ(shown, text_of(IDS_TOO_MANY_DISKS));
+}
+
+TEST(AboutBox, ShowsTheProgramsFileVersion) {
+    CAboutDlg about;
+    std::wstring version;
+    GuiDriver::run([&] { about.DoModal(); }, &about.m_hWnd,
+                   [&](GuiDriver& gui) {
+                       version = gui.text(IDC_VERSION);
+                       gui.send(WM_HELP);
+                       gui.post_click(IDOK);
+                       gui.wait_until_closed();
+                   });
+    EXPECT_EQ(version, L"Version: " LINTORA_TEST_VERSION);
+}
+
+TEST(AboutBox, KeepsTheTemplateWithoutTheVersionLibrary) {
+    CAboutDlg about;
+    load_version_library(about, L"no-such-library.dll");
+    std::wstring version;
+    GuiDriver::run([&] { about.DoModal(); }, &about.m_hWnd,
+                   [&](GuiDriver& gui) {
+                       version = gui.text(IDC_VERSION);
+                       gui.post_click(IDOK);
+                       gui.wait_until_closed();
+                   });
+    EXPECT_EQ(version, L"Version: %s");
+}
+
+}  // namespace
+
+}  // namespace lintora

@@ -1,0 +1,78 @@
+#include "app/ui/dialog.h"
+
+namespace lintora::ui {
+
+namespace {
+
+constexpr wchar_t kSelf[] = L"lintora.dialog";
+
+CDialog* dialog_of(HWND window) {
+    return static_cast<CDialog*>(::GetPropW(window, kSelf));
+}
+
+}  // namespace
+
+std::wstring load_string(UINT id) {
+    const wchar_t* text = nullptr;
+    const int length =
+        ::LoadStringW(::GetModuleHandleW(nullptr), id, reinterpret_cast<wchar_t*>(&text), 0);
+    return length > 0 && text != nullptr ? std::wstring(text, static_cast<size_t>(length))
+                                         : std::wstring();
+}
+
+INT_PTR CDialog::DoModal() {
+    return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(template_id_), nullptr,
+                             &CDialog::StartProc, reinterpret_cast<LPARAM>(this));
+}
+
+BOOL CDialog::OnInitDialog() {
+    DoDataExchange();
+    return TRUE;
+}
+
+LRESULT CDialog::WindowProc(UINT message, WPARAM w, LPARAM l) {
+    if (message == WM_COMMAND && HIWORD(w) <= BN_CLICKED) {
+        if (LOWORD(w) == IDOK) {
+            OnOK();
+            return 0;
+        }
+        if (LOWORD(w) == IDCANCEL) {
+            OnCancel();
+            return 0;
+        }
+    }
+    return DefWindowProc(message, w, l);
+}
+
+LRESULT CDialog::DefWindowProc(UINT message, WPARAM w, LPARAM l) {
+    return ::CallWindowProcW(original_, m_hWnd, message, w, l);
+}
+
+// The dialog procedure handles only WM_INITDIALOG: it subclasses the new window, then every
+// other message reaches WindowProc through SubclassProc.
+INT_PTR CALLBACK CDialog::StartProc(HWND window, UINT message, WPARAM, LPARAM l) {
+    if (message != WM_INITDIALOG) {
+        return FALSE;
+    }
+    auto* self = reinterpret_cast<CDialog*>(l);
+    self->m_hWnd = window;
+    ::SetPropW(window, kSelf, self);
+    self->original_ = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
+        window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CDialog::SubclassProc)));
+    return self->OnInitDialog();
+}
+
+LRESULT CALLBACK CDialog::SubclassProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+    CDialog* self = dialog_of(window);
+    if (message == WM_NCDESTROY) {
+        const WNDPROC original = self->original_;
+        ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+        ::RemovePropW(window, kSelf);
+        const LRESULT result = ::CallWindowProcW(original, window, message, w, l);
+        self->m_hWnd = nullptr;
+        return result;
+    }
+    return self->WindowProc(message, w, l);
+}
+
+}  // namespace lintora::ui

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Prepares the Wine prefix the Windows program runs in on Linux displays: Japanese fonts from
+# Debian (IPAGothic) stand in for the dialogs' "MS UI Gothic", so that the program's text shows
+# as Japanese, not as boxes. Sourced by the test and screenshot scripts; uses WINEPREFIX.
+# usage: source scripts/wine-prefix.sh
+wine_loader=/usr/lib/wine/wine64
+export WINEPREFIX=${WINEPREFIX:-/tmp/lintora-wine} WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+prepare_wine_prefix() {
+    "$wine_loader" wineboot --init >/dev/null 2>&1 || true
+    "$wine_loader" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /t REG_SZ \
+        /d 'IPAGothic' /f >/dev/null 2>&1 || true
+    "$wine_loader" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /t REG_SZ \
+        /d 'IPAGothic' /f >/dev/null 2>&1 || true
+    /usr/lib/wine/wineserver -w 2>/dev/null || true
+}

@@ -2,8 +2,11 @@
 // They know nothing of disks.
 #pragma once
 
-#include <commctrl.h>
+// <commctrl.h> builds on <windows.h>, which must come first.
+// clang-format off
 #include <windows.h>
+#include <commctrl.h>
+// clang-format on
 
 #include <string>
 

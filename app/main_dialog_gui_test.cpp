@@ -2,18 +2,15 @@
 // would, over a fake device tree, fake storage queries and a fake disk system.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 
 #include "app/about_dialog.h"
+#include "app/fake_disks.h"
 #include "app/gui_driver.h"
 #include "app/main_dialog.h"
 #include "app/resource.h"
 #include "app/ui/window.h"
-#include "discovery/enumerate_disks.h"
-#include "platform/fake_device_tree.h"
 #include "platform/fake_raw_disk.h"
-#include "platform/fake_storage.h"
 
 namespace lintora {
 
@@ -23,34 +20,13 @@ constexpr uint64_t kTwoTerabytes = 2000398934016;
 
 class MainDialog : public ::testing::Test {
   protected:
-    void SetUp() override { root = tree.add(0, {u"HTREE\\ROOT\\0", u"", u"", u"", {}}); }
-
-    // A maker's USB disk named `name` of `bytes`, with the volumes of `letters` on it.
-    std::u16string plug(const char16_t* name, uint64_t bytes, const char* letters = "",
-                        uint32_t sector_size = 512) {
-        const uint32_t number = ++plugged;
-        char hardware[48];
-        std::snprintf(hardware, sizeof hardware, "USB\\VID_%04X&PID_0001&REV_0100", kMakerVendorId);
-        const std::u16string hardware_id(hardware,
-                                         hardware + std::char_traits<char>::length(hardware));
-        const DevNode usb = tree.add(root, {u"USB\\VID", hardware_id, u"", u"", {}});
-        const std::u16string path = u"\\\\?\\usbstor#disk#" + std::u16string(name);
-        tree.add(usb,
-                 {u"USBSTOR\\DISK&VEN_" + std::u16string(name), u"", name, u"\\Device\\1", {path}});
-        FakeStorageDevice device;
-        device.length = bytes;
-        device.sector_size = sector_size;
-        device.number.device_number = number;
-        storage.disks[path] = device;
-        for (const char* l = letters; *l != 0; ++l) {
-            storage.volumes[*l] = device;
-        }
-        return path;
+    std::u16string plug(const char16_t* name, uint64_t bytes, const char* letters = "") {
+        return fake.plug(name, bytes, letters);
     }
 
     DiskSources sources() {
-        return DiskSources{[this] { return std::make_unique<FakeDeviceTree>(tree); }, &storage,
-                           &disks};
+        return DiskSources{[this] { return std::make_unique<FakeDeviceTree>(fake.tree); },
+                           &fake.storage, &disks};
     }
 
     // Runs the main dialog with `script` driving it; the script must end it.
@@ -59,11 +35,9 @@ class MainDialog : public ::testing::Test {
         GuiDriver::run([&] { dialog.DoModal(); }, &dialog.m_hWnd, script);
     }
 
-    FakeDeviceTree tree;
-    FakeStorage storage;
+    FakeDisks fake;
     FakeDiskSystem disks;
-    DevNode root = 0;
-    uint32_t plugged = 0;
+    FakeStorage& storage = fake.storage;
 };
 
 std::wstring text_of(UINT id) {

@@ -22,8 +22,8 @@ std::u16string FakeDisks::plug(const std::u16string& name, uint64_t bytes, const
     const std::string digits = std::to_string(number);
     const std::u16string serial(digits.begin(), digits.end());
     const std::u16string path = u"\\\\?\\usbstor#disk#" + name + u"#" + serial;
-    tree.add(usb, {u"USBSTOR\\DISK&VEN_" + name + u"\\" + serial, u"", name,
-                   u"\\Device\\1", {path}});
+    tree.add(usb,
+             {u"USBSTOR\\DISK&VEN_" + name + u"\\" + serial, u"", name, u"\\Device\\1", {path}});
     FakeStorageDevice device;
     device.length = bytes;
     device.sector_size = sector_size;

@@ -2,6 +2,7 @@
 // would, over a fake device tree, fake storage queries and a fake disk system.
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <string>
 
 #include "app/about_dialog.h"
@@ -190,6 +191,21 @@ TEST(AboutBox, ShowsTheProgramsFileVersion) {
                        gui.wait_until_closed();
                    });
     EXPECT_EQ(version, L"Version: " LINTORA_TEST_VERSION);
+}
+
+TEST(AboutBox, VersionTextOnlyFromTheJapaneseBlock) {
+    CVerLib lib;
+    ASSERT_TRUE(load_version_library(lib));
+    wchar_t self[270] = {};
+    ::GetModuleFileNameW(nullptr, self, 270);
+    EXPECT_EQ(version_text(lib, self, L"Version: %s"), L"Version: " LINTORA_TEST_VERSION);
+    // A system library carries an English block only: the template stays as it is.
+    wchar_t other[270] = {};
+    ::GetSystemDirectoryW(other, 260);
+    std::wcscat(other, L"\\version.dll");
+    EXPECT_EQ(version_text(lib, other, L"Version: %s"), L"Version: %s");
+    EXPECT_EQ(version_text(lib, L"C:\\no\\such.exe", L"Version: %s"), L"Version: %s");
+    unload_library(lib);
 }
 
 TEST(AboutBox, KeepsTheTemplateWithoutTheVersionLibrary) {

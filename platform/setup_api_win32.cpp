@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/guarded_call_win32.h"
+#include "platform/system_library_win32.h"
 
 namespace lintora {
 
@@ -11,27 +11,6 @@ namespace {
 // GUID_DEVINTERFACE_DISK {53F56307-B6BF-11D0-94F2-00A0C91EFB8B}
 GUID disk_interface_class() {
     return GUID{0x53F56307, 0xB6BF, 0x11D0, {0x94, 0xF2, 0x00, 0xA0, 0xC9, 0x1E, 0xFB, 0x8B}};
-}
-
-template <typename Fn>
-bool bind(HMODULE module, const char* name, Fn* slot) {
-    const FARPROC proc = GetProcAddress(module, name);
-    static_assert(sizeof proc == sizeof *slot);
-    std::memcpy(slot, &proc, sizeof proc);
-    return proc != nullptr;
-}
-
-// Runs `call` under the exception guard; kCmFailed when `bound` is false or the call raised.
-template <typename Call>
-int32_t guarded(bool bound, const Call& call) {
-    if (!bound) {
-        return kCmFailed;
-    }
-    return call_guarded(
-        [](void* context) -> int32_t {
-            return static_cast<int32_t>((*static_cast<const Call*>(context))());
-        },
-        const_cast<Call*>(&call), kCmFailed);
 }
 
 wchar_t* as_wide(char16_t* text) {
@@ -53,30 +32,18 @@ bool load_setup_api(SetupApiLibrary& lib) {
 
 bool load_configuration_manager(SetupApiLibrary& lib, const wchar_t* file_name) {
     unload_library(lib);
-    wchar_t path[270] = {};
-    GetSystemDirectoryW(path, 260);
-    size_t length = std::wcslen(path);
-    while (length > 0 && path[length - 1] == L'\\') {
-        path[--length] = 0;
-    }
-    if (length + 1 + std::wcslen(file_name) >= 270) {
-        return false;
-    }
-    std::wcscat(path, L"\\");
-    std::wcscat(path, file_name);
-    lib.module = LoadLibraryW(path);
+    lib.module = load_system_library(file_name);
     if (lib.module == nullptr) {
-        unload_library(lib);
         return false;
     }
     const bool all =
-        bind(lib.module, "CM_Locate_DevNodeW", &lib.locate_devnode) &
-        bind(lib.module, "CM_Get_Device_IDW", &lib.get_device_id) &
-        bind(lib.module, "CM_Get_Parent", &lib.get_parent) &
-        bind(lib.module, "CM_Get_Device_Interface_ListW", &lib.get_device_interface_list) &
-        bind(lib.module, "CM_Get_Child", &lib.get_child) &
-        bind(lib.module, "CM_Get_Sibling", &lib.get_sibling) &
-        bind(lib.module, "CM_Get_DevNode_Registry_PropertyW", &lib.get_devnode_property);
+        bind_entry(lib.module, "CM_Locate_DevNodeW", &lib.locate_devnode) &
+        bind_entry(lib.module, "CM_Get_Device_IDW", &lib.get_device_id) &
+        bind_entry(lib.module, "CM_Get_Parent", &lib.get_parent) &
+        bind_entry(lib.module, "CM_Get_Device_Interface_ListW", &lib.get_device_interface_list) &
+        bind_entry(lib.module, "CM_Get_Child", &lib.get_child) &
+        bind_entry(lib.module, "CM_Get_Sibling", &lib.get_sibling) &
+        bind_entry(lib.module, "CM_Get_DevNode_Registry_PropertyW", &lib.get_devnode_property);
     if (!all) {
         unload_library(lib);
     }
@@ -84,7 +51,7 @@ bool load_configuration_manager(SetupApiLibrary& lib, const wchar_t* file_name) 
 }
 
 int32_t cm_locate_devnode(const SetupApiLibrary& lib, DevNode* node) {
-    return guarded(lib.locate_devnode != nullptr, [&] {
+    return guarded_entry(lib.locate_devnode != nullptr, kCmFailed, [&] {
         DWORD found = 0;
         const DWORD result = lib.locate_devnode(&found, nullptr, 0);
         *node = found;
@@ -94,12 +61,12 @@ int32_t cm_locate_devnode(const SetupApiLibrary& lib, DevNode* node) {
 
 int32_t cm_get_device_id(const SetupApiLibrary& lib, DevNode node, char16_t* buffer,
                          uint32_t units) {
-    return guarded(lib.get_device_id != nullptr,
-                   [&] { return lib.get_device_id(node, as_wide(buffer), units, 0); });
+    return guarded_entry(lib.get_device_id != nullptr, kCmFailed,
+                         [&] { return lib.get_device_id(node, as_wide(buffer), units, 0); });
 }
 
 int32_t cm_get_parent(const SetupApiLibrary& lib, DevNode* parent, DevNode node) {
-    return guarded(lib.get_parent != nullptr, [&] {
+    return guarded_entry(lib.get_parent != nullptr, kCmFailed, [&] {
         DWORD found = 0;
         const DWORD result = lib.get_parent(&found, node, 0);
         *parent = found;
@@ -109,7 +76,7 @@ int32_t cm_get_parent(const SetupApiLibrary& lib, DevNode* parent, DevNode node)
 
 int32_t cm_get_device_interface_list(const SetupApiLibrary& lib, const char16_t* device_id,
                                      char16_t* buffer, uint32_t units) {
-    return guarded(lib.get_device_interface_list != nullptr, [&] {
+    return guarded_entry(lib.get_device_interface_list != nullptr, kCmFailed, [&] {
         GUID interface_class = disk_interface_class();
         return lib.get_device_interface_list(
             &interface_class, as_wide(const_cast<char16_t*>(device_id)), as_wide(buffer), units, 0);
@@ -117,7 +84,7 @@ int32_t cm_get_device_interface_list(const SetupApiLibrary& lib, const char16_t*
 }
 
 int32_t cm_get_child(const SetupApiLibrary& lib, DevNode* child, DevNode node) {
-    return guarded(lib.get_child != nullptr, [&] {
+    return guarded_entry(lib.get_child != nullptr, kCmFailed, [&] {
         DWORD found = 0;
         const DWORD result = lib.get_child(&found, node, 0);
         *child = found;
@@ -126,7 +93,7 @@ int32_t cm_get_child(const SetupApiLibrary& lib, DevNode* child, DevNode node) {
 }
 
 int32_t cm_get_sibling(const SetupApiLibrary& lib, DevNode* sibling, DevNode node) {
-    return guarded(lib.get_sibling != nullptr, [&] {
+    return guarded_entry(lib.get_sibling != nullptr, kCmFailed, [&] {
         DWORD found = 0;
         const DWORD result = lib.get_sibling(&found, node, 0);
         *sibling = found;
@@ -136,7 +103,7 @@ int32_t cm_get_sibling(const SetupApiLibrary& lib, DevNode* sibling, DevNode nod
 
 int32_t cm_get_devnode_property(const SetupApiLibrary& lib, DevNode node, uint32_t property,
                                 void* buffer, uint32_t* length) {
-    return guarded(lib.get_devnode_property != nullptr, [&] {
+    return guarded_entry(lib.get_devnode_property != nullptr, kCmFailed, [&] {
         ULONG in_out = *length;
         const DWORD result = lib.get_devnode_property(node, property, nullptr, buffer, &in_out, 0);
         *length = in_out;

@@ -1,5 +1,6 @@
 #include "app/main_dialog.h"
 
+#include <dbt.h>
 #include <shellapi.h>
 #include <shlwapi.h>
 
@@ -65,6 +66,8 @@ BOOL CVekFormatterDlg::OnInitDialog() {
     add_system_menu_items();
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+    register_device_notifications();
+    autoplay_message_ = ::RegisterWindowMessageW(L"QueryCancelAutoPlay");
     progress_.SetRange(0, 100);
     refresh_disk_list();
     update_controls();
@@ -171,6 +174,10 @@ bool CVekFormatterDlg::find_again(const DiskInfo& wanted, DiskInfo* fresh) {
 }
 
 void CVekFormatterDlg::OnOK() {
+    // Start is disabled while a job runs; a second job on the same disk is never started.
+    if (busy_ != 0) {
+        return;
+    }
     prompt_active_ = 1;
     refresh_pending_ = 0;
     int selected = disk_list_.GetCurSel();
@@ -219,10 +226,57 @@ void CVekFormatterDlg::end_start_flow() {
     }
 }
 
+// Arrivals and removals of USB devices and hubs; a failed registration leaves its handle null.
+void CVekFormatterDlg::register_device_notifications() {
+    const GUID usb_device{
+        0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
+    const GUID usb_hub{
+        0xF18A0E88, 0xC30C, 0x11D0, {0x88, 0x15, 0x00, 0xA0, 0xC9, 0x06, 0xBE, 0xD8}};
+    DEV_BROADCAST_DEVICEINTERFACE_W filter{};
+    filter.dbcc_size = sizeof filter;
+    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    filter.dbcc_classguid = usb_device;
+    usb_device_notification_ =
+        ::RegisterDeviceNotificationW(m_hWnd, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+    filter.dbcc_classguid = usb_hub;
+    usb_hub_notification_ =
+        ::RegisterDeviceNotificationW(m_hWnd, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+}
+
+uint32_t progress_percent(uint32_t units_done, uint32_t units_expected) {
+    return static_cast<uint32_t>(uint64_t{units_done} * 100 / units_expected);
+}
+
+int report_progress(int32_t, uint32_t units_done, uint32_t units_expected, void* owner) {
+    ::SetThreadExecutionState(ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED);
+    if (units_expected != 0) {
+        auto* dialog = static_cast<CVekFormatterDlg*>(owner);
+        ::SendMessageW(dialog->progress_.m_hWnd, PBM_SETPOS,
+                       progress_percent(units_done, units_expected), 0);
+    }
+    return 0;
+}
+
+DWORD WINAPI CVekFormatterDlg::format_thread_main(LPVOID parameter) {
+    auto* dialog = static_cast<CVekFormatterDlg*>(parameter);
+    ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
+    ::SetThreadExecutionState(ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED);
+    const FormatJobParams params = job_params_for(dialog->job_disk_);
+    dialog->job_result_ =
+        prepare_disk(dialog, dialog->job_disk_, params, *dialog->sources_.disks, &report_progress);
+    ::PostMessageW(dialog->m_hWnd, WM_FORMAT_DONE, 0, 0);
+    return 0;
+}
+
 void CVekFormatterDlg::start_format_job() {
-    const FormatJobParams params = job_params_for(job_disk_);
-    job_result_ = prepare_disk(this, job_disk_, params, *sources_.disks, nullptr);
-    finish_format_job();
+    HANDLE thread = ::CreateThread(nullptr, 0, &format_thread_main, this, 0, nullptr);
+    if (thread == nullptr) {
+        // No thread, no job: reported like a job that had no memory, so the dialog goes idle.
+        job_result_ = kJobNoMemory;
+        PostMessage(m_hWnd, WM_FORMAT_DONE, 0, 0);
+        return;
+    }
+    ::CloseHandle(thread);  // nothing waits for the thread
 }
 
 void CVekFormatterDlg::finish_format_job() {
@@ -268,14 +322,37 @@ void CVekFormatterDlg::paint_minimised_icon() {
 }
 
 LRESULT CVekFormatterDlg::WindowProc(UINT message, WPARAM w, LPARAM l) {
+    // AutoPlay stays quiet for as long as the dialog runs, whatever it is doing.
+    if (message != 0 && message == autoplay_message_) {
+        return 1;
+    }
     switch (message) {
+        case WM_FORMAT_DONE:
+            if (job_result_ == kJobSucceeded) {
+                progress_.SetPos(100);
+            }
+            ::SetTimer(m_hWnd, kResultTimerId, kResultDelayMs, nullptr);
+            break;
+        case WM_TIMER:
+            if (w == kResultTimerId) {
+                ::KillTimer(m_hWnd, kResultTimerId);
+                PostMessage(m_hWnd, WM_FORMAT_REPORT, 0, 0);
+            }
+            break;
+        case WM_FORMAT_REPORT:
+            finish_format_job();
+            return 0;
         case WM_COMMAND:
             if (LOWORD(w) == IDC_CONFIRM && HIWORD(w) == BN_CLICKED) {
                 update_controls();
                 return 0;
             }
             if (LOWORD(w) == IDC_CLOSE && HIWORD(w) == BN_CLICKED) {
-                EndDialog(IDOK);
+                // Disabled while busy; a click that arrives all the same must not end the dialog
+                // under the running job.
+                if (busy_ == 0) {
+                    EndDialog(IDOK);
+                }
                 return 0;
             }
             if (LOWORD(w) == IDC_DISK_LIST && HIWORD(w) == CBN_SELCHANGE) {
@@ -315,11 +392,33 @@ LRESULT CVekFormatterDlg::WindowProc(UINT message, WPARAM w, LPARAM l) {
                 ::CloseHandle(instance_mutex_);
                 instance_mutex_ = nullptr;
             }
+            for (HDEVNOTIFY* notification : {&usb_device_notification_, &usb_hub_notification_}) {
+                if (*notification != nullptr) {
+                    ::UnregisterDeviceNotification(*notification);
+                    *notification = nullptr;
+                }
+            }
             break;
         default:
             break;
     }
     return ui::CDialog::WindowProc(message, w, l);
+}
+
+// Volume arrivals and removals and changes of the device tree rebuild the list when the dialog
+// is idle; every WM_DEVICECHANGE is answered here.
+LRESULT CVekFormatterDlg::DefWindowProc(UINT message, WPARAM w, LPARAM l) {
+    if (message != WM_DEVICECHANGE) {
+        return ui::CDialog::DefWindowProc(message, w, l);
+    }
+    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(l);
+    const bool volume_event = (w == DBT_DEVICEARRIVAL || w == DBT_DEVICEREMOVECOMPLETE) &&
+                              header != nullptr && header->dbch_devicetype == DBT_DEVTYP_VOLUME;
+    if ((volume_event || w == DBT_DEVNODES_CHANGED) && refresh_disk_list() == 1) {
+        update_controls();
+        apply_disk_limit();
+    }
+    return 0;
 }
 
 }  // namespace lintora

@@ -14,6 +14,19 @@ namespace lintora {
 // The instance name: the named mutex and the window property of the running program.
 inline constexpr wchar_t kInstanceName[] = L"Global\\VekFmtTool2013";
 
+// Posted by the format thread when the job has ended, and by the dialog to itself 1.5 s later.
+inline constexpr UINT WM_FORMAT_DONE = WM_USER + 102;
+inline constexpr UINT WM_FORMAT_REPORT = WM_USER + 101;
+inline constexpr UINT_PTR kResultTimerId = 101;
+inline constexpr UINT kResultDelayMs = 1500;
+
+// The bar's percentage of a pass: units_done * 100 / units_expected in 64 bits.
+uint32_t progress_percent(uint32_t units_done, uint32_t units_expected);
+
+// The progress callback of the job's writers; `owner` is the dialog. Keeps the machine awake
+// and moves the bar once the pass has a known total.
+int report_progress(int32_t phase, uint32_t units_done, uint32_t units_expected, void* owner);
+
 class CVekFormatterDlg : public ui::CDialog {
   public:
     explicit CVekFormatterDlg(DiskSources sources);
@@ -31,10 +44,13 @@ class CVekFormatterDlg : public ui::CDialog {
     void DoDataExchange() override;
     LRESULT WindowProc(UINT message, WPARAM w, LPARAM l) override;
 
-    // Runs the format job on `job_disk_` and shows its result; the format thread replaces it.
-    virtual void start_format_job();
+    // Starts the format thread on `job_disk_`.
+    void start_format_job();
+    static DWORD WINAPI format_thread_main(LPVOID dialog);
     // After the job: the result message, then idle again with a refreshed list.
     void finish_format_job();
+    LRESULT DefWindowProc(UINT message, WPARAM w, LPARAM l) override;
+    void register_device_notifications();
 
     // More than 8 listed disks end the program after message 108.
     void apply_disk_limit();
@@ -59,9 +75,14 @@ class CVekFormatterDlg : public ui::CDialog {
     std::unique_ptr<DiskList> disks_;
     FormatJobResult job_result_ = 0;
     DiskInfo job_disk_{};
+    HDEVNOTIFY usb_device_notification_ = nullptr;
+    HDEVNOTIFY usb_hub_notification_ = nullptr;
     int32_t prompt_active_ = 0;
     int32_t refresh_pending_ = 0;
+    UINT autoplay_message_ = 0;
     int32_t last_selection_ = -1;
+
+    friend int report_progress(int32_t, uint32_t, uint32_t, void*);
 };
 
 }  // namespace lintora

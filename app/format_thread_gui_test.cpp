@@ -1,0 +1,213 @@
+// The format thread, the progress bar and device changes on the real dialog under Wine.
+#include <gtest/gtest.h>
+// clang-format off
+#include <windows.h>
+#include <dbt.h>
+// clang-format on
+
+#include <chrono>
+#include <vector>
+
+#include "app/fake_disks.h"
+#include "app/gui_driver.h"
+#include "app/main_dialog.h"
+#include "app/resource.h"
+#include "app/ui/window.h"
+#include "platform/fake_raw_disk.h"
+
+namespace lintora {
+
+namespace {
+
+constexpr uint64_t kSmallestDisk = 0x19000000ull * 512;
+
+TEST(ProgressPercent, SixtyFourBitProducts) {
+    EXPECT_EQ(progress_percent(0, 7), 0u);
+    EXPECT_EQ(progress_percent(7, 7), 100u);
+    EXPECT_EQ(progress_percent(0xFFFFFFFF, 0xFFFFFFFF), 100u);
+    EXPECT_EQ(progress_percent(0x80000000, 0xFFFFFFFF), 50u);
+    EXPECT_EQ(progress_percent(0x7FFFFFFF, 0x80000000), 99u);
+}
+
+class FormatThread : public ::testing::Test {
+  protected:
+    explicit FormatThread(std::vector<FakeRefusal> refuse = {}) : disks(std::move(refuse)) {
+        disks.keep_bytes = false;
+    }
+
+    void run(const std::function<void(GuiDriver&)>& script) {
+        CVekFormatterDlg dialog(DiskSources{
+            [this] { return std::make_unique<FakeDeviceTree>(fake.tree); }, &fake.storage, &disks});
+        GuiDriver::run([&] { dialog.DoModal(); }, &dialog.m_hWnd, script);
+    }
+
+    // Ticks, presses Start and answers Yes; then watches the bar until the result box comes.
+    struct Watched {
+        std::vector<int> positions;
+        bool busy_row = true;  // every control disabled, the bar shown, Close grayed
+        bool autoplay_cancelled = true;
+        bool stayed_open = true;
+        double seconds_to_box = 0;
+        GuiDriver::Box box;
+    };
+    static Watched start_and_watch(GuiDriver& gui) {
+        Watched w;
+        gui.click(IDC_CONFIRM);
+        gui.post_click(IDOK);
+        gui.answer(gui.wait_for_box(), IDYES);
+        const auto start = std::chrono::steady_clock::now();
+        const UINT autoplay = ::RegisterWindowMessageW(L"QueryCancelAutoPlay");
+        for (int polls = 0; polls < 3000; ++polls) {
+            w.box = gui.wait_for_box(5);
+            if (w.box.window != nullptr) {
+                break;
+            }
+            if (!gui.visible(IDC_PROGRESS)) {
+                continue;  // the job has not shown its bar yet
+            }
+            w.positions.push_back(
+                static_cast<int>(::SendMessageW(gui.item(IDC_PROGRESS), PBM_GETPOS, 0, 0)));
+            w.busy_row =
+                w.busy_row && !gui.enabled(IDC_CLOSE) && !gui.enabled(IDC_DISK_LIST) &&
+                !gui.enabled(IDC_CONFIRM) && !gui.enabled(IDOK) && gui.visible(IDC_FORMATTING) &&
+                (::GetMenuState(::GetSystemMenu(gui.window(), FALSE), SC_CLOSE, MF_BYCOMMAND) &
+                 MF_GRAYED) != 0;
+            w.autoplay_cancelled = w.autoplay_cancelled && gui.send(autoplay) == 1;
+            gui.send(WM_CLOSE);
+            gui.click(IDC_CLOSE);
+            gui.send(WM_COMMAND, IDOK);  // Enter
+            w.stayed_open = w.stayed_open && ::IsWindow(gui.window());
+        }
+        w.seconds_to_box =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        return w;
+    }
+
+    FakeDisks fake;
+    FakeDiskSystem disks;
+};
+
+TEST_F(FormatThread, ASuccessfulJobMovesTheBarToOneHundredThenShows107) {
+    fake.plug(u"Disk", kSmallestDisk, "E");
+    run([](GuiDriver& gui) {
+        const Watched w = start_and_watch(gui);
+        EXPECT_EQ(w.box.text, ui::load_string(IDS_FINISHED))
+            << w.positions.size() << " " << (w.positions.empty() ? -1 : w.positions.back()) << " "
+            << w.seconds_to_box;
+        ASSERT_FALSE(w.positions.empty());
+        for (size_t i = 1; i < w.positions.size(); ++i) {
+            EXPECT_LE(w.positions[i - 1], w.positions[i]);
+        }
+        EXPECT_EQ(w.positions.back(), 100);
+        EXPECT_GE(w.seconds_to_box, 1.4);
+        EXPECT_TRUE(w.busy_row);
+        EXPECT_TRUE(w.autoplay_cancelled);
+        EXPECT_TRUE(w.stayed_open);
+        gui.answer(w.box, IDOK);
+        EXPECT_FALSE(gui.visible(IDC_PROGRESS));
+        EXPECT_TRUE(gui.enabled(IDC_CLOSE));
+        EXPECT_FALSE(gui.checked(IDC_CONFIRM));
+        gui.click(IDC_CLOSE);
+        EXPECT_TRUE(gui.wait_until_closed());
+    });
+}
+
+class RefusedOpen : public FormatThread {
+  protected:
+    RefusedOpen() : FormatThread({{FakeOp::open_disk}}) {}
+};
+
+TEST_F(RefusedOpen, ShowsMessage106WithoutANumberAndNeverMovesTheBar) {
+    fake.plug(u"Disk", kSmallestDisk);
+    run([](GuiDriver& gui) {
+        const Watched w = start_and_watch(gui);
+        EXPECT_EQ(w.box.text, ui::load_string(IDS_CANNOT_FORMAT));
+        for (int position : w.positions) {
+            EXPECT_EQ(position, 0);
+        }
+        gui.answer(w.box, IDOK);
+        gui.click(IDC_CLOSE);
+        EXPECT_TRUE(gui.wait_until_closed());
+    });
+}
+
+// An unplugged disk: its writes start failing during the job.
+class Unplugged : public FormatThread {
+  protected:
+    Unplugged() : FormatThread({{FakeOp::write, 40}}) {}
+};
+
+TEST_F(Unplugged, ShowsMessage104WithTheCode) {
+    fake.plug(u"Disk", kSmallestDisk);
+    run([](GuiDriver& gui) {
+        const Watched w = start_and_watch(gui);
+        EXPECT_NE(w.box.text.find(L"(2)"), std::wstring::npos);
+        EXPECT_EQ(w.box.text.rfind(ui::load_string(IDS_FORMAT_FAILED).substr(0, 10), 0), 0u);
+        gui.answer(w.box, IDOK);
+        gui.click(IDC_CLOSE);
+        EXPECT_TRUE(gui.wait_until_closed());
+    });
+}
+
+// Device changes: applied at once when idle (keeping the selection), deferred while the
+// warning is up, dropped while a job runs and made up for after its result box; interface
+// arrivals do not count; a ninth disk ends the program.
+TEST_F(FormatThread, DeviceChangesFollowTheDialogsState) {
+    fake.plug(u"Second", kSmallestDisk, "G");
+    run([this](GuiDriver& gui) {
+        const UINT autoplay = ::RegisterWindowMessageW(L"QueryCancelAutoPlay");
+        EXPECT_EQ(gui.send(autoplay), 1);
+        gui.click(IDC_CONFIRM);
+        fake.plug(u"First", kSmallestDisk, "D");
+        DEV_BROADCAST_HDR interface_event{sizeof(DEV_BROADCAST_HDR), DBT_DEVTYP_DEVICEINTERFACE, 0};
+        EXPECT_EQ(gui.send(WM_DEVICECHANGE, DBT_DEVICEARRIVAL,
+                           reinterpret_cast<LPARAM>(&interface_event)),
+                  0);
+        EXPECT_EQ(gui.list_count(), 1);
+        DEV_BROADCAST_HDR volume_event{sizeof(DEV_BROADCAST_HDR), DBT_DEVTYP_VOLUME, 0};
+        gui.send(WM_DEVICECHANGE, DBT_DEVICEARRIVAL, reinterpret_cast<LPARAM>(&volume_event));
+        ASSERT_EQ(gui.list_count(), 2);
+        EXPECT_EQ(gui.list_selection(), 1);  // "Second" stays selected and confirmed
+        EXPECT_TRUE(gui.checked(IDC_CONFIRM));
+
+        gui.post_click(IDOK);
+        GuiDriver::Box warning = gui.wait_for_box();
+        fake.plug(u"Third", kSmallestDisk);
+        gui.send(WM_DEVICECHANGE, DBT_DEVNODES_CHANGED);
+        EXPECT_EQ(gui.list_count(), 2);
+        gui.answer(warning, IDNO);
+        EXPECT_EQ(gui.list_count(), 3);
+
+        for (int i = 0; i < 6; ++i) {
+            fake.plug(u"More" + std::u16string(1, static_cast<char16_t>(u'0' + i)), kSmallestDisk);
+        }
+        gui.post(WM_DEVICECHANGE, DBT_DEVNODES_CHANGED);
+        GuiDriver::Box limit = gui.wait_for_box();
+        EXPECT_EQ(limit.text, ui::load_string(IDS_TOO_MANY_DISKS));
+        gui.answer(limit, IDOK);
+        EXPECT_TRUE(gui.wait_until_closed());
+    });
+}
+
+TEST_F(FormatThread, ADeviceChangeDuringAJobWaitsForTheResult) {
+    fake.plug(u"Disk", kSmallestDisk, "E");
+    run([this](GuiDriver& gui) {
+        gui.click(IDC_CONFIRM);
+        gui.post_click(IDOK);
+        gui.answer(gui.wait_for_box(), IDYES);
+        for (int i = 0; i < 500 && !gui.visible(IDC_PROGRESS); ++i) {
+            ::Sleep(5);
+        }
+        fake.plug(u"Arrived", kSmallestDisk);
+        gui.send(WM_DEVICECHANGE, DBT_DEVNODES_CHANGED);
+        EXPECT_EQ(gui.list_count(), 1);
+        gui.answer(gui.wait_for_box(), IDOK);
+        EXPECT_EQ(gui.list_count(), 2);
+        gui.click(IDC_CLOSE);
+        EXPECT_TRUE(gui.wait_until_closed());
+    });
+}
+
+}  // namespace
+
+}  // namespace lintora

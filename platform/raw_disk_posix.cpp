@@ -18,9 +18,9 @@
 #include <cstring>
 #include <string>
 
-#include "platform/partition_table.h"
 #include "platform/raw_disk.h"
 #include "platform/sysfs.h"
+#include "platform/table_writing_disk.h"
 #include "platform/utf.h"
 
 namespace lintora {
@@ -157,10 +157,11 @@ Outcome check_whole_disk(int fd, const TargetInfo& info) {
     return Outcome::success();
 }
 
+// The bytes of an open image or block device; the partition tables are written on top of it by
+// a TableWritingDisk.
 class PosixDisk final : public DiskDevice {
   public:
-    PosixDisk(int fd, bool is_block_device, uint32_t sector_size, uint64_t size_bytes)
-        : fd_(fd), block_(is_block_device), sector_size_(sector_size), size_bytes_(size_bytes) {}
+    explicit PosixDisk(int fd) : fd_(fd) {}
 
     Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override {
         uint32_t done = 0;
@@ -187,76 +188,24 @@ class PosixDisk final : public DiskDevice {
 
     Outcome lock_volume() override { return Outcome::unsupported("no volume locks here"); }
     Outcome dismount_volume() override { return Outcome::unsupported("no volume locks here"); }
-
-    Outcome create_disk(const CreateDiskRecord& record) override {
-        if (record.style == LayoutStyle::gpt) {
-            return write_gpt(record.gpt_disk_id, {});
-        }
-        if (record.style != LayoutStyle::mbr) {
-            return Outcome::failure("unknown partition style");
-        }
-        // An empty MBR; the backup GPT at the end of the disk goes too, so that nothing reads
-        // the disk as GPT any more.
-        const uint64_t sectors = total_sectors();
-        const uint64_t tail = 33;
-        if (sectors > tail + 1) {
-            const std::vector<uint8_t> zeros(static_cast<size_t>(tail) * sector_size_, 0);
-            Outcome cleared = write_at((sectors - tail) * sector_size_, zeros.data(),
-                                       static_cast<uint32_t>(zeros.size()));
-            if (!cleared.ok()) {
-                return cleared;
-            }
-        }
-        return write_sector(0, build_mbr_sector(sector_size_, record.mbr_signature, {}));
+    Outcome create_disk(const CreateDiskRecord&) override {
+        return Outcome::unsupported("no partition manager here");
+    }
+    Outcome set_drive_layout(const uint8_t*, uint32_t) override {
+        return Outcome::unsupported("no partition manager here");
     }
 
+    // Devices that cannot hold partitions (a loop device without partition scan) answer EINVAL;
+    // there is nothing to re-read on them.
     Outcome update_properties() override {
-        if (!block_ || ::ioctl(fd_.get(), BLKRRPART) == 0 || errno == EINVAL) {
+        if (::ioctl(fd_.get(), BLKRRPART) == 0 || errno == EINVAL) {
             return Outcome::success();
         }
         return failure_with("re-reading the partition table");
     }
 
-    Outcome set_drive_layout(const uint8_t* layout, uint32_t size) override {
-        const DriveLayoutRecord record = decode_drive_layout(layout, size);
-        if (record.style == LayoutStyle::gpt) {
-            return write_gpt(record.gpt_disk_id, record.entries);
-        }
-        if (record.style != LayoutStyle::mbr) {
-            return Outcome::failure("unknown partition style");
-        }
-        return write_sector(0,
-                            build_mbr_sector(sector_size_, record.mbr_signature, record.entries));
-    }
-
   private:
-    uint64_t total_sectors() const { return size_bytes_ / sector_size_; }
-
-    Outcome write_sector(uint64_t lba, const std::vector<uint8_t>& bytes) {
-        return write_at(lba * sector_size_, bytes.data(), static_cast<uint32_t>(bytes.size()));
-    }
-
-    Outcome write_gpt(const Guid& disk_id, const std::vector<PartitionRecord>& entries) {
-        const GptImage gpt = build_gpt(sector_size_, total_sectors(), disk_id, entries);
-        const std::pair<uint64_t, const std::vector<uint8_t>*> parts[] = {
-            {0, &gpt.protective_mbr},
-            {1, &gpt.primary_header},
-            {gpt.primary_entries_lba, &gpt.entries},
-            {gpt.backup_entries_lba, &gpt.entries},
-            {gpt.backup_header_lba, &gpt.backup_header}};
-        for (const auto& [lba, bytes] : parts) {
-            Outcome written = write_sector(lba, *bytes);
-            if (!written.ok()) {
-                return written;
-            }
-        }
-        return Outcome::success();
-    }
-
     Fd fd_;
-    bool block_;
-    uint32_t sector_size_;
-    uint64_t size_bytes_;
 };
 
 class PosixDiskSystem final : public DiskSystem {
@@ -327,8 +276,9 @@ class PosixDiskSystem final : public DiskSystem {
                                         "; detach the loop device first");
             }
         }
-        *device = std::make_unique<PosixDisk>(fd.release(), info.kind == TargetKind::block_device,
-                                              bytes_per_sector, info.size_bytes);
+        *device = std::make_unique<TableWritingDisk>(std::make_unique<PosixDisk>(fd.release()),
+                                                     bytes_per_sector, info.size_bytes,
+                                                     info.kind == TargetKind::block_device);
         return Outcome::success();
     }
 

@@ -28,3 +28,14 @@ ctest --preset mingw-i686
 source scripts/wine-prefix.sh
 prepare_wine_prefix
 xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset mingw-x86_64
+
+# The whole format run through the program under Wine, judged by the Linux checkers: a 256 GiB
+# image with 512-byte sectors, a 3 TiB one with 4096-byte sectors, and a disk unplugged mid-way.
+scripts/gui-demo.sh
+image4k=/var/tmp/lintora-gui-demo-4k.img
+rm -f "$image4k"
+truncate -s 3T "$image4k"
+scripts/gui-demo.sh "$image4k" 4096
+rm -f "$image4k"
+LINTORA_DEMO_UNPLUG_AFTER=300 scripts/gui-demo.sh
+rm -f /var/tmp/lintora-gui-demo.img

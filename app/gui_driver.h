@@ -17,6 +17,14 @@ class GuiDriver {
     static void run(const std::function<void()>& run_dialog, HWND* dialog,
                     const std::function<void(GuiDriver&)>& script);
 
+    // A driver for a dialog that already runs, in this process or another.
+    static GuiDriver attach(HWND dialog) {
+        GuiDriver driver;
+        driver.window_ = dialog;
+        driver.gui_thread_ = ::GetWindowThreadProcessId(dialog, nullptr);
+        return driver;
+    }
+
     HWND window() const { return window_; }
     HWND item(int id) const { return ::GetDlgItem(window_, id); }
     bool enabled(int id) const { return ::IsWindowEnabled(item(id)) != FALSE; }

@@ -142,6 +142,11 @@ void GuiDriver::answer(const Box& box, int button) const {
     ::PostMessageW(box.window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                    reinterpret_cast<LPARAM>(::GetDlgItem(box.window, button)));
     wait_for([&] { return ::IsWindow(box.window) == FALSE; });
+    // The dialog goes on with what follows the box before it handles another message: once
+    // this one is through, that work is done.
+    if (window_ != nullptr) {
+        ::SendMessageW(window_, WM_NULL, 0, 0);
+    }
 }
 
 bool GuiDriver::wait_until_closed() const {

@@ -11,7 +11,6 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -134,8 +133,7 @@ std::string loop_device_backed_by(const struct stat& image) {
 }
 
 bool is_partition(const struct stat& device) {
-    const std::string node = sysfs_root() + "/dev/block/" + std::to_string(major(device.st_rdev)) +
-                             ":" + std::to_string(minor(device.st_rdev)) + "/partition";
+    const std::string node = sysfs_block_node(device.st_rdev) + "/partition";
     return ::access(node.c_str(), F_OK) == 0;
 }
 

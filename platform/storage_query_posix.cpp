@@ -3,7 +3,6 @@
 // sector size. Linux has no drive letters.
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -131,8 +130,7 @@ class SysfsStorage final : public StorageSystem {
         }
         const std::string node =
             S_ISBLK(st.st_mode)
-                ? sysfs_root() + "/dev/block/" + std::to_string(major(st.st_rdev)) + ":" +
-                      std::to_string(minor(st.st_rdev))
+                ? sysfs_block_node(st.st_rdev)
                 : sysfs_root() + "/class/block/" + std::filesystem::path(*name).filename().string();
         if (::access(node.c_str(), F_OK) != 0) {
             return nullptr;

@@ -1,5 +1,7 @@
 #include "platform/sysfs.h"
 
+#include <sys/sysmacros.h>
+
 #include <cstdlib>
 #include <fstream>
 
@@ -20,6 +22,11 @@ std::string sysfs_root() {
 
 std::string dev_root() {
     return root_from("LINTORA_DEV_ROOT", "/dev");
+}
+
+std::string sysfs_block_node(dev_t device) {
+    return sysfs_root() + "/dev/block/" + std::to_string(major(device)) + ":" +
+           std::to_string(minor(device));
 }
 
 std::string read_sysfs_line(const std::string& path) {

@@ -3,12 +3,17 @@
 // that a tree of plain files and symbolic links can stand in for a machine's devices.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 
 namespace lintora {
 
 std::string sysfs_root();
 std::string dev_root();
+
+// The sysfs directory of the block device with device number `device`.
+std::string sysfs_block_node(dev_t device);
 
 // The first line of a sysfs attribute file, without its line end; empty when it cannot be read.
 std::string read_sysfs_line(const std::string& path);

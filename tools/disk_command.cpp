@@ -70,14 +70,13 @@ int run_disk_command(const std::vector<std::string>& words) {
     }
     const ParsedArguments args =
         parse_arguments(words, {"--sector-size"}, {"--yes", "--any-size", "--any-disk"});
-    const TargetArguments target_args = parse_target(args);
-    if (!target_args.error.empty()) {
-        return usage_error(target_args.error);
+    if (!args.error.empty()) {
+        return usage_error(args.error);
     }
     std::unique_ptr<DiskSystem> platform = make_system_disks();
     InterruptibleDisks system(*platform);
     Target target;
-    const std::string problem = resolve_target(target_args, system, &target);
+    const std::string problem = resolve_target(args, system, &target);
     if (!problem.empty()) {
         return usage_error(problem);
     }

@@ -5,7 +5,11 @@
 
 namespace lintora {
 
-std::string resolve_target(const TargetArguments& args, DiskSystem& system, Target* target) {
+std::string resolve_target(const ParsedArguments& words, DiskSystem& system, Target* target) {
+    const TargetArguments args = parse_target(words);
+    if (!args.error.empty()) {
+        return args.error;
+    }
     target->path = args.path;
     target->wide_path = path_to_utf16(args.path);
     if (target->wide_path.find(u'\0') != std::u16string::npos || target->wide_path.empty()) {

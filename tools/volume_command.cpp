@@ -88,9 +88,8 @@ int run_volume_command(const std::vector<std::string>& words) {
     }
     const ParsedArguments args =
         parse_arguments(words, {"--sector-size", "--sectors", "--label", "--io-chunk"}, {});
-    const TargetArguments target_args = parse_target(args);
-    if (!target_args.error.empty()) {
-        return usage_error(target_args.error);
+    if (!args.error.empty()) {
+        return usage_error(args.error);
     }
     std::u16string label = u"MAROVAN EXT";
     if (const std::string* text = args.option("--label")) {
@@ -102,7 +101,7 @@ int run_volume_command(const std::vector<std::string>& words) {
     std::unique_ptr<DiskSystem> platform = make_system_disks();
     InterruptibleDisks system(*platform);
     Target target;
-    const std::string problem = resolve_target(target_args, system, &target);
+    const std::string problem = resolve_target(args, system, &target);
     if (!problem.empty()) {
         return usage_error(problem);
     }

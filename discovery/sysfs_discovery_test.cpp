@@ -9,6 +9,7 @@
 #include "discovery/disk_entry_text.h"
 #include "discovery/enumerate_disks.h"
 #include "discovery/usb_disk_walk.h"
+#include "platform/scratch_folder.h"
 #include "platform/sysfs_fixture.h"
 #include "platform/utf.h"
 
@@ -19,9 +20,6 @@ namespace {
 class SysfsDiscovery : public ::testing::Test {
   protected:
     void SetUp() override {
-        root = std::filesystem::temp_directory_path() /
-               ("lintora-sysfs-" + std::to_string(::getpid()));
-        std::filesystem::remove_all(root);
         build_sysfs_fixture(root.string(), kMakerVendorId);
         ::setenv("LINTORA_SYSFS_ROOT", (root / "sys").c_str(), 1);
         ::setenv("LINTORA_DEV_ROOT", (root / "dev").c_str(), 1);
@@ -29,7 +27,6 @@ class SysfsDiscovery : public ::testing::Test {
     void TearDown() override {
         ::unsetenv("LINTORA_SYSFS_ROOT");
         ::unsetenv("LINTORA_DEV_ROOT");
-        std::filesystem::remove_all(root);
     }
 
     std::vector<std::string> listed(uint32_t vendor) {
@@ -48,7 +45,8 @@ class SysfsDiscovery : public ::testing::Test {
         return lines;
     }
 
-    std::filesystem::path root;
+    ScratchFolder folder{"sysfs"};
+    std::filesystem::path root = folder.path();
 };
 
 TEST_F(SysfsDiscovery, ListsTheMakersFixedUsbDisks) {
@@ -56,10 +54,11 @@ TEST_F(SysfsDiscovery, ListsTheMakersFixedUsbDisks) {
     EXPECT_EQ(listed(kMakerVendorId),
               (std::vector<std::string>{
                   "Maker Ext Disk sdb USB Device 1.83TB | " + dev + "/sdb | 512 122880",
-                  "Maker Ext Disk sde USB Device 3.65TB | " + dev + "/sde | 4096 122880"}));
-    // Any vendor: the other vendor's disk too; never the stick, the SATA disk or the disk whose
-    // interface cannot be listed.
-    EXPECT_EQ(listed(kAnyVendor).size(), 3u);
+                  "Maker Ext Disk sde USB Device 3.65TB | " + dev + "/sde | 4096 122880",
+                  "Maker Ext Disk sdg SCSI Disk Device 931.52GB | " + dev + "/sdg | 512 122880"}));
+    // Any vendor: the other vendor's disk too; never the stick, the SATA disk (a SCSI disk, but
+    // not on USB) or the disk whose interface cannot be listed.
+    EXPECT_EQ(listed(kAnyVendor).size(), 4u);
 }
 
 TEST_F(SysfsDiscovery, WalksEveryNodeAndFindsUsbDisksBelowTheirUsbDevice) {
@@ -72,11 +71,12 @@ TEST_F(SysfsDiscovery, WalksEveryNodeAndFindsUsbDisksBelowTheirUsbDevice) {
         found.push_back(utf16_for_display(id));
         EXPECT_EQ(disk.vendor_id == kMakerVendorId || disk.vendor_id == (kMakerVendorId ^ 1), true);
     }
-    EXPECT_EQ(found, (std::vector<std::string>{
-                         "USBSTOR\\DISK&VEN_Maker&PROD_Ext_Disk_sdb&REV_0100\\sdb",
-                         "USBSTOR\\DISK&VEN_Maker&PROD_Ext_Disk_sdc&REV_0100\\sdc",
-                         "USBSTOR\\DISK&VEN_Maker&PROD_Ext_Disk_sdd&REV_0100\\sdd",
-                         "USBSTOR\\DISK&VEN_Maker&PROD_Ext_Disk_sde&REV_0100\\sde"}));
+    EXPECT_EQ(found,
+              (std::vector<std::string>{"USBSTOR\\DISK&VEN_Maker&PROD_Ext_Disk_sdb&REV_0100\\sdb",
+                                        "USBSTOR\\DISK&VEN_Maker&PROD_Ext_Disk_sdc&REV_0100\\sdc",
+                                        "USBSTOR\\DISK&VEN_Maker&PROD_Ext_Disk_sdd&REV_0100\\sdd",
+                                        "USBSTOR\\DISK&VEN_Maker&PROD_Ext_Disk_sde&REV_0100\\sde",
+                                        "SCSI\\DISK&VEN_Maker&PROD_Ext_Disk_sdg&REV_0100\\sdg"}));
 }
 
 }  // namespace

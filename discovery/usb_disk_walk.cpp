@@ -8,21 +8,36 @@ namespace lintora {
 
 namespace {
 
-constexpr char16_t kUsbDiskPrefix[] = u"USBSTOR\\DISK";
-constexpr uint32_t kUsbDiskPrefixUnits = 12;
 constexpr uint32_t kCmBufferBytes = kCmBufferUnits * sizeof(char16_t);
 
 char16_t ascii_upper(char16_t c) {
     return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
 }
 
-bool is_usb_disk_id(const char16_t* id) {
-    for (uint32_t i = 0; i < kUsbDiskPrefixUnits; ++i) {
-        if (ascii_upper(id[i]) != kUsbDiskPrefix[i]) {
+// Whether `text` starts with the upper-case ASCII `prefix`, ignoring case.
+bool starts_with(const char16_t* text, const char* prefix) {
+    for (uint32_t i = 0; prefix[i] != 0; ++i) {
+        if (ascii_upper(text[i]) != static_cast<char16_t>(prefix[i])) {
             return false;
         }
     }
     return true;
+}
+
+// A disk of the USB mass-storage driver has a device id "USBSTOR\DISK..."; one behind a USB
+// Attached SCSI bridge (the UASPStor driver) has "SCSI\DISK..." like any SCSI disk, and only
+// its parent, the USB device, tells it from a SATA, NVMe or card-reader disk.
+enum class DiskIdKind { other, usb_storage, scsi };
+
+DiskIdKind disk_id_kind(const char16_t* id) {
+    if (starts_with(id, "USBSTOR\\DISK")) {
+        return DiskIdKind::usb_storage;
+    }
+    return starts_with(id, "SCSI\\DISK") ? DiskIdKind::scsi : DiskIdKind::other;
+}
+
+bool is_usb_hardware_id(const char16_t* hardware_id) {
+    return starts_with(hardware_id, "USB\\VID_");
 }
 
 uint32_t length_of(const char16_t* text, uint32_t limit) {
@@ -133,16 +148,20 @@ DevNode find_next_usb_disk(DeviceTree& tree, DevNode previous, DiskInfo* disk) {
         examine = false;
     }
     for (;;) {
-        if (examine && tree.device_id(current, id, kCmBufferUnits) == kCmSuccess &&
-            is_usb_disk_id(id)) {
+        const DiskIdKind kind = examine && tree.device_id(current, id, kCmBufferUnits) == kCmSuccess
+                                    ? disk_id_kind(id)
+                                    : DiskIdKind::other;
+        if (kind != DiskIdKind::other) {
             if (read_object_name(tree, current, disk)) {
+                std::memset(hardware, 0, sizeof hardware);
                 DevNode usb_device = 0;
                 if (tree.parent(&usb_device, current) == kCmSuccess &&
                     read_devnode_property(tree, usb_device, kPropertyHardwareId, hardware,
                                           kCmBufferBytes)) {
                     parse_usb_ids(hardware, &disk->vendor_id, &disk->product_id);
                 }
-                if (tree.disk_interfaces(id, interfaces, kCmBufferUnits) == kCmSuccess) {
+                const bool on_usb = kind == DiskIdKind::usb_storage || is_usb_hardware_id(hardware);
+                if (on_usb && tree.disk_interfaces(id, interfaces, kCmBufferUnits) == kCmSuccess) {
                     uint32_t name_size = 0;
                     tree.property(current, kPropertyFriendlyName, nullptr, &name_size);
                     if (name_size <= kCmBufferBytes) {

@@ -24,8 +24,10 @@ bool read_devnode_property(DeviceTree& tree, DevNode node, uint32_t property, vo
 void parse_usb_ids(const char16_t* hardware_id, uint32_t* vendor_id, uint32_t* product_id);
 
 // The next USB mass-storage disk node after `previous` (0: start at the root) whose disk
-// interfaces can be listed, with the record's interface_path, friendly_name,
-// device_object_name, vendor_id and product_id filled; 0 when the walk is over or cannot start.
+// interfaces can be listed: a "USBSTOR\DISK" node, or a "SCSI\DISK" node whose parent is a USB
+// device (hardware id "USB\VID_..."), as a disk behind a USB Attached SCSI bridge is; with the
+// record's interface_path, friendly_name, device_object_name, vendor_id and product_id filled; 0
+// when the walk is over or cannot start.
 DevNode find_next_usb_disk(DeviceTree& tree, DevNode previous, DiskInfo* disk);
 
 }  // namespace lintora

@@ -53,7 +53,14 @@ class Walk : public ::testing::Test {
         nested = tree.add(failing, usb_disk(u"USBSTOR\\DISK&VEN_C&PROD_3", {u"\\\\?\\c"}));
         const DevNode dev4 = tree.add(hub, usb_device(u"USB\\VID_9ABC&PID_0004"));
         empty = tree.add(dev4, usb_disk(u"USBSTOR\\DISK&VEN_D&PROD_4", {}));
+        // Behind a USB Attached SCSI bridge the disk is a SCSI disk whose parent is the USB
+        // device; SCSI disks of a SATA port or a card reader on PCI are not on USB.
+        const DevNode dev5 = tree.add(hub, usb_device(u"USB\\VID_4321&PID_0005&REV_0100"));
+        uas = tree.add(dev5, usb_disk(u"SCSI\\DISK&VEN_U&PROD_5", {u"\\\\?\\scsi#uas"}));
         tree.add(root, {u"SCSI\\DISK&VEN_ATA", u"", u"", u"", {u"\\\\?\\sata"}});
+        const DevNode reader =
+            tree.add(pci, {u"PCI\\VEN_10EC", u"PCI\\VEN_10EC&DEV_5227", u"", u"", {}});
+        tree.add(reader, usb_disk(u"SCSI\\DISK&VEN_CARD", {u"\\\\?\\scsi#card"}));
     }
 
     // Every node the walk returns, in order.
@@ -70,7 +77,7 @@ class Walk : public ::testing::Test {
     }
 
     FakeDeviceTree tree;
-    DevNode disk1 = 0, failing = 0, nested = 0, empty = 0;
+    DevNode disk1 = 0, failing = 0, nested = 0, empty = 0, uas = 0;
     DiskInfo disk{};
     std::vector<std::u16string> paths;
     std::vector<uint32_t> vendors;
@@ -78,13 +85,14 @@ class Walk : public ::testing::Test {
 
 // Pre-order, resumed from the last node; device ids matched on their first 12 characters
 // ignoring case; a node whose interface query fails is passed over but its children are not; an
-// empty interface list still yields the node.
+// empty interface list still yields the node; a SCSI disk counts only below a USB device.
 TEST_F(Walk, FindsEachUsbDiskOnceInPreOrder) {
-    EXPECT_EQ(walk(), (std::vector<DevNode>{disk1, nested, empty}));
-    EXPECT_EQ(paths, (std::vector<std::u16string>{u"\\\\?\\usbstor#a", u"\\\\?\\c", u""}));
+    EXPECT_EQ(walk(), (std::vector<DevNode>{disk1, nested, empty, uas}));
+    EXPECT_EQ(paths, (std::vector<std::u16string>{u"\\\\?\\usbstor#a", u"\\\\?\\c", u"",
+                                                  u"\\\\?\\scsi#uas"}));
     // The nested disk's parent is a disk without a hardware id: no ids for it.
-    EXPECT_EQ(vendors, (std::vector<uint32_t>{0x1234, 0, 0x9ABC}));
-    EXPECT_EQ(find_next_usb_disk(tree, empty, &disk), 0u);
+    EXPECT_EQ(vendors, (std::vector<uint32_t>{0x1234, 0, 0x9ABC, 0x4321}));
+    EXPECT_EQ(find_next_usb_disk(tree, uas, &disk), 0u);
 }
 
 TEST_F(Walk, ReadsTheNamesOfTheDisk) {
@@ -98,7 +106,7 @@ TEST_F(Walk, StopsAtOnceWithoutARootAndPassesOverBrokenNodes) {
     EXPECT_EQ(find_next_usb_disk(no_root, 0, &disk), 0u);
     tree.fail(FakeCmCall::device_id, disk1);
     tree.fail(FakeCmCall::disk_interfaces, nested);
-    EXPECT_EQ(walk(), (std::vector<DevNode>{empty}));
+    EXPECT_EQ(walk(), (std::vector<DevNode>{empty, uas}));
 
     // A device object name above 522 bytes does not fit the record: the node is passed over.
     FakeDeviceTree long_name;

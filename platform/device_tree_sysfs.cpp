@@ -1,7 +1,8 @@
 // The device tree on Linux, read from sysfs once when it is made. Every device directory (one
 // with a uevent file) below devices/ is a node. A USB mass-storage disk becomes a node with the
-// device id USBSTOR\DISK&VEN_v&PROD_p&REV_r\name whose parent is its USB device, which carries
-// the hardware id USB\VID_vvvv&PID_pppp&REV_rrrr; its disk interface is its device path. Every
+// device id USBSTOR\DISK&VEN_v&PROD_p&REV_r\name (SCSI\DISK&... behind a USB Attached SCSI
+// bridge) whose parent is its USB device, which carries the hardware id
+// USB\VID_vvvv&PID_pppp&REV_rrrr; its disk interface is its device path. Every
 // other device (hubs, interfaces, SATA and NVMe disks, partitions) is a node too, so a walk
 // meets it and passes it over.
 #include <algorithm>
@@ -211,6 +212,20 @@ class SysfsDeviceTree final : public DeviceTree {
 
     bool is_disk(size_t i) const { return read_uevent(nodes_[i].path)["DEVTYPE"] == "disk"; }
 
+    // A disk below a USB device whose interface (the directory right below the device) is bound
+    // to the "uas" driver.
+    bool is_uas_disk(const Node& disk) const {
+        const Node& device = nodes_[disk.parent];
+        if (!is_usb_device(disk.parent)) {
+            return false;
+        }
+        const fs::path below = fs::relative(disk.path, device.path);
+        if (below.empty() || *below.begin() == "..") {
+            return false;
+        }
+        return read_uevent(device.path / *below.begin())["DRIVER"] == "uas";
+    }
+
     // The nearest device above each node; a USB disk hangs directly below its USB device.
     void link_parents() {
         for (size_t i = 0; i < nodes_.size(); ++i) {
@@ -265,11 +280,15 @@ class SysfsDeviceTree final : public DeviceTree {
                 const fs::path scsi = n.path / "device";
                 const std::string vendor = attribute(scsi, "vendor");
                 const std::string model = attribute(scsi, "model");
-                const bool usb = is_usb_device(n.parent);
-                n.device_id = wide((usb ? "USBSTOR\\DISK&VEN_" : "SCSI\\DISK&VEN_") +
+                // The USB mass-storage driver's disks are USBSTOR disks; a disk behind a USB
+                // Attached SCSI bridge (the interface's driver is "uas") is a SCSI disk whose
+                // parent is still the USB device, as on Windows.
+                const bool usb_storage = is_usb_device(n.parent) && !is_uas_disk(n);
+                n.device_id = wide((usb_storage ? "USBSTOR\\DISK&VEN_" : "SCSI\\DISK&VEN_") +
                                    id_part(vendor) + "&PROD_" + id_part(model) + "&REV_" +
                                    id_part(attribute(scsi, "rev")) + "\\" + name);
-                n.friendly_name = wide(vendor + " " + model + (usb ? " USB Device" : ""));
+                n.friendly_name = wide(vendor + " " + model +
+                                       (usb_storage ? " USB Device" : " SCSI Disk Device"));
                 n.object_name = wide("\\Device\\" + name);
                 const std::string device = uevent["DEVNAME"];
                 n.has_interface_query = !device.empty();

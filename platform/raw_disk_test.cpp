@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ntfs/le.h"
+#include "platform/scratch_folder.h"
 #include "platform/utf.h"
 
 #ifndef _WIN32
@@ -22,13 +23,10 @@ namespace {
 class RawDiskFile : public ::testing::Test {
   protected:
     void SetUp() override {
-        path = std::filesystem::temp_directory_path() /
-               ("lintora-raw-disk-" +
-                std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".img");
+        path = scratch.path() / "disk.img";
         std::ofstream(path, std::ios::binary).close();
         std::filesystem::resize_file(path, 64 * 1024 * 1024);
     }
-    void TearDown() override { std::filesystem::remove(path); }
 
     std::vector<uint8_t> read(uint64_t offset, size_t length) {
         std::ifstream in(path, std::ios::binary);
@@ -46,6 +44,7 @@ class RawDiskFile : public ::testing::Test {
         return device;
     }
 
+    ScratchFolder scratch{"raw-disk"};
     std::filesystem::path path;
     std::unique_ptr<DiskSystem> disks = make_system_disks();
 };
@@ -149,7 +148,6 @@ TEST_F(RawDiskFile, PosixRefusalsAndPathBytes) {
         const Outcome opened = disks->open_disk(wide.c_str(), 512, DiskUse::volume, &device);
         EXPECT_NE(opened.reason.find("it is a"), std::string::npos) << opened.reason;
     }
-    std::filesystem::remove(fifo);
 
     auto first = open();
     ASSERT_TRUE(first);
@@ -167,7 +165,6 @@ TEST_F(RawDiskFile, PosixRefusalsAndPathBytes) {
     device.reset();
     std::ifstream in(latin1, std::ios::binary);
     EXPECT_EQ(in.get(), 'y');
-    std::filesystem::remove(latin1);
 }
 #endif
 

@@ -59,16 +59,17 @@ void put_disk(const fs::path& root, const fs::path& scsi, const Disk& d) {
     put(root / "dev" / d.name, "");
 }
 
-// A USB device with one mass-storage interface and a disk on it.
+// A USB device with one mass-storage interface, bound to `driver` ("usb-storage", or "uas" for a
+// USB Attached SCSI bridge), and a disk on it.
 void put_usb_disk(const fs::path& root, const fs::path& device, uint32_t vendor, int host,
-                  const Disk& d) {
+                  const Disk& d, const std::string& driver = "usb-storage") {
     put(device / "uevent", "DEVTYPE=usb_device");
     put(device / "idVendor", hex4(vendor));
     put(device / "idProduct", hex4(0x1000 + d.minor));
     put(device / "bcdDevice", "0100");
     const std::string h = std::to_string(host);
     const fs::path interface = device / (device.filename().string() + ":1.0");
-    put(interface / "uevent", "DEVTYPE=usb_interface\nDRIVER=usb-storage");
+    put(interface / "uevent", "DEVTYPE=usb_interface\nDRIVER=" + driver);
     put(interface / ("host" + h) / "uevent", "DEVTYPE=scsi_host");
     const fs::path target = interface / ("host" + h) / ("target" + h + ":0:0");
     put(target / "uevent", "DEVTYPE=scsi_target");
@@ -98,6 +99,8 @@ void build_sysfs_fixture(const std::string& root_text, uint32_t maker) {
     put(hub / "2-4:1.0" / "uevent", "DEVTYPE=usb_interface\nDRIVER=hub");
     put_usb_disk(root, hub / "2-4.2", maker, 9, {"sde", 64, 4000787030016, 4096, false, true, 0});
     put_usb_disk(root, usb / "2-5", maker, 10, {"sdf", 80, 2000398934016, 512, false, false, 0});
+    put_usb_disk(root, usb / "2-6", maker, 11, {"sdg", 96, 1000204886016, 512, false, true, 1},
+                 "uas");
 
     const fs::path ata = pci / "0000:00:17.0";
     put(ata / "uevent", "PCI_CLASS=10601");

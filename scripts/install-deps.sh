@@ -1,14 +1,25 @@
-# Installs with apt-get the Debian packages named in the arguments that are missing.
+# Installs with apt-get the Debian packages named in the arguments that are missing; a name
+# with an architecture (wine32:i386) first adds that architecture to dpkg.
 # Sourced by the other scripts: install_missing PACKAGE...
 install_missing() {
-    local missing=()
+    local missing=() package arch refresh=
     for package in "$@"; do
+        if [[ "$package" == *:* ]]; then
+            arch=${package#*:}
+            if [ "$arch" != "$(dpkg --print-architecture)" ] &&
+                ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
+                dpkg --add-architecture "$arch"
+                refresh=1
+            fi
+        fi
         dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "ok installed" ||
             missing+=("$package")
     done
+    if [ ${#missing[@]} -gt 0 ] || [ -n "$refresh" ]; then
+        apt-get update -q
+    fi
     if [ ${#missing[@]} -gt 0 ]; then
         echo "installing: ${missing[*]}"
-        apt-get update -q
         DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
     fi
 }

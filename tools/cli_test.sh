@@ -118,7 +118,8 @@ fixture_list() {
 tab=$'\t'
 listed=$(fixture_list)
 expected="Maker Ext Disk sdb USB Device 1.83TB$tab$work/fixture/dev/sdb${tab}can be formatted
-Maker Ext Disk sde USB Device 3.65TB$tab$work/fixture/dev/sde${tab}can be formatted"
+Maker Ext Disk sde USB Device 3.65TB$tab$work/fixture/dev/sde${tab}can be formatted
+Maker Ext Disk sdg SCSI Disk Device 931.52GB$tab$work/fixture/dev/sdg${tab}can be formatted"
 [ "$listed" = "$expected" ] && pass || fail "list on the fixture: $listed"
 [ "$(fixture_list --any-vendor | grep -c sdd)" = 1 ] && pass || fail "list --any-vendor: no sdd"
 
@@ -178,12 +179,18 @@ if [ "$(id -u)" = 0 ] && [ -e /dev/loop-control ]; then
         umount "$work/tmpfs"
     fi
 
-    attach() { local loop; loop=$(losetup -f --show "$@") && loops+=("$loop") && echo "$loop"; }
+    # attach NAME LOSETUP_ARGS...: a loop device, named in NAME and recorded for the clean-up (a
+    # command substitution would record it in a subshell, and the clean-up would miss it).
+    attach() {
+        local -n device=$1
+        shift
+        device=$(losetup -f --show "$@") && loops+=("$device")
+    }
     # A disk with one partition, attached with partition scan.
     parted_disk=$work/parted
     truncate -s 4G "$parted_disk"
     echo 'start=2048, size=100000, type=7' | sfdisk -q "$parted_disk"
-    loop=$(attach -P "$parted_disk")
+    attach loop -P "$parted_disk"
     partx -a "$loop" 2>/dev/null  # the partition node, where nothing else makes it
     udevadm settle 2>/dev/null
     before=$(fingerprint "$parted_disk")
@@ -200,7 +207,7 @@ if [ "$(id -u)" = 0 ] && [ -e /dev/loop-control ]; then
     expect backing-file 1 "backing file of $loop" "$lintora" disk "$parted_disk" --any-size --yes
     same_bytes backing-file "$parted_disk" "$before"
 
-    readonly_loop=$(attach -r "$image")
+    attach readonly_loop -r "$image"
     before=$(fingerprint "$image")
     expect read-only 1 "read-only" "$lintora" disk "$readonly_loop" --any-size --yes --any-disk
     same_bytes read-only "$image" "$before"
@@ -208,7 +215,7 @@ if [ "$(id -u)" = 0 ] && [ -e /dev/loop-control ]; then
     # A 4096-byte-sector device is formatted with its own sector size.
     big=$work/big4k
     truncate -s 4G "$big"
-    loop4k=$(attach --sector-size 4096 "$big")
+    attach loop4k --sector-size 4096 "$big"
     expect sector-size-mismatch 2 "4096-byte sectors" "$lintora" disk "$loop4k" --sector-size 512 --any-size --yes --any-disk
     untouched "$big" "sector-size-mismatch"
     expect device-sector-size 0 "Formatting has finished." "$lintora" disk "$loop4k" --any-size --yes --any-disk
@@ -221,7 +228,7 @@ if [ "$(id -u)" = 0 ] && [ -e /dev/loop-control ]; then
         busy=$work/busy
         truncate -s 4G "$busy"
         "$lintora" volume "$busy" >/dev/null
-        loop=$(attach "$busy")
+        attach loop "$busy"
         mkdir "$work/mnt"
         ntfs-3g "$loop" "$work/mnt"
         before=$(fingerprint "$busy")

@@ -46,12 +46,12 @@ class DemoDevice final : public DiskDevice {
 Outcome DemoDiskSystem::open_disk(const char16_t*, uint32_t bytes_per_sector, DiskUse,
                                   std::unique_ptr<DiskDevice>* device) {
     TargetInfo info;
-    Outcome step = system_.query_target(options_.image.c_str(), &info);
+    Outcome step = inner_.query_target(options_.image.c_str(), &info);
     if (!step.ok()) {
         return step;
     }
     std::unique_ptr<DiskDevice> image;
-    step = system_.open_disk(options_.image.c_str(), bytes_per_sector, DiskUse::volume, &image);
+    step = inner_.open_disk(options_.image.c_str(), bytes_per_sector, DiskUse::volume, &image);
     if (!step.ok()) {
         return step;
     }

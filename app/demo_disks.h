@@ -18,24 +18,26 @@ struct DemoOptions {
     uint64_t unplug_after_writes = 0;  // 0: never
 };
 
-class DemoDiskSystem final : public DiskSystem {
+class DemoDiskSystem final : public ForwardingDiskSystem {
   public:
     DemoDiskSystem(DiskSystem& system, DemoOptions options)
-        : system_(system), options_(std::move(options)) {}
+        : ForwardingDiskSystem(system), options_(std::move(options)) {}
 
     Outcome query_target(const char16_t*, TargetInfo* info) override {
-        return system_.query_target(options_.image.c_str(), info);
+        return inner_.query_target(options_.image.c_str(), info);
     }
     Outcome open_disk(const char16_t* path, uint32_t bytes_per_sector, DiskUse use,
                       std::unique_ptr<DiskDevice>* device) override;
     Outcome open_volume(char, std::unique_ptr<DiskDevice>*) override {
         return Outcome::unsupported("the demonstration disk has no volumes");
     }
+    Outcome volumes_on_disk(const char16_t*, std::vector<std::u16string>* paths) override {
+        paths->clear();  // the demonstration disk has no volumes
+        return Outcome::success();
+    }
     void notify_drive_removed(char) override {}
-    Guid make_guid() override { return system_.make_guid(); }
 
   private:
-    DiskSystem& system_;
     DemoOptions options_;
 };
 

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/utf.h"
+
 namespace lintora {
 
 namespace {
@@ -10,11 +12,14 @@ const Outcome kRefused = Outcome::failure("refused by the test");
 
 class FakeDevice final : public DiskDevice {
   public:
-    FakeDevice(FakeDiskSystem& system, std::string name, char letter)
-        : system_(system), name_(std::move(name)), letter_(letter) {
+    FakeDevice(FakeDiskSystem& system, std::string name, char letter, FakeVolume* volume = nullptr)
+        : system_(system), name_(std::move(name)), letter_(letter), volume_(volume) {
         ++system_.log().open_handles;
     }
     ~FakeDevice() override {
+        if (volume_ != nullptr && holds_lock_) {
+            volume_->locked = false;
+        }
         --system_.log().open_handles;
         system_.log().calls.push_back("close " + name_);
     }
@@ -35,9 +40,26 @@ class FakeDevice final : public DiskDevice {
     }
 
     Outcome flush() override { return record(FakeOp::flush, "flush"); }
-    Outcome lock_volume() override { return record(FakeOp::lock, std::string("lock ") + letter_); }
+    Outcome lock_volume() override {
+        const std::string call = "lock " + name_.substr(name_.find(' ') + 1);
+        if (volume_ != nullptr && (volume_->locked || volume_->busy_locks > 0)) {
+            if (!volume_->locked) {
+                --volume_->busy_locks;
+            }
+            system_.refuses(FakeOp::lock, letter_);
+            system_.log().calls.push_back(call + " in use");
+            Outcome busy = Outcome::failure("Access is denied (the volume is in use)");
+            busy.in_use = true;
+            return busy;
+        }
+        const Outcome locked = record(FakeOp::lock, call);
+        if (locked.ok() && volume_ != nullptr) {
+            volume_->locked = holds_lock_ = true;
+        }
+        return locked;
+    }
     Outcome dismount_volume() override {
-        return record(FakeOp::dismount, std::string("dismount ") + letter_);
+        return record(FakeOp::dismount, "dismount " + name_.substr(name_.find(' ') + 1));
     }
 
     Outcome create_disk(const CreateDiskRecord& record_in) override {
@@ -64,6 +86,8 @@ class FakeDevice final : public DiskDevice {
     FakeDiskSystem& system_;
     std::string name_;
     char letter_;
+    FakeVolume* volume_;
+    bool holds_lock_ = false;
 };
 
 }  // namespace
@@ -104,7 +128,54 @@ Outcome FakeDiskSystem::open_volume(char letter, std::unique_ptr<DiskDevice>* vo
         return kRefused;
     }
     log_.calls.push_back(call);
-    *volume = std::make_unique<FakeDevice>(*this, std::string("volume ") + letter, letter);
+    FakeVolume* known = nullptr;
+    for (FakeVolume& v : volumes) {
+        if (v.letter == letter) {
+            known = &v;
+        }
+    }
+    *volume = std::make_unique<FakeDevice>(*this, std::string("volume ") + letter, letter, known);
+    return Outcome::success();
+}
+
+Outcome FakeDiskSystem::open_volume_path(const char16_t* path,
+                                         std::unique_ptr<DiskDevice>* volume) {
+    const std::string name = utf16_for_display(path);
+    for (FakeVolume& v : volumes) {
+        if (v.path == path) {
+            if (refuses(FakeOp::open_volume)) {
+                log_.calls.push_back("open_volume " + name + " refused");
+                return kRefused;
+            }
+            log_.calls.push_back("open_volume " + name);
+            *volume = std::make_unique<FakeDevice>(*this, "volume " + name, '\0', &v);
+            return Outcome::success();
+        }
+    }
+    log_.calls.push_back("open_volume " + name + " missing");
+    return Outcome::failure("The system cannot find the file specified");
+}
+
+Outcome FakeDiskSystem::volume_path_of_letter(char letter, std::u16string* path) {
+    for (const FakeVolume& v : volumes) {
+        if (v.letter == letter) {
+            *path = v.path;
+            return Outcome::success();
+        }
+    }
+    return Outcome::failure("The system cannot find the file specified");
+}
+
+Outcome FakeDiskSystem::volumes_on_disk(const char16_t*, std::vector<std::u16string>* paths) {
+    if (refuses(FakeOp::list_volumes)) {
+        log_.calls.push_back("list_volumes refused");
+        return kRefused;
+    }
+    log_.calls.push_back("list_volumes");
+    paths->clear();
+    for (const FakeVolume& v : volumes) {
+        paths->push_back(v.path);
+    }
     return Outcome::success();
 }
 
@@ -112,10 +183,17 @@ void FakeDiskSystem::notify_drive_removed(char letter) {
     log_.calls.push_back(std::string("notify ") + letter);
 }
 
-Guid FakeDiskSystem::make_guid() {
-    Guid guid;
-    guid.bytes[0] = next_guid_++;
-    return guid;
+Outcome FakeDiskSystem::make_guid(Guid* guid) {
+    if (refuses(FakeOp::make_guid)) {
+        return Outcome::failure("no new GUID could be made (refused by the test)");
+    }
+    *guid = Guid{};
+    guid->bytes[0] = next_guid_++;
+    return Outcome::success();
+}
+
+void FakeDiskSystem::pause(uint32_t milliseconds) {
+    log_.calls.push_back("pause " + std::to_string(milliseconds));
 }
 
 }  // namespace lintora

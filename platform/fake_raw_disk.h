@@ -21,7 +21,9 @@ enum class FakeOp {
     flush,
     create_disk,
     update_properties,
-    set_drive_layout
+    set_drive_layout,
+    list_volumes,
+    make_guid
 };
 
 // One operation to refuse: every call of it, or only its `nth` call (1-based, counted per
@@ -30,6 +32,17 @@ struct FakeRefusal {
     FakeOp op;
     uint32_t nth = 0;
     char letter = 0;
+};
+
+// A volume on the fake disk, reachable by its GUID path and by a drive letter (0: none). Like a
+// real volume it takes one lock at a time (a second handle's lock is refused as in use), and it
+// answers the first `busy_locks` lock requests as in use, as a volume that Explorer or a scanner
+// still holds for a moment does.
+struct FakeVolume {
+    char letter = 0;
+    std::u16string path;
+    uint32_t busy_locks = 0;
+    bool locked = false;
 };
 
 struct FakeDiskLog {
@@ -48,8 +61,12 @@ class FakeDiskSystem final : public DiskSystem {
     Outcome open_disk(const char16_t* path, uint32_t bytes_per_sector, DiskUse use,
                       std::unique_ptr<DiskDevice>* device) override;
     Outcome open_volume(char letter, std::unique_ptr<DiskDevice>* volume) override;
+    Outcome open_volume_path(const char16_t* path, std::unique_ptr<DiskDevice>* volume) override;
+    Outcome volume_path_of_letter(char letter, std::u16string* path) override;
+    Outcome volumes_on_disk(const char16_t* disk_path, std::vector<std::u16string>* paths) override;
     void notify_drive_removed(char letter) override;
-    Guid make_guid() override;
+    Outcome make_guid(Guid* guid) override;
+    void pause(uint32_t milliseconds) override;
 
     // Counts the call and tells whether it is to be refused; the refusal's reason names it.
     bool refuses(FakeOp op, char letter = 0);
@@ -59,6 +76,9 @@ class FakeDiskSystem final : public DiskSystem {
     TargetInfo target;
     // Stores the bytes of a write (off for large volumes, where only the calls matter).
     bool keep_bytes = true;
+    // The volumes the system knows on the disk. A letter that none of them carries opens a
+    // volume of its own that only that letter reaches.
+    std::vector<FakeVolume> volumes;
 
   private:
     std::vector<FakeRefusal> refuse_;

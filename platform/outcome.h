@@ -12,6 +12,9 @@ enum class OutcomeKind { done, failed, unsupported };
 struct Outcome {
     OutcomeKind kind = OutcomeKind::done;
     std::string reason;  // the system's words for a failure, or the layer's own refusal
+    // Refused only because another handle holds the object for now (Windows answers a volume
+    // lock so while Explorer, the indexer or a scanner still has the volume open): worth a retry.
+    bool in_use = false;
 
     bool ok() const { return kind == OutcomeKind::done; }
 

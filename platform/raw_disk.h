@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/drive_layout.h"
 #include "platform/guid.h"
@@ -61,9 +63,55 @@ class DiskSystem {
                               std::unique_ptr<DiskDevice>* device) = 0;
     // Opens the volume of a drive letter ('A' to 'Z').
     virtual Outcome open_volume(char letter, std::unique_ptr<DiskDevice>* volume) = 0;
+    // Opens a volume by its volume GUID path ("\\?\Volume{...}").
+    virtual Outcome open_volume_path(const char16_t* path, std::unique_ptr<DiskDevice>* volume) = 0;
+    // The volume GUID path of the volume a drive letter names.
+    virtual Outcome volume_path_of_letter(char letter, std::u16string* path) = 0;
+    // The volume GUID paths of every volume that lies on the disk at `disk_path`, with or without
+    // a drive letter: the system's list of volumes, each one's disk extents compared with the
+    // disk's device number. None for a target that is not a disk of the system (an image).
+    virtual Outcome volumes_on_disk(const char16_t* disk_path,
+                                    std::vector<std::u16string>* paths) = 0;
     // Tells the shell that the medium and the drive of a letter went away.
     virtual void notify_drive_removed(char letter) = 0;
-    virtual Guid make_guid() = 0;
+    // A fresh random GUID; fails when the system has no randomness to give.
+    virtual Outcome make_guid(Guid* guid) = 0;
+    // Waits before a request is tried again.
+    virtual void pause(uint32_t milliseconds) = 0;
+};
+
+// A disk system that hands every request to another one; a decorator overrides only what it
+// changes.
+class ForwardingDiskSystem : public DiskSystem {
+  public:
+    explicit ForwardingDiskSystem(DiskSystem& inner) : inner_(inner) {}
+
+    Outcome query_target(const char16_t* path, TargetInfo* info) override {
+        return inner_.query_target(path, info);
+    }
+    Outcome open_disk(const char16_t* path, uint32_t bytes_per_sector, DiskUse use,
+                      std::unique_ptr<DiskDevice>* device) override {
+        return inner_.open_disk(path, bytes_per_sector, use, device);
+    }
+    Outcome open_volume(char letter, std::unique_ptr<DiskDevice>* volume) override {
+        return inner_.open_volume(letter, volume);
+    }
+    Outcome open_volume_path(const char16_t* path, std::unique_ptr<DiskDevice>* volume) override {
+        return inner_.open_volume_path(path, volume);
+    }
+    Outcome volume_path_of_letter(char letter, std::u16string* path) override {
+        return inner_.volume_path_of_letter(letter, path);
+    }
+    Outcome volumes_on_disk(const char16_t* disk_path,
+                            std::vector<std::u16string>* paths) override {
+        return inner_.volumes_on_disk(disk_path, paths);
+    }
+    void notify_drive_removed(char letter) override { inner_.notify_drive_removed(letter); }
+    Outcome make_guid(Guid* guid) override { return inner_.make_guid(guid); }
+    void pause(uint32_t milliseconds) override { inner_.pause(milliseconds); }
+
+  protected:
+    DiskSystem& inner_;
 };
 
 // The build's own implementation.

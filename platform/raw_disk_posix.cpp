@@ -14,8 +14,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/raw_disk.h"
 #include "platform/sysfs.h"
@@ -104,7 +107,7 @@ Outcome open_checked(const std::string& name, int flags, Fd* fd, struct stat* st
 
 // The loop device whose backing file is the image, or "" when none is.
 std::string loop_device_backed_by(const struct stat& image) {
-    const std::string block = sysfs_root() + "/block";
+    const std::string block = std::string(kKernelSysfsRoot) + "/block";
     DIR* dir = ::opendir(block.c_str());
     if (dir == nullptr) {
         return "";
@@ -133,7 +136,7 @@ std::string loop_device_backed_by(const struct stat& image) {
 }
 
 bool is_partition(const struct stat& device) {
-    const std::string node = sysfs_block_node(device.st_rdev) + "/partition";
+    const std::string node = sysfs_block_node(device.st_rdev, kKernelSysfsRoot) + "/partition";
     return ::access(node.c_str(), F_OK) == 0;
 }
 
@@ -283,18 +286,37 @@ class PosixDiskSystem final : public DiskSystem {
     Outcome open_volume(char, std::unique_ptr<DiskDevice>*) override {
         return Outcome::unsupported("drive letters do not exist here");
     }
+    Outcome open_volume_path(const char16_t*, std::unique_ptr<DiskDevice>*) override {
+        return Outcome::unsupported("volume GUID paths do not exist here");
+    }
+    Outcome volume_path_of_letter(char, std::u16string*) override {
+        return Outcome::unsupported("drive letters do not exist here");
+    }
+    // The exclusive open of the disk stands in for locking its volumes here.
+    Outcome volumes_on_disk(const char16_t*, std::vector<std::u16string>* paths) override {
+        paths->clear();
+        return Outcome::success();
+    }
     void notify_drive_removed(char) override {}
 
-    Guid make_guid() override {
-        Guid guid;
+    Outcome make_guid(Guid* guid) override {
         Fd fd(::open("/dev/urandom", O_RDONLY | O_CLOEXEC));
-        if (fd.get() < 0 || ::read(fd.get(), guid.bytes, sizeof guid.bytes) != sizeof guid.bytes) {
-            std::memset(guid.bytes, 0, sizeof guid.bytes);
+        if (fd.get() < 0) {
+            return failure_with("no new GUID could be made: opening /dev/urandom");
+        }
+        const ssize_t got = ::read(fd.get(), guid->bytes, sizeof guid->bytes);
+        if (got != static_cast<ssize_t>(sizeof guid->bytes)) {
+            return got < 0 ? failure_with("no new GUID could be made: reading /dev/urandom")
+                           : Outcome::failure("no new GUID could be made: /dev/urandom ran dry");
         }
         // Version 4, variant 1 (the version sits in the high nibble of the third field).
-        guid.bytes[7] = static_cast<uint8_t>((guid.bytes[7] & 0x0F) | 0x40);
-        guid.bytes[8] = static_cast<uint8_t>((guid.bytes[8] & 0x3F) | 0x80);
-        return guid;
+        guid->bytes[7] = static_cast<uint8_t>((guid->bytes[7] & 0x0F) | 0x40);
+        guid->bytes[8] = static_cast<uint8_t>((guid->bytes[8] & 0x3F) | 0x80);
+        return Outcome::success();
+    }
+
+    void pause(uint32_t milliseconds) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
     }
 
   private:

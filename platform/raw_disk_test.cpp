@@ -81,8 +81,9 @@ TEST_F(RawDiskFile, QueriesAndRefusesWithTheSystemsReason) {
 }
 
 TEST_F(RawDiskFile, GuidsAreFreshVersion4) {
-    const Guid a = disks->make_guid();
-    const Guid b = disks->make_guid();
+    Guid a, b;
+    ASSERT_TRUE(disks->make_guid(&a).ok());
+    ASSERT_TRUE(disks->make_guid(&b).ok());
     EXPECT_NE(a, b);
 #ifndef _WIN32
     EXPECT_EQ(a.bytes[7] >> 4, 4);

@@ -6,6 +6,7 @@
 #include <winioctl.h>
 
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -55,7 +56,14 @@ class Win32Disk final : public DiskDevice {
     }
 
     Outcome flush() override { return answer(FlushFileBuffers(handle_)); }
-    Outcome lock_volume() override { return control(FSCTL_LOCK_VOLUME, nullptr, 0); }
+    // Access denied is the answer while other handles are open on the volume.
+    Outcome lock_volume() override {
+        Outcome locked = control(FSCTL_LOCK_VOLUME, nullptr, 0);
+        if (!locked.ok() && GetLastError() == ERROR_ACCESS_DENIED) {
+            locked.in_use = true;
+        }
+        return locked;
+    }
     Outcome dismount_volume() override { return control(FSCTL_DISMOUNT_VOLUME, nullptr, 0); }
 
     Outcome create_disk(const CreateDiskRecord& record) override {
@@ -75,8 +83,12 @@ class Win32Disk final : public DiskDevice {
   private:
     Outcome control(DWORD code, void* input, DWORD input_size) {
         DWORD returned = 0;
-        return answer(
-            DeviceIoControl(handle_, code, input, input_size, nullptr, 0, &returned, nullptr));
+        const BOOL done =
+            DeviceIoControl(handle_, code, input, input_size, nullptr, 0, &returned, nullptr);
+        const DWORD error = GetLastError();
+        Outcome outcome = answer(done);
+        SetLastError(error);  // for the caller's look at the code
+        return outcome;
     }
 
     HANDLE handle_;
@@ -177,6 +189,75 @@ class Win32DiskSystem final : public DiskSystem {
 
     Outcome open_volume(char letter, std::unique_ptr<DiskDevice>* volume) override {
         const wchar_t path[] = {L'\\', L'\\', L'.', L'\\', static_cast<wchar_t>(letter), L':', 0};
+        return open_volume_device(path, volume);
+    }
+
+    Outcome open_volume_path(const char16_t* path, std::unique_ptr<DiskDevice>* volume) override {
+        return open_volume_device(reinterpret_cast<const wchar_t*>(path), volume);
+    }
+
+    Outcome volume_path_of_letter(char letter, std::u16string* path) override {
+        const wchar_t root[] = {static_cast<wchar_t>(letter), L':', L'\\', 0};
+        wchar_t name[kVolumeNameUnits] = {};
+        if (!GetVolumeNameForVolumeMountPointW(root, name, kVolumeNameUnits)) {
+            return last_system_failure();
+        }
+        *path = device_path_of(name);
+        return Outcome::success();
+    }
+
+    Outcome volumes_on_disk(const char16_t* disk_path,
+                            std::vector<std::u16string>* paths) override {
+        paths->clear();
+        DWORD disk_number = 0;
+        if (!device_number_of(reinterpret_cast<const wchar_t*>(disk_path), &disk_number)) {
+            return Outcome::success();  // not a disk of the system: an image has no volumes
+        }
+        wchar_t name[kVolumeNameUnits] = {};
+        HANDLE search = FindFirstVolumeW(name, kVolumeNameUnits);
+        if (search == INVALID_HANDLE_VALUE) {
+            return last_system_failure();
+        }
+        do {
+            const std::u16string path = device_path_of(name);
+            if (lies_on_disk(reinterpret_cast<const wchar_t*>(path.c_str()), disk_number)) {
+                paths->push_back(path);
+            }
+        } while (FindNextVolumeW(search, name, kVolumeNameUnits));
+        const DWORD ended = GetLastError();
+        FindVolumeClose(search);
+        if (ended != ERROR_NO_MORE_FILES) {
+            SetLastError(ended);
+            return last_system_failure();
+        }
+        return Outcome::success();
+    }
+
+    void pause(uint32_t milliseconds) override { Sleep(milliseconds); }
+
+    void notify_drive_removed(char letter) override {
+        const wchar_t root[] = {static_cast<wchar_t>(letter), L':', L'\\', 0};
+        SHChangeNotify(SHCNE_MEDIAREMOVED, SHCNF_PATHW, root, nullptr);
+        SHChangeNotify(SHCNE_DRIVEREMOVED, SHCNF_PATHW, root, nullptr);
+    }
+
+    Outcome make_guid(Guid* guid) override {
+        GUID value{};
+        const HRESULT result = CoCreateGuid(&value);
+        if (FAILED(result)) {
+            char code[16];
+            std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(result));
+            return Outcome::failure(std::string("no new GUID could be made (CoCreateGuid: ") +
+                                    code + ")");
+        }
+        std::memcpy(guid->bytes, &value, sizeof guid->bytes);
+        return Outcome::success();
+    }
+
+  private:
+    static constexpr DWORD kVolumeNameUnits = 64;
+
+    static Outcome open_volume_device(const wchar_t* path, std::unique_ptr<DiskDevice>* volume) {
         HANDLE handle =
             CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                         nullptr, OPEN_EXISTING, 0, nullptr);
@@ -187,18 +268,62 @@ class Win32DiskSystem final : public DiskSystem {
         return Outcome::success();
     }
 
-    void notify_drive_removed(char letter) override {
-        const wchar_t root[] = {static_cast<wchar_t>(letter), L':', L'\\', 0};
-        SHChangeNotify(SHCNE_MEDIAREMOVED, SHCNF_PATHW, root, nullptr);
-        SHChangeNotify(SHCNE_DRIVEREMOVED, SHCNF_PATHW, root, nullptr);
+    // A volume name "\\?\Volume{...}\" names the root folder; without its last backslash it
+    // names the volume device, which is what is opened, locked and compared.
+    static std::u16string device_path_of(const wchar_t* name) {
+        std::u16string path(reinterpret_cast<const char16_t*>(name));
+        if (!path.empty() && path.back() == u'\\') {
+            path.pop_back();
+        }
+        return path;
     }
 
-    Guid make_guid() override {
-        GUID value{};
-        CoCreateGuid(&value);
-        Guid guid;
-        std::memcpy(guid.bytes, &value, sizeof guid.bytes);
-        return guid;
+    static bool device_number_of(const wchar_t* path, DWORD* number) {
+        HANDLE handle = CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            return false;
+        }
+        STORAGE_DEVICE_NUMBER device{};
+        DWORD returned = 0;
+        const BOOL done = DeviceIoControl(handle, IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr, 0,
+                                          &device, sizeof device, &returned, nullptr);
+        CloseHandle(handle);
+        *number = device.DeviceNumber;
+        return done != FALSE && device.DeviceType == FILE_DEVICE_DISK;
+    }
+
+    // Whether any extent of the volume lies on disk `disk_number`. A volume whose extents cannot
+    // be read (a card reader without a card, a CD drive) lies on no disk that can be formatted.
+    static bool lies_on_disk(const wchar_t* volume, DWORD disk_number) {
+        HANDLE handle = CreateFileW(volume, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            return false;
+        }
+        constexpr DWORD kMostExtents = 64;
+        alignas(8)
+            uint8_t buffer[sizeof(VOLUME_DISK_EXTENTS) + kMostExtents * sizeof(DISK_EXTENT)] = {};
+        DWORD returned = 0;
+        const BOOL done = DeviceIoControl(handle, IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS, nullptr, 0,
+                                          buffer, sizeof buffer, &returned, nullptr);
+        CloseHandle(handle);
+        if (!done) {
+            return false;
+        }
+        DWORD count = 0;
+        std::memcpy(&count, buffer + offsetof(VOLUME_DISK_EXTENTS, NumberOfDiskExtents),
+                    sizeof count);
+        for (DWORD i = 0; i < count && i < kMostExtents; ++i) {
+            DISK_EXTENT extent{};
+            std::memcpy(&extent,
+                        buffer + offsetof(VOLUME_DISK_EXTENTS, Extents) + i * sizeof extent,
+                        sizeof extent);
+            if (extent.DiskNumber == disk_number) {
+                return true;
+            }
+        }
+        return false;
     }
 };
 

@@ -24,8 +24,8 @@ std::string dev_root() {
     return root_from("LINTORA_DEV_ROOT", "/dev");
 }
 
-std::string sysfs_block_node(dev_t device) {
-    return sysfs_root() + "/dev/block/" + std::to_string(major(device)) + ":" +
+std::string sysfs_block_node(dev_t device, const std::string& root) {
+    return root + "/dev/block/" + std::to_string(major(device)) + ":" +
            std::to_string(minor(device));
 }
 

@@ -12,8 +12,12 @@ namespace lintora {
 std::string sysfs_root();
 std::string dev_root();
 
-// The sysfs directory of the block device with device number `device`.
-std::string sysfs_block_node(dev_t device);
+// The kernel's own sysfs, whatever the variables say: the checks that protect a disk (is it a
+// partition, does a loop device use the image) always read the real system, never a stand-in.
+inline constexpr char kKernelSysfsRoot[] = "/sys";
+
+// The sysfs directory, below `root`, of the block device with device number `device`.
+std::string sysfs_block_node(dev_t device, const std::string& root = sysfs_root());
 
 // The first line of a sysfs attribute file, without its line end; empty when it cannot be read.
 std::string read_sysfs_line(const std::string& path);

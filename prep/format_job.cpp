@@ -1,9 +1,12 @@
 #include "prep/format_job.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "ntfs/status.h"
 #include "platform/raw_disk.h"
@@ -18,16 +21,18 @@ namespace {
 constexpr uint32_t kWipedSectors = 32;
 constexpr uint64_t kMbrMaxSectors = 0xFFFFFFFFull;
 
-// The disk and its volume handles; closed volumes first (A: to Z:), then the disk, on every way
-// out of the job.
+// The disk and its volume handles; closed volumes first (A: to Z:, then those without a
+// letter), then the disk, on every way out of the job.
 struct JobHandles {
     std::unique_ptr<DiskDevice> disk;
     std::array<std::unique_ptr<DiskDevice>, 26> volumes;
+    std::vector<std::unique_ptr<DiskDevice>> unlettered;
 
     ~JobHandles() {
         for (auto& volume : volumes) {
             volume.reset();
         }
+        unlettered.clear();
         disk.reset();
     }
 };
@@ -53,10 +58,34 @@ bool is_supported_sector_size(uint32_t bytes) {
     return bytes >= 512 && bytes <= 4096 && (bytes & (bytes - 1)) == 0;
 }
 
+// Explorer, the indexer or a scanner often still hold a volume for a moment after the shell was
+// told that it goes away: a lock refused as in use is tried again, a bounded number of times.
+constexpr uint32_t kLockTries = 10;
+constexpr uint32_t kLockRetryMs = 500;
+
+Outcome lock_and_dismount(DiskDevice& volume, DiskSystem& system) {
+    Outcome locked = volume.lock_volume();
+    for (uint32_t tries = 1; !locked.ok() && locked.in_use && tries < kLockTries; ++tries) {
+        system.pause(kLockRetryMs);
+        locked = volume.lock_volume();
+    }
+    return locked.ok() ? volume.dismount_volume() : locked;
+}
+
+bool same_volume_path(const std::u16string& a, const std::u16string& b) {
+    const auto fold = [](char16_t c) {
+        return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - u'a' + u'A') : c;
+    };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(),
+                      [&](char16_t x, char16_t y) { return fold(x) == fold(y); });
+}
+
 // Tells the shell each drive of the disk goes away, then locks and dismounts its volume; the
-// handles stay open (and the volumes locked) until the job ends.
-FormatJobResult take_volumes_away(const DiskInfo& disk, DiskSystem& system, JobHandles& handles,
-                                  const FailureNote& note) {
+// handles stay open (and the volumes locked) until the job ends. The GUID paths of the lettered
+// volumes are collected, so that none of them is locked a second time by that path.
+FormatJobResult take_lettered_volumes(const DiskInfo& disk, DiskSystem& system, JobHandles& handles,
+                                      std::vector<std::u16string>* taken, const FailureNote& note) {
     FormatJobResult result = kJobSucceeded;
     for_each_drive_letter(disk.drive_letters, [&](char letter) {
         if (result != kJobSucceeded) {
@@ -70,15 +99,56 @@ FormatJobResult take_volumes_away(const DiskInfo& disk, DiskSystem& system, JobH
             result = note(kJobRefused, "cannot open volume " + volume, step.reason);
             return;
         }
-        step = slot->lock_volume();
-        if (step.ok()) {
-            step = slot->dismount_volume();
-        }
+        step = lock_and_dismount(*slot, system);
         if (!step.ok()) {
             result = note(kJobRefused, "cannot lock and dismount volume " + volume, step.reason);
+            return;
+        }
+        std::u16string path;
+        if (system.volume_path_of_letter(letter, &path).ok()) {
+            taken->push_back(path);
         }
     });
     return result;
+}
+
+// Every other volume that lies on the disk (mounted in a folder, or with no letter at all) is
+// locked and dismounted too: the wipe must not go on under a mounted file system.
+FormatJobResult take_unlettered_volumes(const DiskInfo& disk, DiskSystem& system,
+                                        JobHandles& handles,
+                                        const std::vector<std::u16string>& taken,
+                                        const FailureNote& note) {
+    std::vector<std::u16string> paths;
+    const Outcome listed = system.volumes_on_disk(disk.interface_path, &paths);
+    if (!listed.ok()) {
+        return note(kJobRefused, "cannot list the volumes of the disk", listed.reason);
+    }
+    for (const std::u16string& path : paths) {
+        if (std::any_of(taken.begin(), taken.end(),
+                        [&](const std::u16string& t) { return same_volume_path(t, path); })) {
+            continue;
+        }
+        const std::string volume = "volume " + utf16_for_display(path);
+        std::unique_ptr<DiskDevice> handle;
+        Outcome step = system.open_volume_path(path.c_str(), &handle);
+        if (!step.ok()) {
+            return note(kJobRefused, "cannot open " + volume, step.reason);
+        }
+        step = lock_and_dismount(*handle, system);
+        handles.unlettered.push_back(std::move(handle));
+        if (!step.ok()) {
+            return note(kJobRefused, "cannot lock and dismount " + volume, step.reason);
+        }
+    }
+    return kJobSucceeded;
+}
+
+FormatJobResult take_volumes_away(const DiskInfo& disk, DiskSystem& system, JobHandles& handles,
+                                  const FailureNote& note) {
+    std::vector<std::u16string> taken;
+    const FormatJobResult result = take_lettered_volumes(disk, system, handles, &taken, note);
+    return result != kJobSucceeded ? result
+                                   : take_unlettered_volumes(disk, system, handles, taken, note);
 }
 
 // Zeros over sectors 0 to 31: whatever partition table the disk had is gone.
@@ -107,7 +177,7 @@ FormatJobResult wipe_start(const DiskInfo& disk, uint32_t io_chunk, DiskDevice& 
 
 // The partition table, then a re-read of the disk's properties.
 FormatJobResult write_partition_table(const DiskInfo& disk, const FormatJobParams& params,
-                                      const PartitionGeometry& geometry, DiskSystem& system,
+                                      const PartitionGeometry& geometry, const DiskGuids& guids,
                                       DiskDevice& device, const FailureNote& note) {
     const uint32_t size =
         params.partition_style == PartitionStyle::gpt ? kGptLayoutBytes : kMbrLayoutBytes;
@@ -117,7 +187,7 @@ FormatJobResult write_partition_table(const DiskInfo& disk, const FormatJobParam
             return note(kJobNoMemory, "cannot write the partition table", "out of memory");
         }
         encode_drive_layout(
-            make_drive_layout(params.partition_style, geometry, disk.bytes_per_sector, system),
+            make_drive_layout(params.partition_style, geometry, disk.bytes_per_sector, guids),
             buffer.get(), size);
         const Outcome written = device.set_drive_layout(buffer.get(), size);
         if (!written.ok()) {
@@ -181,6 +251,13 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const FormatJobParams
         return result;
     }
 
+    // Every GUID the disk gets is drawn now: without them nothing is written.
+    DiskGuids guids;
+    const Outcome drawn = draw_disk_guids(params.partition_style, system, &guids);
+    if (!drawn.ok()) {
+        return note(kJobRefused, "cannot prepare the disk", drawn.reason);
+    }
+
     JobHandles handles;
     const Outcome opened = system.open_disk(disk.interface_path, disk.bytes_per_sector,
                                             DiskUse::whole_disk, &handles.disk);
@@ -197,7 +274,7 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const FormatJobParams
     if (result != kJobSucceeded) {
         return result;
     }
-    Outcome step = device.create_disk(make_create_disk(params.partition_style, system));
+    Outcome step = device.create_disk(make_create_disk(params.partition_style, guids));
     if (step.ok()) {
         step = device.update_properties();
     }
@@ -212,7 +289,7 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const FormatJobParams
     if (!step.ok()) {
         return note(kJobWriteFailed, "cannot flush the disk", step.reason);
     }
-    return write_partition_table(disk, params, geometry, system, device, note);
+    return write_partition_table(disk, params, geometry, guids, device, note);
 }
 
 }  // namespace

@@ -126,15 +126,15 @@ class FormatJobTest : public ::testing::Test {
 
 TEST_F(FormatJobTest, SucceedsWithTheStepsInOrder) {
     ASSERT_EQ(run({}, (1u << 4) | (1u << 5)), kJobSucceeded);
-    const std::vector<std::string> head(calls().begin(), calls().begin() + 9);
-    const std::vector<std::string> expected = {"open_disk",     "notify E",   "open_volume E",
-                                               "lock E",        "dismount E", "notify F",
-                                               "open_volume F", "lock F",     "dismount F"};
+    const std::vector<std::string> head(calls().begin(), calls().begin() + 10);
+    const std::vector<std::string> expected = {
+        "open_disk", "notify E",      "open_volume E", "lock E",     "dismount E",
+        "notify F",  "open_volume F", "lock F",        "dismount F", "list_volumes"};
     EXPECT_EQ(head, expected);
-    EXPECT_EQ(calls()[9], "write 0 512");
-    EXPECT_EQ(calls()[9 + 31], "write 15872 512");
-    EXPECT_EQ(calls()[9 + 32], "create_disk");
-    EXPECT_EQ(calls()[9 + 33], "update_properties");
+    EXPECT_EQ(calls()[10], "write 0 512");
+    EXPECT_EQ(calls()[10 + 31], "write 15872 512");
+    EXPECT_EQ(calls()[10 + 32], "create_disk");
+    EXPECT_EQ(calls()[10 + 33], "update_properties");
     const std::vector<std::string> tail(calls().end() - 6, calls().end());
     const std::vector<std::string> expected_tail = {
         "flush",          "set_drive_layout 624", "update_properties",
@@ -171,8 +171,10 @@ TEST(GptLayout, ReservedAndDataPartitions) {
     FakeDiskSystem system;
     PartitionGeometry g;
     ASSERT_EQ(compute_partition_geometry(0x100000000, 512, PartitionStyle::gpt, &g), kJobSucceeded);
+    DiskGuids guids;
+    ASSERT_TRUE(draw_disk_guids(PartitionStyle::gpt, system, &guids).ok());
     std::vector<uint8_t> buffer(kGptLayoutBytes, 0xEE);
-    encode_drive_layout(make_drive_layout(PartitionStyle::gpt, g, 512, system), buffer.data(),
+    encode_drive_layout(make_drive_layout(PartitionStyle::gpt, g, 512, guids), buffer.data(),
                         kGptLayoutBytes);
     EXPECT_EQ(buffer.size(), 18480u);
     const DriveLayoutRecord record = decode_drive_layout(buffer.data(), kGptLayoutBytes);
@@ -297,16 +299,14 @@ TEST_F(FormatJobTest, OddTransferSizesKeepWritesAlignedOnLargeSectors) {
 }
 
 TEST(FormatJob, NoExceptionLeavesTheJob) {
-    struct ThrowingSystem final : DiskSystem {
-        Outcome query_target(const char16_t*, TargetInfo*) override { return {}; }
+    FakeDiskSystem fake;
+    struct ThrowingSystem final : ForwardingDiskSystem {
+        using ForwardingDiskSystem::ForwardingDiskSystem;
         Outcome open_disk(const char16_t*, uint32_t, DiskUse,
                           std::unique_ptr<DiskDevice>*) override {
             throw std::bad_alloc();
         }
-        Outcome open_volume(char, std::unique_ptr<DiskDevice>*) override { return {}; }
-        void notify_drive_removed(char) override {}
-        Guid make_guid() override { return {}; }
-    } system;
+    } system(fake);
     EXPECT_EQ(prepare_disk(nullptr, small_disk(), mbr_params(), system, nullptr), kJobNoMemory);
 }
 
@@ -325,6 +325,105 @@ TEST_F(FormatJobTest, NoDriveLettersMeansNoVolumeHandling) {
     ASSERT_EQ(run({}, 0), kJobSucceeded);
     EXPECT_EQ(count("notify"), 0u);
     EXPECT_EQ(count("open_volume"), 0u);
+}
+
+// Volumes the disk carries besides its lettered ones, and locks that Windows refuses for a moment
+// while another program still holds a volume. Nothing is written unless every volume is locked
+// and dismounted; each volume is locked once, whichever paths reach it.
+TEST_F(FormatJobTest, EveryVolumeOnTheDiskIsLockedOnceBeforeTheWipe) {
+    const std::u16string e = u"\\\\?\\Volume{e}", hidden = u"\\\\?\\Volume{x}";
+    struct Case {
+        const char* name;
+        uint32_t letters;
+        std::vector<FakeVolume> volumes;
+        std::vector<FakeRefusal> refuse;
+        FormatJobResult result;
+        size_t pauses;
+        std::vector<std::string> volume_calls;  // the volume calls before the first write
+    };
+    const std::vector<Case> cases = {
+        {"a volume without a letter",
+         0,
+         {{0, hidden}},
+         {},
+         kJobSucceeded,
+         0,
+         {"open_volume \\\\?\\Volume{x}", "lock \\\\?\\Volume{x}", "dismount \\\\?\\Volume{x}"}},
+        {"a lettered volume also listed by its GUID path",
+         1u << 4,
+         {{'E', e}, {0, hidden}},
+         {},
+         kJobSucceeded,
+         0,
+         {"open_volume E", "lock E", "dismount E", "open_volume \\\\?\\Volume{x}",
+          "lock \\\\?\\Volume{x}", "dismount \\\\?\\Volume{x}"}},
+        {"a lock in use three times",
+         1u << 4,
+         {{'E', e, 3}},
+         {},
+         kJobSucceeded,
+         3,
+         {"open_volume E", "lock E in use", "lock E in use", "lock E in use", "lock E",
+          "dismount E"}},
+        {"a lock in use ten times", 1u << 4, {{'E', e, 10}}, {}, kJobRefused, 9, {}},
+        {"a lock refused for another reason",
+         1u << 4,
+         {{'E', e}},
+         {{FakeOp::lock}},
+         kJobRefused,
+         0,
+         {"open_volume E", "lock E refused"}},
+        {"an unlettered volume that refuses its lock",
+         0,
+         {{0, hidden}},
+         {{FakeOp::lock}},
+         kJobRefused,
+         0,
+         {"open_volume \\\\?\\Volume{x}", "lock \\\\?\\Volume{x} refused"}},
+        {"a volume list that cannot be read", 0, {}, {{FakeOp::list_volumes}}, kJobRefused, 0, {}},
+    };
+    for (const Case& c : cases) {
+        system = std::make_unique<FakeDiskSystem>(c.refuse);
+        system->keep_bytes = false;
+        system->volumes = c.volumes;
+        DiskInfo disk = small_disk(c.letters);
+        EXPECT_EQ(prepare_disk(&trace, disk, mbr_params(), *system, &trace_progress, &failure),
+                  c.result)
+            << c.name;
+        EXPECT_EQ(count("pause 500"), c.pauses) << c.name;
+        std::vector<std::string> volume_calls;
+        for (const std::string& call : calls()) {
+            if (call.rfind("write", 0) == 0) {
+                break;
+            }
+            if (call.rfind("open_volume", 0) == 0 || call.rfind("lock", 0) == 0 ||
+                call.rfind("dismount", 0) == 0) {
+                volume_calls.push_back(call);
+            }
+        }
+        if (!c.volume_calls.empty()) {
+            EXPECT_EQ(volume_calls, c.volume_calls) << c.name;
+        }
+        if (c.result != kJobSucceeded) {
+            EXPECT_EQ(count("write"), 0u) << c.name;
+            EXPECT_EQ(system->log().open_handles, 0) << c.name;
+        }
+    }
+}
+
+// A system that cannot make a GUID refuses a GPT job before anything is opened or written.
+TEST_F(FormatJobTest, NoFreshGuidsMeansNothingWritten) {
+    DiskInfo disk = small_disk();
+    disk.sector_count = 0x100000000;
+    disk.io_chunk_size = 65536;
+    FormatJobParams gpt = mbr_params();
+    gpt.partition_style = PartitionStyle::gpt;
+    for (uint32_t nth : {1u, 4u}) {
+        EXPECT_EQ(run({{FakeOp::make_guid, nth}}, 0, disk, gpt), kJobRefused) << nth;
+        EXPECT_EQ(count("open_disk"), 0u);
+        EXPECT_EQ(count("write"), 0u);
+        EXPECT_NE(failure.why.find("GUID"), std::string::npos) << failure.why;
+    }
 }
 
 TEST_F(FormatJobTest, FileSystemWritesLandInsideTheDataPartition) {

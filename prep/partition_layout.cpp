@@ -26,7 +26,7 @@ void copy_name(char16_t (&out)[kGptNameUnits], const char16_t* name) {
 }
 
 PartitionRecord gpt_partition(uint32_t number, uint64_t start, uint64_t sectors, const Guid& type,
-                              const char16_t* name, uint32_t bytes_per_sector, DiskSystem& system) {
+                              const Guid& id, const char16_t* name, uint32_t bytes_per_sector) {
     PartitionRecord p;
     p.style = LayoutStyle::gpt;
     p.starting_offset = start * bytes_per_sector;
@@ -34,7 +34,7 @@ PartitionRecord gpt_partition(uint32_t number, uint64_t start, uint64_t sectors,
     p.number = number;
     p.rewrite = true;
     p.gpt_type = type;
-    p.gpt_id = system.make_guid();
+    p.gpt_id = id;
     copy_name(p.gpt_name, name);
     return p;
 }
@@ -71,18 +71,33 @@ FormatJobResult compute_partition_geometry(uint64_t sector_count, uint32_t bytes
     return kJobSucceeded;
 }
 
-CreateDiskRecord make_create_disk(PartitionStyle style, DiskSystem& system) {
+Outcome draw_disk_guids(PartitionStyle style, DiskSystem& system, DiskGuids* guids) {
+    *guids = DiskGuids{};
+    if (style != PartitionStyle::gpt) {
+        return Outcome::success();
+    }
+    for (Guid* guid :
+         {&guids->create_disk_id, &guids->layout_disk_id, &guids->reserved_id, &guids->data_id}) {
+        const Outcome made = system.make_guid(guid);
+        if (!made.ok()) {
+            return made;
+        }
+    }
+    return Outcome::success();
+}
+
+CreateDiskRecord make_create_disk(PartitionStyle style, const DiskGuids& guids) {
     CreateDiskRecord record;
     if (style == PartitionStyle::gpt) {
         record.style = LayoutStyle::gpt;
-        record.gpt_disk_id = system.make_guid();
+        record.gpt_disk_id = guids.create_disk_id;
         record.max_partition_count = kGptMaxPartitions;
     }
     return record;
 }
 
 DriveLayoutRecord make_drive_layout(PartitionStyle style, const PartitionGeometry& geometry,
-                                    uint32_t bytes_per_sector, DiskSystem& system) {
+                                    uint32_t bytes_per_sector, const DiskGuids& guids) {
     DriveLayoutRecord layout;
     if (style == PartitionStyle::mbr) {
         layout.style = LayoutStyle::mbr;
@@ -101,15 +116,15 @@ DriveLayoutRecord make_drive_layout(PartitionStyle style, const PartitionGeometr
     }
     layout.style = LayoutStyle::gpt;
     layout.count = kGptMaxPartitions;
-    layout.gpt_disk_id = system.make_guid();
+    layout.gpt_disk_id = guids.layout_disk_id;
     layout.gpt_max_partition_count = kGptMaxPartitions;
 
-    layout.entries.push_back(
-        gpt_partition(1, kGptReservedStart, geometry.msr_sectors, microsoft_reserved_type(),
-                      u"Microsoft reserved partition", bytes_per_sector, system));
+    layout.entries.push_back(gpt_partition(1, kGptReservedStart, geometry.msr_sectors,
+                                           microsoft_reserved_type(), guids.reserved_id,
+                                           u"Microsoft reserved partition", bytes_per_sector));
     layout.entries.push_back(gpt_partition(2, geometry.data_start, geometry.data_sectors,
-                                           basic_data_type(), u"Basic data partition",
-                                           bytes_per_sector, system));
+                                           basic_data_type(), guids.data_id,
+                                           u"Basic data partition", bytes_per_sector));
     return layout;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/drive_layout.h"
+#include "platform/outcome.h"
 #include "prep/format_job.h"
 
 namespace lintora {
@@ -34,10 +35,22 @@ FormatJobResult compute_partition_geometry(uint64_t sector_count, uint32_t bytes
 Guid microsoft_reserved_type();
 Guid basic_data_type();
 
-CreateDiskRecord make_create_disk(PartitionStyle style, DiskSystem& system);
+// The new GUIDs a GPT disk gets: the disk id of its re-initialisation, a second one for the final
+// layout, and one for each partition. They are drawn before anything is written, so that a
+// system without randomness refuses the job instead of writing a fixed pattern.
+struct DiskGuids {
+    Guid create_disk_id;
+    Guid layout_disk_id;
+    Guid reserved_id;
+    Guid data_id;
+};
+// Draws what `style` needs (MBR: nothing); the system's reason when a GUID cannot be made.
+Outcome draw_disk_guids(PartitionStyle style, DiskSystem& system, DiskGuids* guids);
+
+CreateDiskRecord make_create_disk(PartitionStyle style, const DiskGuids& guids);
 
 // MBR: one NTFS entry. GPT: the reserved partition at sector 34, then the data partition.
 DriveLayoutRecord make_drive_layout(PartitionStyle style, const PartitionGeometry& geometry,
-                                    uint32_t bytes_per_sector, DiskSystem& system);
+                                    uint32_t bytes_per_sector, const DiskGuids& guids);
 
 }  // namespace lintora

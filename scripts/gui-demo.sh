@@ -7,16 +7,19 @@
 # files written and read back.
 # usage: scripts/gui-demo.sh [IMAGE [SECTOR_SIZE]]   (default: a new sparse 256 GiB image, 512)
 # With LINTORA_DEMO_UNPLUG_AFTER=N the disk stops taking writes after N of them: the program
-# must show message 104 with code 2, and the image is not judged.
+# must show message 104 with code 2, and the image is not judged. LINTORA_GUI_BUILD picks the
+# build: mingw-i686 (the shipped 32-bit program, under 32-bit Wine; the default) or mingw-x86_64.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/install-deps.sh
-install_missing cmake ninja-build g++-mingw-w64-x86-64-posix wine64 xvfb xauth \
-    fonts-ipafont-gothic imagemagick fdisk gdisk ntfs-3g sleuthkit util-linux
-cmake --preset mingw-x86_64 >/dev/null
-cmake --build --preset mingw-x86_64 --target LintoraDemo LintoraDemoDriver
+install_missing cmake ninja-build g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 \
+    wine32:i386 xvfb xauth fonts-ipafont-gothic imagemagick fdisk gdisk ntfs-3g sleuthkit util-linux
+preset=${LINTORA_GUI_BUILD:-mingw-i686}
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" --target LintoraDemo LintoraDemoDriver
 source scripts/wine-prefix.sh
 prepare_wine_prefix
+loader=$(wine_loader_for "$preset")
 
 image=${1:-/var/tmp/lintora-gui-demo.img}
 sector_size=${2:-512}
@@ -33,8 +36,9 @@ fi
 export LINTORA_DEMO_WRITE_DELAY_MS=${LINTORA_DEMO_WRITE_DELAY_MS:-2}
 shots=$(pwd)/build/screenshots
 mkdir -p "$shots"
-build=$(pwd)/build/mingw-x86_64/app
-log=$(mktemp)
+build=$(pwd)/build/$preset/app
+log=$(mktemp /tmp/lintora-gui-log.XXXXXX)
+trap 'rm -f "$log"' EXIT
 
 # The program and its driver on one virtual display; a screenshot at each stage the driver
 # announces.
@@ -53,7 +57,7 @@ xvfb-run -a -s "-screen 0 800x600x24" bash -c '
         done
         sleep 0.2
     done
-    wait "$driver"' _ "$wine_loader" "$build" "$image" "$sector_size" "$expected" "$shots" \
+    wait "$driver"' _ "$loader" "$build" "$image" "$sector_size" "$expected" "$shots" \
     "$name" "$log" || { cat "$log"; echo "FAIL: the program did not end as expected"; exit 1; }
 /usr/lib/wine/wineserver -w 2>/dev/null || true
 cat "$log"

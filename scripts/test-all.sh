@@ -35,6 +35,7 @@ done
 # the 64-bit one on a 3 TiB image with 4096-byte sectors.
 scripts/gui-demo.sh
 LINTORA_DEMO_UNPLUG_AFTER=300 scripts/gui-demo.sh
+rm -f /var/tmp/lintora-gui-demo.img
 image4k=$(mktemp /var/tmp/lintora-gui-demo-4k.XXXXXX)
 trap 'rm -f "$image4k"' EXIT
 truncate -s 3T "$image4k"

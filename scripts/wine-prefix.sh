@@ -4,6 +4,11 @@
 # as Japanese, not as boxes. Sourced by the test and screenshot scripts; uses WINEPREFIX.
 # usage: source scripts/wine-prefix.sh
 wine_loader=/usr/lib/wine/wine64
+
+# The loader of a Windows preset's programs: 32-bit Wine for the i686 build.
+wine_loader_for() {
+    if [ "$1" = mingw-i686 ]; then echo /usr/lib/wine/wine; else echo "$wine_loader"; fi
+}
 export WINEPREFIX=${WINEPREFIX:-/tmp/lintora-wine} WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 

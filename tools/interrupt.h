@@ -16,25 +16,16 @@ int interrupting_signal();
 
 // A disk system whose opened disks refuse every write once a signal came, and which counts the
 // writes that reached a disk.
-class InterruptibleDisks final : public DiskSystem {
+class InterruptibleDisks final : public ForwardingDiskSystem {
   public:
-    explicit InterruptibleDisks(DiskSystem& inner) : inner_(inner) {}
+    explicit InterruptibleDisks(DiskSystem& inner) : ForwardingDiskSystem(inner) {}
 
-    Outcome query_target(const char16_t* path, TargetInfo* info) override {
-        return inner_.query_target(path, info);
-    }
     Outcome open_disk(const char16_t* path, uint32_t bytes_per_sector, DiskUse use,
                       std::unique_ptr<DiskDevice>* device) override;
-    Outcome open_volume(char letter, std::unique_ptr<DiskDevice>* volume) override {
-        return inner_.open_volume(letter, volume);
-    }
-    void notify_drive_removed(char letter) override { inner_.notify_drive_removed(letter); }
-    Guid make_guid() override { return inner_.make_guid(); }
 
     uint64_t writes() const { return writes_; }
 
   private:
-    DiskSystem& inner_;
     uint64_t writes_ = 0;
 };
 

@@ -5,6 +5,7 @@
 #include "app/main_dialog.h"
 #include "app/messages.h"
 #include "app/resource.h"
+#include "app/ui/common_controls.h"
 
 namespace lintora {
 
@@ -67,8 +68,7 @@ bool CVekFormatterApp::check_single_instance() {
 }
 
 BOOL CVekFormatterApp::InitInstance() {
-    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
-    ::InitCommonControlsEx(&controls);
+    ui::init_common_controls(ICC_WIN95_CLASSES);
     if (!probes_.is_administrator()) {
         show_message(nullptr, IDS_NOT_ADMIN, MB_OK | MB_ICONERROR);
         return FALSE;

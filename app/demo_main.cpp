@@ -13,6 +13,7 @@
 #include "app/application.h"
 #include "app/demo_disks.h"
 #include "app/fake_disks.h"
+#include "app/library_search.h"
 
 namespace {
 
@@ -24,6 +25,7 @@ uint64_t number_from_environment(const char* name) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    lintora::restrict_library_search();
     int count = 0;
     wchar_t** words = ::CommandLineToArgvW(::GetCommandLineW(), &count);
     if (count < 2) {

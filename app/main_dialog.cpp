@@ -9,6 +9,7 @@
 #include <cwchar>
 
 #include "app/about_dialog.h"
+#include "app/application.h"
 #include "app/messages.h"
 #include "app/resource.h"
 #include "discovery/disk_entry_text.h"
@@ -55,24 +56,44 @@ void CVekFormatterDlg::DoDataExchange() {
 
 BOOL CVekFormatterDlg::OnInitDialog() {
     ui::CDialog::OnInitDialog();
-    if (instance_mutex_ != nullptr) {
-        ::RemovePropW(m_hWnd, kInstanceName);
-        ::CloseHandle(instance_mutex_);
-    }
-    instance_mutex_ = ::CreateMutexW(nullptr, FALSE, kInstanceName);
-    if (instance_mutex_ != nullptr) {
-        ::SetPropW(m_hWnd, kInstanceName, reinterpret_cast<HANDLE>(1));
+    if (another_instance_runs()) {
+        EndDialog(IDCANCEL);
+        return TRUE;
     }
     add_system_menu_items();
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
     register_device_notifications();
     autoplay_message_ = ::RegisterWindowMessageW(L"QueryCancelAutoPlay");
+    if (autoplay_message_ != 0) {
+        allow_message_(m_hWnd, autoplay_message_);
+    }
     progress_.SetRange(0, 100);
     refresh_disk_list();
     update_controls();
     apply_disk_limit();
     return TRUE;
+}
+
+bool CVekFormatterDlg::another_instance_runs() {
+    if (instance_mutex_ != nullptr) {
+        ::RemovePropW(m_hWnd, kInstanceName);
+        ::CloseHandle(instance_mutex_);
+    }
+    instance_mutex_ = ::CreateMutexW(nullptr, FALSE, kInstanceName);
+    const DWORD error = ::GetLastError();
+    if (instance_mutex_ != nullptr && error == ERROR_ALREADY_EXISTS) {
+        ::CloseHandle(instance_mutex_);
+        instance_mutex_ = nullptr;
+        if (!activate_running_instance()) {
+            show_message(m_hWnd, IDS_IN_USE, MB_OK | MB_ICONERROR);
+        }
+        return true;
+    }
+    if (instance_mutex_ != nullptr) {
+        ::SetPropW(m_hWnd, kInstanceName, reinterpret_cast<HANDLE>(1));
+    }
+    return false;
 }
 
 void CVekFormatterDlg::add_system_menu_items() {
@@ -105,11 +126,16 @@ int CVekFormatterDlg::refresh_disk_list() {
         static_cast<uint32_t>(selected) < disks_->count) {
         std::memcpy(remembered, disks_->disks[selected].interface_path, sizeof remembered);
     }
-    fill_list(sources_, *disks_);
-    disk_list_.ResetContent();
-    for (uint32_t i = 0; i < disks_->count; ++i) {
-        const std::u16string line = format_disk_entry(disks_->disks[i]);
-        disk_list_.AddString(reinterpret_cast<const wchar_t*>(line.c_str()));
+    try {
+        fill_list(sources_, *disks_);
+        disk_list_.ResetContent();
+        for (uint32_t i = 0; i < disks_->count; ++i) {
+            const std::u16string line = format_disk_entry(disks_->disks[i]);
+            disk_list_.AddString(reinterpret_cast<const wchar_t*>(line.c_str()));
+        }
+    } catch (...) {
+        show_failed_list();
+        return 1;
     }
     if (disks_->count != 0) {
         int keep = -1;
@@ -132,6 +158,24 @@ int CVekFormatterDlg::refresh_disk_list() {
     }
     last_selection_ = disk_list_.GetCurSel();
     return 1;
+}
+
+void CVekFormatterDlg::show_failed_list() {
+    disks_->count = 0;
+    disk_list_.ResetContent();
+    confirm_.SetCheck(BST_UNCHECKED);
+    // Not string 103: that would say that no disk is connected.
+    status_.SetWindowText(L"");
+    last_selection_ = -1;
+    const int32_t outer_prompt = prompt_active_;
+    prompt_active_ = 1;
+    OnException();
+    prompt_active_ = outer_prompt;
+}
+
+void CVekFormatterDlg::OnException() {
+    const ResultMessage message = message_for_result(kJobNoMemory);
+    ::MessageBoxW(m_hWnd, message.text.c_str(), ui::load_string(IDS_TITLE).c_str(), message.style);
 }
 
 void CVekFormatterDlg::update_controls() {
@@ -198,7 +242,23 @@ void CVekFormatterDlg::OnOK() {
     }
     job_disk_ = disks_->disks[selected];
     DiskInfo fresh{};
-    if (find_again(job_disk_, &fresh)) {
+    bool found = false;
+    try {
+        found = find_again(job_disk_, &fresh);
+    } catch (...) {
+        prompt_active_ = 1;
+        OnException();
+        end_start_flow();
+        return;
+    }
+    // The disk as it is now is the one formatted, so it must still be inside the window.
+    if (found && !is_capacity_supported(fresh)) {
+        prompt_active_ = 1;
+        show_message(m_hWnd, IDS_NOT_SUPPORTED, MB_OK | MB_ICONERROR);
+        end_start_flow();
+        return;
+    }
+    if (found) {
         job_disk_ = fresh;
         job_result_ = 0;
         busy_ = 1;
@@ -363,7 +423,7 @@ LRESULT CVekFormatterDlg::WindowProc(UINT message, WPARAM w, LPARAM l) {
         case WM_SYSCOMMAND:
             if ((w & 0xFFF0) == IDM_ABOUT) {
                 CAboutDlg about;
-                about.DoModal();
+                about.DoModal(m_hWnd);
                 return 0;
             }
             if ((w & 0xFFF0) == IDM_LICENCE) {

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/disk_sources.h"
+#include "app/message_filter.h"
 #include "app/ui/dialog.h"
 #include "discovery/disk_info.h"
 #include "prep/format_job.h"
@@ -36,6 +37,8 @@ class CVekFormatterDlg : public ui::CDialog {
     int refresh_disk_list();
     // Enabling, visibility and system-menu state from `busy`, the list and the check box.
     void update_controls();
+    // How the dialog lets the AutoPlay question through from Explorer (tests record it).
+    void set_message_filter(MessageFilter filter) { allow_message_ = filter; }
 
   protected:
     BOOL OnInitDialog() override;
@@ -43,6 +46,8 @@ class CVekFormatterDlg : public ui::CDialog {
     void OnCancel() override {}
     void DoDataExchange() override;
     LRESULT WindowProc(UINT message, WPARAM w, LPARAM l) override;
+    // Anything that went wrong without a job result of its own is shown as 104 with code 4.
+    void OnException() override;
 
     // Starts the format thread on `job_disk_`.
     void start_format_job();
@@ -60,6 +65,11 @@ class CVekFormatterDlg : public ui::CDialog {
     void on_selection_changed();
     void end_start_flow();
     bool find_again(const DiskInfo& wanted, DiskInfo* fresh);
+    // A list that could not be built: empty, and 104 with code 4 said once.
+    void show_failed_list();
+    // A start that raced this one past its probe holds the instance mutex: true when this one
+    // gives way (the other is brought to the front, as the start-up guard does).
+    bool another_instance_runs();
 
     DiskSources sources_;
     HANDLE instance_mutex_ = nullptr;
@@ -81,6 +91,7 @@ class CVekFormatterDlg : public ui::CDialog {
     int32_t refresh_pending_ = 0;
     UINT autoplay_message_ = 0;
     int32_t last_selection_ = -1;
+    MessageFilter allow_message_ = &allow_message_from_lower_integrity;
 
     friend int report_progress(int32_t, uint32_t, uint32_t, void*);
 };

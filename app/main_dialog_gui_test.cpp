@@ -2,13 +2,20 @@
 // would, over a fake device tree, fake storage queries and a fake disk system.
 #include <gtest/gtest.h>
 
+// clang-format off
+#include <windows.h>
+#include <dbt.h>
+// clang-format on
+
 #include <cwchar>
+#include <new>
 #include <string>
 
 #include "app/about_dialog.h"
 #include "app/fake_disks.h"
 #include "app/gui_driver.h"
 #include "app/main_dialog.h"
+#include "app/messages.h"
 #include "app/resource.h"
 #include "app/ui/window.h"
 #include "platform/fake_raw_disk.h"
@@ -178,6 +185,125 @@ TEST_F(MainDialog, NineDisksEndTheProgramAfter108) {
                        gui.answer(box, IDOK);
                    });
     EXPECT_EQ(shown, text_of(IDS_TOO_MANY_DISKS));
+}
+
+// A disk that shrank below the window while the warning was up (its record re-read at Start) is
+// refused with 109 like one that was outside from the start.
+TEST_F(MainDialog, TheFreshRecordAtStartIsCheckedAgainstTheWindow) {
+    const std::u16string path = plug(u"Shrinking", kTwoTerabytes);
+    run([&](GuiDriver& gui) {
+        gui.click(IDC_CONFIRM);
+        gui.post_click(IDOK);
+        GuiDriver::Box warning = gui.wait_for_box();
+        storage.disks[path].length = 0x18FFFFFFull * 512;
+        gui.answer(warning, IDYES);
+        GuiDriver::Box refusal = gui.wait_for_box();
+        EXPECT_EQ(refusal.text, text_of(IDS_NOT_SUPPORTED));
+        gui.answer(refusal, IDOK);
+        EXPECT_FALSE(gui.checked(IDC_CONFIRM));
+        EXPECT_TRUE(disks.log().calls.empty());
+        gui.click(IDC_CLOSE);
+        EXPECT_TRUE(gui.wait_until_closed());
+    });
+}
+
+HWND g_filtered_window = nullptr;
+UINT g_filtered_message = 0;
+int g_filter_calls = 0;
+bool record_filter(HWND window, UINT message) {
+    g_filtered_window = window;
+    g_filtered_message = message;
+    ++g_filter_calls;
+    return true;
+}
+
+// The elevated program lets Explorer's AutoPlay question through to its own window, once.
+TEST_F(MainDialog, LetsTheAutoPlayQuestionThroughFromExplorer) {
+    CVekFormatterDlg dialog(sources());
+    dialog.set_message_filter(&record_filter);
+    HWND shown = nullptr;
+    GuiDriver::run([&] { dialog.DoModal(); }, &dialog.m_hWnd,
+                   [&](GuiDriver& gui) {
+                       shown = gui.window();
+                       gui.click(IDC_CLOSE);
+                       EXPECT_TRUE(gui.wait_until_closed());
+                   });
+    EXPECT_EQ(g_filter_calls, 1);
+    EXPECT_EQ(g_filtered_window, shown);
+    EXPECT_EQ(g_filtered_message, ::RegisterWindowMessageW(L"QueryCancelAutoPlay"));
+}
+
+// A second start that got past its probe at the same moment as a first finds the mutex taken
+// when its dialog initialises: it brings the first to the front and ends.
+TEST_F(MainDialog, GivesWayWhenAnotherStartHoldsTheInstanceMutex) {
+    HANDLE first = ::CreateMutexW(nullptr, FALSE, kInstanceName);
+    HWND window = ::CreateWindowExW(0, L"STATIC", L"first", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
+                                    nullptr, nullptr, nullptr, nullptr);
+    ::ShowWindow(window, SW_SHOWMINIMIZED);
+    ::SetPropW(window, kInstanceName, reinterpret_cast<HANDLE>(1));
+    CVekFormatterDlg dialog(sources());
+    INT_PTR ended = 0;
+    GuiDriver::run([&] { ended = dialog.DoModal(); }, nullptr,
+                   [](GuiDriver& gui) {
+                       EXPECT_EQ(gui.wait_for_box(1500).window, nullptr);  // no message
+                   });
+    EXPECT_EQ(ended, IDCANCEL);
+    EXPECT_FALSE(::IsIconic(window));
+    ::RemovePropW(window, kInstanceName);
+    ::DestroyWindow(window);
+    ::CloseHandle(first);
+}
+
+// A refresh that runs out of memory leaves the list empty and says so once with 104 and code 4
+// (not 103, which would claim that no disk is connected); the dialog stays usable.
+TEST_F(MainDialog, ARefreshThatThrowsShows104WithCode4) {
+    plug(u"Disk", kTwoTerabytes, "E");
+    int trees = 0;
+    DiskSources throwing{[&]() -> std::unique_ptr<DeviceTree> {
+                             if (++trees == 2) {
+                                 throw std::bad_alloc();
+                             }
+                             return std::make_unique<FakeDeviceTree>(fake.tree);
+                         },
+                         &fake.storage, &disks};
+    CVekFormatterDlg dialog(throwing);
+    GuiDriver::run([&] { dialog.DoModal(); }, &dialog.m_hWnd,
+                   [&](GuiDriver& gui) {
+                       ASSERT_EQ(gui.list_count(), 1);
+                       gui.post(WM_DEVICECHANGE, DBT_DEVNODES_CHANGED);
+                       GuiDriver::Box failed = gui.wait_for_box();
+                       EXPECT_NE(failed.text.find(L"4"), std::wstring::npos) << failed.text;
+                       EXPECT_EQ(failed.text, message_for_result(kJobNoMemory).text);
+                       gui.answer(failed, IDOK);
+                       EXPECT_EQ(gui.wait_for_box(500).window, nullptr);  // once
+                       EXPECT_EQ(gui.list_count(), 0);
+                       EXPECT_EQ(gui.text(IDC_STATUS), L"");
+                       EXPECT_FALSE(gui.enabled(IDOK));
+                       gui.send(WM_DEVICECHANGE,
+                                DBT_DEVNODES_CHANGED);  // the next refresh works again
+                       EXPECT_EQ(gui.list_count(), 1);
+                       gui.click(IDC_CLOSE);
+                       EXPECT_TRUE(gui.wait_until_closed());
+                   });
+}
+
+// The About box is owned by the main dialog, as a framework's modal box is: the dialog is
+// disabled under it, it has no taskbar button of its own, and it is the dialog's last active
+// popup (which a second start brings to the front).
+TEST_F(MainDialog, TheAboutBoxIsOwnedByTheDialog) {
+    run([](GuiDriver& gui) {
+        gui.post(WM_SYSCOMMAND, IDM_ABOUT);
+        GuiDriver::Box about = gui.wait_for_box();
+        ASSERT_NE(about.window, nullptr);
+        EXPECT_EQ(::GetWindow(about.window, GW_OWNER), gui.window());
+        EXPECT_FALSE(::IsWindowEnabled(gui.window()));
+        EXPECT_EQ(::GetWindowLongW(about.window, GWL_EXSTYLE) & WS_EX_APPWINDOW, 0);
+        EXPECT_EQ(::GetLastActivePopup(gui.window()), about.window);
+        gui.answer(about, IDOK);
+        EXPECT_TRUE(::IsWindowEnabled(gui.window()));
+        gui.click(IDC_CLOSE);
+        EXPECT_TRUE(gui.wait_until_closed());
+    });
 }
 
 TEST(AboutBox, ShowsTheProgramsFileVersion) {

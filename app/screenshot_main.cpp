@@ -8,8 +8,10 @@
 #include <string>
 
 #include "app/fake_disks.h"
+#include "app/library_search.h"
 #include "app/main_dialog.h"
 #include "app/resource.h"
+#include "app/ui/common_controls.h"
 #include "platform/fake_raw_disk.h"
 
 namespace {
@@ -37,13 +39,13 @@ class ScreenDialog final : public lintora::CVekFormatterDlg {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    lintora::restrict_library_search();
     int count = 0;
     wchar_t** words = ::CommandLineToArgvW(::GetCommandLineW(), &count);
     const std::wstring state = count > 1 ? words[1] : L"idle";
     ::LocalFree(words);
 
-    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
-    ::InitCommonControlsEx(&controls);
+    lintora::ui::init_common_controls(ICC_WIN95_CLASSES);
     lintora::FakeDisks fake;
     if (state != L"empty") {
         fake.plug(u"Marovan Ext Disk USB Device", 2000398934016, "EF");

@@ -1,5 +1,7 @@
 #include "app/ui/dialog.h"
 
+#include "app/ui/common_controls.h"
+
 namespace lintora::ui {
 
 namespace {
@@ -20,8 +22,9 @@ std::wstring load_string(UINT id) {
                                          : std::wstring();
 }
 
-INT_PTR CDialog::DoModal() {
-    return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(template_id_), nullptr,
+INT_PTR CDialog::DoModal(HWND owner) {
+    init_common_controls(ICC_WIN95_CLASSES);  // the progress bar's class
+    return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(template_id_), owner,
                              &CDialog::StartProc, reinterpret_cast<LPARAM>(this));
 }
 
@@ -59,7 +62,20 @@ INT_PTR CALLBACK CDialog::StartProc(HWND window, UINT message, WPARAM, LPARAM l)
     ::SetPropW(window, kSelf, self);
     self->original_ = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
         window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CDialog::SubclassProc)));
-    return self->OnInitDialog();
+    try {
+        return self->OnInitDialog();
+    } catch (...) {
+        self->report_exception();
+        return TRUE;
+    }
+}
+
+void CDialog::report_exception() {
+    try {
+        OnException();
+    } catch (...) {
+        // Nothing more can be done for it; the window stays usable.
+    }
 }
 
 LRESULT CALLBACK CDialog::SubclassProc(HWND window, UINT message, WPARAM w, LPARAM l) {
@@ -72,7 +88,12 @@ LRESULT CALLBACK CDialog::SubclassProc(HWND window, UINT message, WPARAM w, LPAR
         self->m_hWnd = nullptr;
         return result;
     }
-    return self->WindowProc(message, w, l);
+    try {
+        return self->WindowProc(message, w, l);
+    } catch (...) {
+        self->report_exception();
+        return 0;
+    }
 }
 
 }  // namespace lintora::ui

@@ -1,5 +1,6 @@
 // A modal dialog from a dialog template, with the hooks a program overrides: OnInitDialog,
-// OnOK, OnCancel, DoDataExchange, and WindowProc with DefWindowProc for every other message.
+// OnOK, OnCancel, DoDataExchange, WindowProc with DefWindowProc for every other message, and
+// OnException for an exception that escapes any of them.
 // The dialog window is subclassed once it exists, so WindowProc sees its messages first and
 // DefWindowProc hands them on to the system's dialog procedure.
 #pragma once
@@ -15,7 +16,9 @@ class CDialog : public CWnd {
     CDialog(const CDialog&) = delete;
     CDialog& operator=(const CDialog&) = delete;
 
-    INT_PTR DoModal();
+    // Runs the dialog modally; an owner is disabled while it runs and keeps it in front, and the
+    // dialog gets no taskbar button of its own.
+    INT_PTR DoModal(HWND owner = nullptr);
     void EndDialog(int result) const { ::EndDialog(m_hWnd, result); }
 
   protected:
@@ -25,6 +28,9 @@ class CDialog : public CWnd {
     virtual void DoDataExchange() {}
     virtual LRESULT WindowProc(UINT message, WPARAM w, LPARAM l);
     virtual LRESULT DefWindowProc(UINT message, WPARAM w, LPARAM l);
+    // No exception crosses into the system's window code: one that escapes a hook ends up here,
+    // after which the message counts as handled.
+    virtual void OnException() {}
 
     // Binds a control object to the control `id` of this dialog.
     void DDX_Control(int id, CWnd& control) const { control.Attach(GetDlgItem(id)); }
@@ -32,6 +38,7 @@ class CDialog : public CWnd {
   private:
     static INT_PTR CALLBACK StartProc(HWND window, UINT message, WPARAM w, LPARAM l);
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM w, LPARAM l);
+    void report_exception();
 
     UINT template_id_;
     WNDPROC original_ = nullptr;

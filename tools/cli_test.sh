@@ -206,6 +206,14 @@ if [ "$(id -u)" = 0 ] && [ -e /dev/loop-control ]; then
     wait "${holders[-1]}" 2>/dev/null
     expect backing-file 1 "backing file of $loop" "$lintora" disk "$parted_disk" --any-size --yes
     same_bytes backing-file "$parted_disk" "$before"
+    # A stand-in device tree moves discovery only; the checks that protect a disk read the
+    # kernel's own.
+    stand_in=(env LINTORA_SYSFS_ROOT="$work/fixture/sys" LINTORA_DEV_ROOT="$work/fixture/dev")
+    expect stand-in-backing-file 1 "backing file of $loop" \
+        "${stand_in[@]}" "$lintora" disk "$parted_disk" --any-size --yes
+    expect stand-in-partition-node 2 "is a partition" \
+        "${stand_in[@]}" "$lintora" disk "${loop}p1" --any-size --yes --any-disk
+    same_bytes stand-in-checks "$parted_disk" "$before"
 
     attach readonly_loop -r "$image"
     before=$(fingerprint "$image")

@@ -158,7 +158,7 @@ TEST_F(FormatThread, DeviceChangesFollowTheDialogsState) {
         const UINT autoplay = ::RegisterWindowMessageW(L"QueryCancelAutoPlay");
         EXPECT_EQ(gui.send(autoplay), 1);
         gui.click(IDC_CONFIRM);
-        fake.plug(u"First", kSmallestDisk, "D");
+        const std::u16string first = fake.plug(u"First", kSmallestDisk, "D");
         DEV_BROADCAST_HDR interface_event{sizeof(DEV_BROADCAST_HDR), DBT_DEVTYP_DEVICEINTERFACE, 0};
         EXPECT_EQ(gui.send(WM_DEVICECHANGE, DBT_DEVICEARRIVAL,
                            reinterpret_cast<LPARAM>(&interface_event)),
@@ -169,18 +169,28 @@ TEST_F(FormatThread, DeviceChangesFollowTheDialogsState) {
         ASSERT_EQ(gui.list_count(), 2);
         EXPECT_EQ(gui.list_selection(), 1);  // "Second" stays selected and confirmed
         EXPECT_TRUE(gui.checked(IDC_CONFIRM));
+        // A volume that goes away refreshes the list as an arrival does.
+        fake.storage.disks.erase(first);
+        gui.send(WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(&volume_event));
+        ASSERT_EQ(gui.list_count(), 1);
+        EXPECT_TRUE(gui.checked(IDC_CONFIRM));
 
         gui.post_click(IDOK);
         GuiDriver::Box warning = gui.wait_for_box();
         fake.plug(u"Third", kSmallestDisk);
         gui.send(WM_DEVICECHANGE, DBT_DEVNODES_CHANGED);
-        EXPECT_EQ(gui.list_count(), 2);
+        EXPECT_EQ(gui.list_count(), 1);
         gui.answer(warning, IDNO);
-        EXPECT_EQ(gui.list_count(), 3);
+        EXPECT_EQ(gui.list_count(), 2);
 
+        // Eight disks keep the dialog open; the ninth ends it after 108.
         for (int i = 0; i < 6; ++i) {
             fake.plug(u"More" + std::u16string(1, static_cast<char16_t>(u'0' + i)), kSmallestDisk);
         }
+        gui.post(WM_DEVICECHANGE, DBT_DEVNODES_CHANGED);
+        EXPECT_EQ(gui.wait_for_box(1000).window, nullptr);
+        EXPECT_EQ(gui.list_count(), 8);
+        fake.plug(u"Ninth", kSmallestDisk);
         gui.post(WM_DEVICECHANGE, DBT_DEVNODES_CHANGED);
         GuiDriver::Box limit = gui.wait_for_box();
         EXPECT_EQ(limit.text, ui::load_string(IDS_TOO_MANY_DISKS));

@@ -171,6 +171,27 @@ TEST_F(MainDialog, ADiskThatVanishedGets106) {
     });
 }
 
+// Two disks of one model: the one unplugged while the warning is up is found gone by its
+// interface path, and its twin is not formatted in its place.
+TEST_F(MainDialog, TheTwinOfAVanishedDiskIsNotFormattedInItsPlace) {
+    plug(u"Twin", kTwoTerabytes, "E");
+    const std::u16string leaving = plug(u"Twin", kTwoTerabytes, "F");
+    run([&](GuiDriver& gui) {
+        gui.select(1);
+        gui.click(IDC_CONFIRM);
+        gui.post_click(IDOK);
+        GuiDriver::Box warning = gui.wait_for_box();
+        storage.disks.erase(leaving);
+        gui.answer(warning, IDYES);
+        GuiDriver::Box refusal = gui.wait_for_box();
+        EXPECT_EQ(refusal.text, text_of(IDS_CANNOT_FORMAT));
+        gui.answer(refusal, IDOK);
+        EXPECT_TRUE(disks.log().calls.empty());
+        gui.click(IDC_CLOSE);
+        EXPECT_TRUE(gui.wait_until_closed());
+    });
+}
+
 TEST_F(MainDialog, NineDisksEndTheProgramAfter108) {
     for (int i = 0; i < 9; ++i) {
         const char16_t name[] = {u'D', static_cast<char16_t>(u'1' + i), 0};

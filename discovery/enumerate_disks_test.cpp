@@ -107,9 +107,14 @@ TEST_F(Enumerate, AttachesTheLettersOfVolumesOnFixedUsbDisks) {
     volume.failing = kFailNumber;
     storage.volumes['I'] = volume;
     storage.extra_letters = 1u << 2;  // C: cannot be opened
-    ASSERT_EQ(run(), 2u);
+    // A disk numbered 0 without a volume: the empty entries of the letters that are not on a
+    // fixed USB disk (C:, H:, I:) are number 0 too, but not of its device type.
+    const std::u16string zero = plug(kMakerVendorId, two_terabytes());
+    storage.disks[zero].number.device_number = 0;
+    ASSERT_EQ(run(), 3u);
     EXPECT_EQ(list.disks[0].drive_letters, (1u << 4) | (1u << 5));
     EXPECT_EQ(list.disks[1].drive_letters, 1u << 6);
+    EXPECT_EQ(list.disks[2].drive_letters, 0u);
 }
 
 TEST_F(Enumerate, StopsAtThirtyTwoDisks) {

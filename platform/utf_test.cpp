@@ -13,6 +13,10 @@ TEST(Utf, StrictConversionsRefuseWhatWouldBeRewritten) {
     for (const char* bad : {"good\xc0\x80.bak",  // overlong NUL
                             "a\xc0\xaf"
                             "b",                    // overlong '/'
+                            "a\xe0\x80\xaf"
+                            "b",                    // overlong '/' in three bytes
+                            "\xe0\x82\x80",         // overlong U+0080 in three bytes
+                            "\xf0\x80\x80\xaf",     // overlong '/' in four bytes
                             "\xed\xa0\x80",         // an encoded surrogate
                             "caf\xe9",              // Latin-1
                             "\xe3\x83",             // truncated

@@ -23,15 +23,21 @@ Outcome BootSectorHold::clear() {
     return Outcome::success();
 }
 
+// The backup first, flushed, and the primary last: a run stopped between the two leaves the
+// primary zeroed, so the target holds no volume that a system would mount.
 Outcome BootSectorHold::commit() {
-    for (const Held& h : held_) {
-        Outcome written =
-            target_.write_at(h.offset, h.bytes.data(), static_cast<uint32_t>(h.bytes.size()));
-        if (!written.ok()) {
-            return written;
-        }
+    const Held& backup = held_[1];
+    Outcome step = target_.write_at(backup.offset, backup.bytes.data(),
+                                    static_cast<uint32_t>(backup.bytes.size()));
+    if (step.ok()) {
+        step = target_.flush();
     }
-    return Outcome::success();
+    if (!step.ok()) {
+        return step;
+    }
+    const Held& primary = held_[0];
+    return target_.write_at(primary.offset, primary.bytes.data(),
+                            static_cast<uint32_t>(primary.bytes.size()));
 }
 
 Outcome BootSectorHold::write_at(uint64_t offset, const uint8_t* data, uint32_t length) {

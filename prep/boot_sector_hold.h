@@ -18,7 +18,8 @@ class BootSectorHold final : public DiskDevice {
 
     // Zeros over both sectors on the target.
     Outcome clear();
-    // Writes the held sectors; call it after the volume is complete and flushed.
+    // Writes the held sectors, the backup first and flushed, the primary last; call it after the
+    // volume is complete and flushed.
     Outcome commit();
 
     Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override;

@@ -36,9 +36,13 @@ class CaptureDevice final : public DiskDevice {
   public:
     Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override {
         writes.emplace_back(offset, std::vector<uint8_t>(data, data + length));
+        flushes_before.push_back(flushes);
         return Outcome::success();
     }
-    Outcome flush() override { return Outcome::success(); }
+    Outcome flush() override {
+        ++flushes;
+        return Outcome::success();
+    }
     Outcome lock_volume() override { return Outcome::success(); }
     Outcome dismount_volume() override { return Outcome::success(); }
     Outcome create_disk(const CreateDiskRecord&) override { return Outcome::success(); }
@@ -46,6 +50,8 @@ class CaptureDevice final : public DiskDevice {
     Outcome set_drive_layout(const uint8_t*, uint32_t) override { return Outcome::success(); }
 
     std::vector<std::pair<uint64_t, std::vector<uint8_t>>> writes;
+    std::vector<uint32_t> flushes_before;  // of each write, the flushes that came before it
+    uint32_t flushes = 0;
 };
 
 TEST(BootSectorHold, KeepsBothBootSectorsBackUntilCommitted) {
@@ -74,12 +80,15 @@ TEST(BootSectorHold, KeepsBothBootSectorsBackUntilCommitted) {
     EXPECT_EQ(target.writes[1].second.size(), 512u);
     target.writes.clear();
 
+    // The backup, a flush, then the primary: until the last write the primary stays zeros.
     ASSERT_TRUE(hold.commit().ok());
     ASSERT_EQ(target.writes.size(), 2u);
-    EXPECT_EQ(target.writes[0].first, 1024u);
-    EXPECT_EQ(target.writes[0].second, std::vector<uint8_t>(512, 1));
-    EXPECT_EQ(target.writes[1].first, 1024u + 99 * 512);
-    EXPECT_EQ(target.writes[1].second, std::vector<uint8_t>(512, 9));
+    EXPECT_EQ(target.writes[0].first, 1024u + 99 * 512);
+    EXPECT_EQ(target.writes[0].second, std::vector<uint8_t>(512, 9));
+    EXPECT_EQ(
+        target.flushes_before.back() - target.flushes_before[target.flushes_before.size() - 2], 1u);
+    EXPECT_EQ(target.writes[1].first, 1024u);
+    EXPECT_EQ(target.writes[1].second, std::vector<uint8_t>(512, 1));
 }
 
 }  // namespace

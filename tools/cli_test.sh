@@ -71,6 +71,8 @@ expect repeated-switch 2 "more than once" "$lintora" disk "$image" --yes --yes
 expect long-label 2 "longer than 128" "$lintora" volume "$image" --label "$(printf 'x%.0s' $(seq 129))"
 expect label-not-utf8 2 "not valid UTF-8" "$lintora" volume "$image" --label "$(printf 'caf\xe9')"
 expect label-surrogate 2 "not valid UTF-8" "$lintora" volume "$image" --label "$(printf 'a\xed\xa0\x80')"
+expect label-overlong-3 2 "not valid UTF-8" "$lintora" volume "$image" --label "$(printf 'a\xe0\x82\x80')"
+expect sectors-past-64-bits 2 "positive whole number" "$lintora" volume "$image" --sectors 18446744073709551617
 expect missing-file 2 "No such file" "$lintora" volume "$work/absent"
 expect two-files 2 "exactly one FILE" "$lintora" volume "$image" "$image"
 expect too-small 1 "too small" "$lintora" volume "$image" --sectors 6291488
@@ -83,6 +85,7 @@ mkdir "$work/a"
 truncate -s 4G "$work/a/b" "$work/good.img"
 expect overlong-slash 2 "No such file" "$lintora" volume "$(printf '%s/a\xc0\xafb' "$work")"
 expect overlong-nul 2 "No such file" "$lintora" volume "$(printf '%s/good.img\xc0\x80.bak' "$work")"
+expect overlong-slash-3 2 "No such file" "$lintora" volume "$(printf '%s/a\xe0\x80\xafb' "$work")"
 untouched "$work/a/b" "overlong-slash"
 untouched "$work/good.img" "overlong-nul"
 untouched "$image" "refusals of lintora volume"
@@ -142,8 +145,14 @@ if command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null; then
         strace -f -o /dev/null -e trace=pwrite64 -e inject=pwrite64:error=EIO:when=40 \
         "$lintora" volume "$eio"
     # What the tool calls finished has been flushed to the medium.
-    strace -f -o "$work/syscalls" -e trace=fsync,fdatasync "$lintora" volume "$eio" >/dev/null
+    strace -f -o "$work/syscalls" -e trace=pwrite64,fsync,fdatasync "$lintora" volume "$eio" >/dev/null
     grep -q 'fsync' "$work/syscalls" && pass || fail "flush: no fsync reached the system"
+    # The boot sector's backup and then the boot sector are the last writes, each after a flush
+    # and the last one flushed: the order of the calls, not only the final bytes.
+    last=$(sed -nE 's/.*(pwrite64)\(.*, ([0-9]+)\) += [0-9]+$/write \2/p; s/.*(fsync|fdatasync)\(.*/flush/p' \
+        "$work/syscalls" | tail -n 5 | tr '\n' ' ')
+    [ "$last" = "flush write $((4 * 1024 * 1024 * 1024 - 512)) flush write 0 flush " ] && pass ||
+        fail "boot sectors between flushes: the last calls were $last"
 
     # SIGINT and SIGTERM part-way through: the exit code says which, the target holds no valid
     # volume (its boot sector is zeros), even where a valid volume was before.

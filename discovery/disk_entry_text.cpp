@@ -1,5 +1,6 @@
 #include "discovery/disk_entry_text.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 
@@ -24,7 +25,10 @@ std::u16string format_capacity(const DiskInfo& disk) {
     const bool terabytes = total >= kTiB;
     const uint64_t unit = terabytes ? kTiB : kGiB;
     const uint64_t whole = total / unit;
-    const uint64_t fraction = ((total % unit) / (unit / 1024)) / 10;
+    // Hundredths as 1/1024 units divided by 10; remainders of 1000 to 1023 units would give a
+    // third digit ("1.102TB" for a disk just short of 2 TiB), which reads as a tenth: they
+    // show as .99.
+    const uint64_t fraction = std::min<uint64_t>(((total % unit) / (unit / 1024)) / 10, 99);
     char text[64];
     std::snprintf(text, sizeof text, "%" PRIu64 ".%02" PRIu64 "%s", whole, fraction,
                   terabytes ? "TB" : "GB");

@@ -34,7 +34,11 @@ TEST(DiskEntryText, LinesOfTheSampleDisks) {
     EXPECT_EQ(ascii(format_disk_entry(disk(500107862016, 0, u"Ext Disk USB Device"))),
               "Ext Disk USB Device 465.78GB");
     EXPECT_EQ(ascii(format_disk_entry(disk(1099511627776, 0, u""))), " 1.00TB");
-    EXPECT_EQ(ascii(format_disk_entry(disk(1099511627775, 0, u"X"))), "X 1023.102GB");
+    // Never a third digit: just short of 1 TiB, 2 TiB, and 199 GiB + 1000 MiB.
+    EXPECT_EQ(ascii(format_disk_entry(disk(1099511627775, 0, u"X"))), "X 1023.99GB");
+    EXPECT_EQ(ascii(format_disk_entry(disk(2199023251456, 0, u"X"))), "X 1.99TB");
+    EXPECT_EQ(ascii(format_disk_entry(disk(199ull * 1073741824 + 1000ull * 1048576, 0, u"X"))),
+              "X 199.99GB");
     EXPECT_EQ(ascii(format_disk_entry(disk(214748364800, D, u"X"))), "(D:) X 200.00GB");
     EXPECT_EQ(ascii(format_disk_entry(disk(4000787030016, G, u"X"))), "(G:) X 3.65TB");
     EXPECT_EQ(ascii(format_disk_entry(disk(214748364800, D, u""))), "(D:)  200.00GB");

@@ -10,8 +10,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -42,7 +43,7 @@ struct Node {
 // KEY=value lines of a uevent file.
 std::map<std::string, std::string> read_uevent(const fs::path& dir) {
     std::map<std::string, std::string> values;
-    std::ifstream in(dir / "uevent");
+    std::istringstream in(read_sysfs_text((dir / "uevent").string()));
     std::string line;
     while (std::getline(in, line)) {
         const size_t equals = line.find('=');
@@ -61,8 +62,25 @@ std::string attribute(const fs::path& dir, const char* name) {
     return text;
 }
 
-unsigned hex_attribute(const fs::path& dir, const char* name) {
-    return static_cast<unsigned>(std::strtoul(attribute(dir, name).c_str(), nullptr, 16));
+// A 16-bit USB id as sysfs writes it (four hexadecimal digits); nothing for a value that does not
+// fit, a sign, or any other text, so that a hostile device cannot pass for another vendor's.
+std::optional<unsigned> usb_id_attribute(const fs::path& dir, const char* name) {
+    const std::string text = attribute(dir, name);
+    if (text.empty() || text.size() > 4) {
+        return std::nullopt;
+    }
+    unsigned value = 0;
+    for (const char c : text) {
+        const int digit = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
+        if (digit < 0) {
+            return std::nullopt;
+        }
+        value = value * 16 + static_cast<unsigned>(digit);
+    }
+    return value;
 }
 
 // Blanks inside an id become underscores, as in the system's own device ids.
@@ -208,7 +226,10 @@ class SysfsDeviceTree final : public DeviceTree {
         return found == index_.end() ? nodes_.size() : found->second;
     }
 
-    bool is_usb_device(size_t i) const { return fs::exists(nodes_[i].path / "idVendor"); }
+    // A USB device directory whose vendor id reads as one.
+    bool is_usb_device(size_t i) const {
+        return usb_id_attribute(nodes_[i].path, "idVendor").has_value();
+    }
 
     bool is_disk(size_t i) const { return read_uevent(nodes_[i].path)["DEVTYPE"] == "disk"; }
 
@@ -243,7 +264,9 @@ class SysfsDeviceTree final : public DeviceTree {
                 if (parent == 0) {
                     parent = found;
                 }
-                if (is_usb_device(found)) {
+                // The nearest USB device: one whose ids cannot be read still ends the search, so
+                // that its disk is passed over rather than taken for a disk of the hub above.
+                if (fs::exists(nodes_[found].path / "idVendor")) {
                     usb_device = found;
                     break;
                 }
@@ -269,12 +292,12 @@ class SysfsDeviceTree final : public DeviceTree {
             std::map<std::string, std::string> uevent = read_uevent(n.path);
             char text[128];
             if (is_usb_device(i)) {
-                const unsigned vendor = hex_attribute(n.path, "idVendor");
-                const unsigned product = hex_attribute(n.path, "idProduct");
+                const unsigned vendor = usb_id_attribute(n.path, "idVendor").value_or(0);
+                const unsigned product = usb_id_attribute(n.path, "idProduct").value_or(0);
                 std::snprintf(text, sizeof text, "USB\\VID_%04X&PID_%04X", vendor, product);
                 n.device_id = wide(std::string(text) + "\\" + name);
                 std::snprintf(text, sizeof text, "USB\\VID_%04X&PID_%04X&REV_%04X", vendor, product,
-                              hex_attribute(n.path, "bcdDevice"));
+                              usb_id_attribute(n.path, "bcdDevice").value_or(0));
                 n.hardware_id = wide(text);
             } else if (uevent["DEVTYPE"] == "disk") {
                 const fs::path scsi = n.path / "device";

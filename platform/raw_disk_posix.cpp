@@ -80,6 +80,11 @@ const char* type_refusal(mode_t mode) {
 // Opens without blocking (a FIFO would wait for a writer) and refuses anything that is neither a
 // regular file nor a block device.
 Outcome open_checked(const std::string& name, int flags, Fd* fd, struct stat* st) {
+    // A socket cannot be opened at all (ENXIO): its type is told from the name first.
+    struct stat named {};
+    if (::stat(name.c_str(), &named) == 0 && S_ISSOCK(named.st_mode)) {
+        return Outcome::failure(type_refusal(named.st_mode));
+    }
     Fd opened(::open(name.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (opened.get() < 0 && errno == EBUSY && (flags & O_EXCL) != 0) {
         return Outcome::failure(

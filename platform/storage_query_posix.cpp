@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -30,7 +31,11 @@ bool parse_u64(const std::string& text, uint64_t* value) {
         if (c < '0' || c > '9') {
             return false;
         }
-        n = n * 10 + static_cast<uint64_t>(c - '0');
+        const auto digit = static_cast<uint64_t>(c - '0');
+        if (n > (UINT64_MAX - digit) / 10) {
+            return false;  // does not fit: no value, never a wrapped one
+        }
+        n = n * 10 + digit;
     }
     *value = n;
     return true;
@@ -74,7 +79,8 @@ class SysfsDisk final : public StorageDevice {
         uint64_t major_number = 0;
         uint64_t minor_number = 0;
         if (colon == std::string::npos || !parse_u64(dev.substr(0, colon), &major_number) ||
-            !parse_u64(dev.substr(colon + 1), &minor_number)) {
+            !parse_u64(dev.substr(colon + 1), &minor_number) || major_number >= (1u << 12) ||
+            minor_number >= (1u << 20)) {
             return false;
         }
         number->device_type = kFileDeviceDisk;
@@ -85,7 +91,7 @@ class SysfsDisk final : public StorageDevice {
 
     bool length_bytes(uint64_t* bytes) override {
         uint64_t sectors = 0;  // sysfs counts 512-byte units whatever the sector size
-        if (!parse_u64(read_sysfs_line(node_ + "/size"), &sectors)) {
+        if (!parse_u64(read_sysfs_line(node_ + "/size"), &sectors) || sectors > UINT64_MAX / 512) {
             return false;
         }
         *bytes = sectors * 512;

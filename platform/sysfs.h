@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <cstddef>
 #include <string>
 
 namespace lintora {
@@ -19,7 +20,13 @@ inline constexpr char kKernelSysfsRoot[] = "/sys";
 // The sysfs directory, below `root`, of the block device with device number `device`.
 std::string sysfs_block_node(dev_t device, const std::string& root = sysfs_root());
 
-// The first line of a sysfs attribute file, without its line end; empty when it cannot be read.
+// The largest attribute read: a page, as the kernel's own attributes are.
+inline constexpr size_t kSysfsPage = 4096;
+
+// The text of a sysfs attribute file, at most a page; empty when it is not a regular file or
+// cannot be read.
+std::string read_sysfs_text(const std::string& path);
+// Its first line, without the line end.
 std::string read_sysfs_line(const std::string& path);
 
 }  // namespace lintora

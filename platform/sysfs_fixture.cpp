@@ -78,7 +78,7 @@ void put_usb_disk(const fs::path& root, const fs::path& device, uint32_t vendor,
 
 }  // namespace
 
-void build_sysfs_fixture(const std::string& root_text, uint32_t maker) {
+void build_sysfs_fixture(const std::string& root_text, uint32_t maker, uint32_t extra_disks) {
     const fs::path root(root_text);
     const fs::path pci = root / "sys" / "devices" / "pci0000:00";
     put(pci / "0000:00:14.0" / "uevent", "PCI_CLASS=C0330");
@@ -101,6 +101,19 @@ void build_sysfs_fixture(const std::string& root_text, uint32_t maker) {
     put_usb_disk(root, usb / "2-5", maker, 10, {"sdf", 80, 2000398934016, 512, false, false, 0});
     put_usb_disk(root, usb / "2-6", maker, 11, {"sdg", 96, 1000204886016, 512, false, true, 1},
                  "uas");
+
+    const fs::path usb3 = pci / "0000:00:14.0" / "usb3";
+    for (uint32_t i = 0; i < extra_disks; ++i) {
+        if (i == 0) {
+            put(usb3 / "uevent", "DEVTYPE=usb_device");
+            put(usb3 / "idVendor", "0000");
+            put(usb3 / "idProduct", "0003");
+            put(usb3 / "bcdDevice", "0610");
+        }
+        const std::string n = std::to_string(i);
+        put_usb_disk(root, usb3 / ("3-" + std::to_string(i + 1)), maker, static_cast<int>(20 + i),
+                     {"sdx" + n, 128 + i, 2000398934016, 512, false, true, 0});
+    }
 
     const fs::path ata = pci / "0000:00:17.0";
     put(ata / "uevent", "PCI_CLASS=10601");

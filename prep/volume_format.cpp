@@ -9,7 +9,6 @@ namespace lintora {
 namespace {
 
 constexpr uint32_t kFallbackIoChunk = 65536;
-constexpr uint32_t kMaxIoChunk = 1048576;
 
 }  // namespace
 

@@ -18,6 +18,9 @@ class DiskDevice;
 // The longest volume label: the volume's own $AttrDef allows 0x100 bytes for $VOLUME_NAME.
 inline constexpr uint32_t kMaxLabelUnits = 128;
 
+// The largest single write a job makes.
+inline constexpr uint32_t kMaxIoChunk = 1048576;
+
 // Largest write and progress unit: the adapter's transfer size (64 KiB when it reports none),
 // at most 1 MiB, rounded down to whole clusters and never below one, so that every request
 // stays aligned to the disk's sectors.

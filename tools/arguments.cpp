@@ -42,11 +42,14 @@ ParsedArguments parse_arguments(const std::vector<std::string>& words,
     auto known = [](const std::vector<std::string>& list, const std::string& word) {
         return std::find(list.begin(), list.end(), word) != list.end();
     };
+    bool options_ended = false;
     for (size_t i = 0; i < words.size(); ++i) {
         const std::string& word = words[i];
         const bool seen = parsed.has_switch(word) || parsed.option(word) != nullptr;
-        if (word.rfind("--", 0) != 0) {
+        if (options_ended || word.rfind("--", 0) != 0) {
             parsed.positionals.push_back(word);
+        } else if (word == "--") {
+            options_ended = true;  // every word after it is a FILE, however it looks
         } else if (seen) {
             parsed.error = word + " is given more than once";
             return parsed;
@@ -71,7 +74,15 @@ ParsedArguments parse_arguments(const std::vector<std::string>& words,
 }
 
 bool asks_for_help(const std::vector<std::string>& words) {
-    return std::find(words.begin(), words.end(), "--help") != words.end();
+    for (const std::string& word : words) {
+        if (word == "--") {
+            return false;
+        }
+        if (word == "--help" || word == "-h") {
+            return true;
+        }
+    }
+    return false;
 }
 
 TargetArguments parse_target(const ParsedArguments& args) {

@@ -11,8 +11,9 @@ namespace lintora {
 // A whole decimal number without sign or suffix, or nothing.
 std::optional<uint64_t> parse_count(const std::string& text);
 
-// Arguments after the command word: "--name value" options, "--flag" switches, and positionals.
-// An option given twice, or followed by another option instead of its value, is an error.
+// Arguments after the command word: "--name value" options, "--flag" switches, and positionals;
+// after "--" every word is a positional. An option given twice, or followed by another option
+// instead of its value, is an error.
 struct ParsedArguments {
     std::vector<std::string> positionals;
     std::vector<std::pair<std::string, std::string>> options;
@@ -27,7 +28,7 @@ ParsedArguments parse_arguments(const std::vector<std::string>& words,
                                 const std::vector<std::string>& value_options,
                                 const std::vector<std::string>& switch_options);
 
-// Whether the words hold "--help".
+// Whether the words hold "--help" or "-h" before any "--".
 bool asks_for_help(const std::vector<std::string>& words);
 
 // The one FILE and the --sector-size (512 or 4096; 0 when absent) every command takes; `error`

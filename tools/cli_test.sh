@@ -6,7 +6,7 @@
 # without them.
 # usage: cli_test.sh LINTORA MAKE_SYSFS_FIXTURE
 set -uo pipefail
-lintora=$1 make_fixture=$2
+lintora=$(realpath "$1") make_fixture=$2
 work=$(mktemp -d /var/tmp/lintora-cli.XXXXXX)
 loops=()
 holders=()
@@ -64,6 +64,12 @@ expect sectors-zero 2 "positive whole number" "$lintora" volume "$image" --secto
 expect sectors-past-end 2 "fewer than" "$lintora" volume "$image" --sectors 8388609
 expect io-chunk 2 "I/O chunk" "$lintora" volume "$image" --io-chunk 1000
 expect unknown-option 2 "unknown option" "$lintora" volume "$image" --fast
+expect short-help 0 "--sectors" "$lintora" volume -h
+expect short-help-top 0 "COMMAND --help" "$lintora" -h
+expect io-chunk-above-limit 2 "up to 1048576 bytes" "$lintora" volume "$image" --io-chunk 2147483648
+(cd "$work" && truncate -s 4G ./-weird.img ./--help)
+expect end-of-options 0 "formatted -weird.img" sh -c 'cd "$1" && "$0" volume -- -weird.img' "$lintora" "$work"
+expect end-of-options-help 0 "formatted --help" sh -c 'cd "$1" && "$0" volume -- --help' "$lintora" "$work"
 expect missing-value 2 "needs a value" "$lintora" volume "$image" --label
 expect option-as-value 2 "not the option --sectors" "$lintora" volume "$image" --label --sectors 9
 expect repeated-option 2 "more than once" "$lintora" volume "$image" --sectors 9 --sectors 10
@@ -79,6 +85,8 @@ expect too-small 1 "too small" "$lintora" volume "$image" --sectors 6291488
 expect directory 2 "is a directory" "$lintora" volume "$work"
 mkfifo "$work/fifo"
 expect fifo 2 "is a pipe" "$lintora" volume "$work/fifo"
+python3 -c 'import socket, sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])' "$work/socket" &&
+    expect socket 2 "it is a socket" "$lintora" volume "$work/socket"
 expect char-device 2 "character device" "$lintora" disk /dev/null --any-size --yes
 # A path is formatted as named or not at all: an overlong '/' or NUL is not read as one.
 mkdir "$work/a"
@@ -125,6 +133,37 @@ Maker Ext Disk sde USB Device 3.65TB$tab$work/fixture/dev/sde${tab}can be format
 Maker Ext Disk sdg SCSI Disk Device 931.52GB$tab$work/fixture/dev/sdg${tab}can be formatted"
 [ "$listed" = "$expected" ] && pass || fail "list on the fixture: $listed"
 [ "$(fixture_list --any-vendor | grep -c sdd)" = 1 ] && pass || fail "list --any-vendor: no sdd"
+expect list-to-full-output 1 "cannot write the output" \
+    sh -c 'LINTORA_SYSFS_ROOT=$1 LINTORA_DEV_ROOT=$2 "$0" list >/dev/full' \
+    "$lintora" "$work/fixture/sys" "$work/fixture/dev"
+
+# Numbers and attributes a hostile device puts in the device tree: a size whose bytes do not fit
+# 64 bits, vendor ids with too many digits or a sign, an attribute that is a FIFO or a link to
+# /dev/zero. None of them hangs the list or passes as the maker's disk.
+cp -a "$work/fixture" "$work/hostile"
+usb=$work/hostile/sys/devices/pci0000:00/0000:00:14.0/usb2
+block_of() { find "$usb/$1" -type d -path '*/block/sd*' | sort | head -n 1; }
+echo 36028798018963968 >"$(block_of 2-1)/size"
+echo 10000ffff >"$usb/2-4/2-4.2/idVendor"
+echo -1 >"$usb/2-6/idVendor"
+rm "$(block_of 2-3)/removable" && mkfifo "$(block_of 2-3)/removable"
+rm "$(block_of 2-3)/device/model" && ln -s /dev/zero "$(block_of 2-3)/device/model"
+hostile_list() {
+    timeout 20 env LINTORA_SYSFS_ROOT="$work/hostile/sys" LINTORA_DEV_ROOT="$work/hostile/dev" \
+        "$lintora" list "$@" 2>&1
+}
+listed=$(hostile_list --any-vendor)
+status=$?
+[ "$status" = 0 ] && pass || fail "hostile list: exit $status: $listed"
+for disk in sdb sde sdg; do
+    grep -q "/$disk" <<<"$listed" && fail "hostile list: $disk is listed: $listed" || pass
+done
+grep -q "/sdd" <<<"$listed" && pass || fail "hostile list: sdd with a FIFO attribute is gone: $listed"
+# A full list says so.
+"$make_fixture" "$work/many" 33
+many=$(env LINTORA_SYSFS_ROOT="$work/many/sys" LINTORA_DEV_ROOT="$work/many/dev" "$lintora" list 2>&1)
+[ "$(grep -c 'can be formatted' <<<"$many")" = 32 ] && grep -q "the list is full" <<<"$many" && pass ||
+    fail "list of 32: $many"
 
 # A Latin-1 file name reaches the file system as it is.
 latin1=$(printf '%s/caf\xe9.img' "$work")

@@ -49,6 +49,11 @@ int run_list_command(const std::vector<std::string>& words) {
     }
     if (list->count == 0) {
         std::fprintf(stderr, "lintora list: no disk found\n");
+    } else if (list->count >= kMaxDisks) {
+        std::fprintf(stderr,
+                     "lintora list: the list is full (%u disks, as many as one search keeps); "
+                     "more disks may be attached\n",
+                     list->count);
     }
     return 0;
 }

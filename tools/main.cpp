@@ -1,5 +1,7 @@
 // lintora: re-initialises disks and disk images from the command line.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <new>
 #include <string>
@@ -17,7 +19,7 @@ constexpr const char* kUsage =
     "       lintora COMMAND --help          the options of a command\n";
 
 int run(const std::vector<std::string>& arguments) {
-    if (arguments.empty() || arguments[0] == "--help") {
+    if (arguments.empty() || arguments[0] == "--help" || arguments[0] == "-h") {
         std::fprintf(arguments.empty() ? stderr : stdout, "%s", kUsage);
         return arguments.empty() ? 2 : 0;
     }
@@ -45,7 +47,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        return run(*arguments);
+        const int status = run(*arguments);
+        // What could not be written (a full disk, a closed pipe) is a failure, not a result.
+        if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+            std::fprintf(stderr, "lintora: cannot write the output: %s\n", std::strerror(errno));
+            return status != 0 ? status : 1;
+        }
+        return status;
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "lintora: out of memory\n");
     } catch (const std::exception& e) {

@@ -110,10 +110,10 @@ int run_volume_command(const std::vector<std::string>& words) {
     uint64_t io_chunk = 65536;
     if (const std::string* text = args.option("--io-chunk")) {
         const auto value = parse_count(*text);
-        if (!value || *value == 0 || *value % sector_size != 0 || *value > 0x80000000ull) {
+        if (!value || *value == 0 || *value % sector_size != 0 || *value > kMaxIoChunk) {
             return usage_error(
-                "the I/O chunk must be a whole number of sectors up to 2 GiB, "
-                "not '" +
+                "the I/O chunk must be a whole number of sectors up to 1048576 bytes (1 MiB, "
+                "the largest write the job makes), not '" +
                 *text + "'");
         }
         io_chunk = *value;

@@ -87,8 +87,10 @@ Outcome open_checked(const std::string& name, int flags, Fd* fd, struct stat* st
     }
     Fd opened(::open(name.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (opened.get() < 0 && errno == EBUSY && (flags & O_EXCL) != 0) {
-        return Outcome::failure(
+        Outcome busy = Outcome::failure(
             "Device or resource busy (a volume on it is mounted, or another program holds it)");
+        busy.in_use = true;
+        return busy;
     }
     if (opened.get() < 0) {
         return last_system_failure();
@@ -155,8 +157,10 @@ Outcome check_whole_disk(int fd, const TargetInfo& info) {
     // without partition scan) answer EINVAL and have nothing to re-read.
     if (::ioctl(fd, BLKRRPART) != 0 && errno != EINVAL) {
         if (errno == EBUSY) {
-            return Outcome::failure(
+            Outcome busy = Outcome::failure(
                 "a partition of it is in use by another program (Device or resource busy)");
+            busy.in_use = true;
+            return busy;
         }
         return failure_with("the partition table cannot be re-read");
     }

@@ -48,6 +48,14 @@ struct FailureNote {
         }
         return result;
     }
+    // A refusal of the system, with whether it came from a program that holds the disk.
+    FormatJobResult operator()(FormatJobResult result, std::string what,
+                               const Outcome& refused) const {
+        if (failure != nullptr) {
+            failure->in_use = refused.in_use;
+        }
+        return (*this)(result, std::move(what), refused.reason);
+    }
 };
 
 std::unique_ptr<uint8_t[]> zeroed_buffer(uint32_t size) {
@@ -96,12 +104,12 @@ FormatJobResult take_lettered_volumes(const DiskInfo& disk, DiskSystem& system, 
         std::unique_ptr<DiskDevice>& slot = handles.volumes[static_cast<size_t>(letter - 'A')];
         Outcome step = system.open_volume(letter, &slot);
         if (!step.ok()) {
-            result = note(kJobRefused, "cannot open volume " + volume, step.reason);
+            result = note(kJobRefused, "cannot open volume " + volume, step);
             return;
         }
         step = lock_and_dismount(*slot, system);
         if (!step.ok()) {
-            result = note(kJobRefused, "cannot lock and dismount volume " + volume, step.reason);
+            result = note(kJobRefused, "cannot lock and dismount volume " + volume, step);
             return;
         }
         std::u16string path;
@@ -132,12 +140,12 @@ FormatJobResult take_unlettered_volumes(const DiskInfo& disk, DiskSystem& system
         std::unique_ptr<DiskDevice> handle;
         Outcome step = system.open_volume_path(path.c_str(), &handle);
         if (!step.ok()) {
-            return note(kJobRefused, "cannot open " + volume, step.reason);
+            return note(kJobRefused, "cannot open " + volume, step);
         }
         step = lock_and_dismount(*handle, system);
         handles.unlettered.push_back(std::move(handle));
         if (!step.ok()) {
-            return note(kJobRefused, "cannot lock and dismount " + volume, step.reason);
+            return note(kJobRefused, "cannot lock and dismount " + volume, step);
         }
     }
     return kJobSucceeded;
@@ -263,7 +271,7 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const FormatJobParams
                                             DiskUse::whole_disk, &handles.disk);
     if (!opened.ok()) {
         return note(kJobRefused, "cannot open '" + path_for_display(disk.interface_path) + "'",
-                    opened.reason);
+                    opened);
     }
     DiskDevice& device = *handles.disk;
     result = take_volumes_away(disk, system, handles, note);
@@ -279,7 +287,7 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const FormatJobParams
         step = device.update_properties();
     }
     if (!step.ok()) {
-        return note(kJobRefused, "cannot re-initialise the disk", step.reason);
+        return note(kJobRefused, "cannot re-initialise the disk", step);
     }
     result = volume_result(write_volume(volume, device), volume, note);
     if (result != kJobSucceeded) {

@@ -53,6 +53,7 @@ inline constexpr FormatJobResult kJobFormatFailed = 5;
 struct JobFailure {
     std::string what;
     std::string why;
+    bool in_use = false;  // refused because another program holds the disk or a volume of it
 };
 
 // Runs the whole job on `disk` through `system`. `progress` receives every write's progress with

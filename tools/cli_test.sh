@@ -180,6 +180,9 @@ if command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null; then
     expect injected-eio 1 "Input/output error" \
         strace -f -o /dev/null -e trace=pwrite64 -e inject=pwrite64:error=EIO:when=40 \
         "$lintora" volume "$eio"
+    expect eio-first-write 1 "nothing was written to" \
+        strace -f -o /dev/null -e trace=pwrite64 -e inject=pwrite64:error=EIO:when=1 \
+        "$lintora" volume "$eio"
     expect eio-says-no-volume 1 "holds no valid volume" \
         strace -f -o /dev/null -e trace=pwrite64 -e inject=pwrite64:error=EIO:when=40 \
         "$lintora" volume "$eio"
@@ -249,6 +252,7 @@ if [ "$(id -u)" = 0 ] && [ -e /dev/loop-control ]; then
     holders+=($!)
     sleep 0.3
     expect partition-held-open 1 "in use" "$lintora" disk "$loop" --any-size --yes --any-disk
+    expect partition-held-open-volume 1 "in use" "$lintora" volume "$loop"
     same_bytes partition-held-open "$parted_disk" "$before"
     kill "${holders[-1]}"
     wait "${holders[-1]}" 2>/dev/null
@@ -266,6 +270,9 @@ if [ "$(id -u)" = 0 ] && [ -e /dev/loop-control ]; then
     attach readonly_loop -r "$image"
     before=$(fingerprint "$image")
     expect read-only 1 "read-only" "$lintora" disk "$readonly_loop" --any-size --yes --any-disk
+    # Advice to close other programs only where one holds the disk.
+    out=$("$lintora" disk "$readonly_loop" --any-size --yes --any-disk 2>&1)
+    grep -q "Close every" <<<"$out" && fail "read-only: advice to close programs: $out" || pass
     same_bytes read-only "$image" "$before"
 
     # A 4096-byte-sector device is formatted with its own sector size.

@@ -141,7 +141,11 @@ int run_disk_command(const std::vector<std::string>& words) {
     }
     std::fprintf(stderr, "lintora disk: %s: %s\n", failure.what.c_str(), failure.why.c_str());
     if (result == kJobRefused) {
-        std::fprintf(stderr, "%s\n", result_message(result));
+        // The advice to close other programs only where another program is the likely cause;
+        // a read-only device, a permission or an I/O error have their precise line alone.
+        if (failure.in_use) {
+            std::fprintf(stderr, "%s\n", result_message(result));
+        }
     } else {
         std::fprintf(stderr, "%s (%d)\n", result_message(result), result);
     }

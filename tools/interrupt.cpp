@@ -37,8 +37,11 @@ class InterruptibleDevice final : public DiskDevice {
         if (g_signal != 0) {
             return Outcome::failure("interrupted by a signal");
         }
-        ++writes_;
-        return write();
+        Outcome written = write();
+        if (written.ok()) {
+            ++writes_;  // only what the system reported done counts as written
+        }
+        return written;
     }
 
     std::unique_ptr<DiskDevice> inner_;

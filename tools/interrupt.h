@@ -15,7 +15,7 @@ void watch_for_interrupts();
 int interrupting_signal();
 
 // A disk system whose opened disks refuse every write once a signal came, and which counts the
-// writes that reached a disk.
+// writes that the system reported done.
 class InterruptibleDisks final : public ForwardingDiskSystem {
   public:
     explicit InterruptibleDisks(DiskSystem& inner) : ForwardingDiskSystem(inner) {}

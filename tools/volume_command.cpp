@@ -155,9 +155,13 @@ int run_volume_command(const std::vector<std::string>& words) {
                       ntfs_status_text(counted));
     }
 
+    // A whole disk given as a volume gets the checks a disk gets (a partition of it held open,
+    // mounted or claimed): formatting over it destroys those partitions just the same.
+    const DiskUse use = target.info.kind == TargetKind::block_device && !target.info.is_partition
+                            ? DiskUse::whole_disk
+                            : DiskUse::volume;
     std::unique_ptr<DiskDevice> device;
-    const Outcome opened =
-        system.open_disk(target.wide_path.c_str(), sector_size, DiskUse::volume, &device);
+    const Outcome opened = system.open_disk(target.wide_path.c_str(), sector_size, use, &device);
     if (!opened.ok()) {
         return failed("cannot open '" + path + "' for writing: " + opened.reason);
     }
@@ -165,12 +169,14 @@ int run_volume_command(const std::vector<std::string>& words) {
     const std::string failure = write_whole_volume(volume, *device, sectors, sector_size);
     bar.finish();
     if (!failure.empty()) {
+        const std::string state = system.writes() == 0
+                                      ? "nothing was written to '" + path + "'"
+                                      : "'" + path + "' holds no valid volume";
         if (const int signal_number = interrupting_signal()) {
-            std::fprintf(stderr, "lintora volume: interrupted; '%s' holds no valid volume\n",
-                         path.c_str());
+            std::fprintf(stderr, "lintora volume: interrupted; %s\n", state.c_str());
             return 128 + signal_number;
         }
-        return failed(failure + "; '" + path + "' holds no valid volume");
+        return failed(failure + "; " + state);
     }
     std::printf("formatted %s: NTFS, %llu sectors of %u bytes, label \"%s\"\n", path.c_str(),
                 static_cast<unsigned long long>(sectors), sector_size,

@@ -152,6 +152,7 @@ hostile_list() {
     timeout 20 env LINTORA_SYSFS_ROOT="$work/hostile/sys" LINTORA_DEV_ROOT="$work/hostile/dev" \
         "$lintora" list "$@" 2>&1
 }
+printf 'Evil\x1b]0;owned\x07\x1b[2J' >"$(block_of 2-3)/device/vendor"
 listed=$(hostile_list --any-vendor)
 status=$?
 [ "$status" = 0 ] && pass || fail "hostile list: exit $status: $listed"
@@ -159,6 +160,12 @@ for disk in sdb sde sdg; do
     grep -q "/$disk" <<<"$listed" && fail "hostile list: $disk is listed: $listed" || pass
 done
 grep -q "/sdd" <<<"$listed" && pass || fail "hostile list: sdd with a FIFO attribute is gone: $listed"
+grep -q $'\x1b' <<<"$listed" && fail "hostile list: a raw escape reached the terminal" || pass
+grep -qF 'Evil\x1b]0;owned\x07' <<<"$listed" && pass || fail "hostile list: the name is not shown escaped: $listed"
+# Control bytes in a path are shown escaped, never sent raw.
+out=$("$lintora" volume "$(printf '%s/a\x1b[2Jb' "$work")" 2>&1)
+grep -q $'\x1b' <<<"$out" && fail "escaped-path: a raw escape reached the terminal: $out" || pass
+grep -qF 'a\x1b[2Jb' <<<"$out" && pass || fail "escaped-path: $out"
 # A full list says so.
 "$make_fixture" "$work/many" 33
 many=$(env LINTORA_SYSFS_ROOT="$work/many/sys" LINTORA_DEV_ROOT="$work/many/dev" "$lintora" list 2>&1)

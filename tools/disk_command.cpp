@@ -16,6 +16,7 @@
 #include "tools/listed_disks.h"
 #include "tools/progress_bar.h"
 #include "tools/target.h"
+#include "tools/terminal_text.h"
 
 namespace lintora {
 
@@ -31,7 +32,7 @@ constexpr const char* kUsage =
     "  --any-disk     format a block device that is not one of the maker's USB disks\n";
 
 int usage_error(const std::string& message) {
-    std::fprintf(stderr, "lintora disk: %s\n%s", message.c_str(), kUsage);
+    std::fprintf(stderr, "lintora disk: %s\n%s", terminal_safe(message).c_str(), kUsage);
     return 2;
 }
 
@@ -91,7 +92,7 @@ int run_disk_command(const std::vector<std::string>& words) {
             std::fprintf(stderr,
                          "lintora disk: '%s' is not a disk this program formats: %s "
                          "(--any-disk formats it anyway)\n",
-                         path.c_str(), reason.c_str());
+                         path.c_str(), terminal_safe(reason).c_str());
             return 1;
         }
     }
@@ -139,7 +140,8 @@ int run_disk_command(const std::vector<std::string>& words) {
         std::fprintf(stderr, "lintora disk: interrupted; %s\n", state.c_str());
         return 128 + signal_number;
     }
-    std::fprintf(stderr, "lintora disk: %s: %s\n", failure.what.c_str(), failure.why.c_str());
+    std::fprintf(stderr, "lintora disk: %s: %s\n", terminal_safe(failure.what).c_str(),
+                 terminal_safe(failure.why).c_str());
     if (result == kJobRefused) {
         // The advice to close other programs only where another program is the likely cause;
         // a read-only device, a permission or an I/O error have their precise line alone.

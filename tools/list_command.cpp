@@ -10,6 +10,7 @@
 #include "tools/arguments.h"
 #include "tools/commands.h"
 #include "tools/listed_disks.h"
+#include "tools/terminal_text.h"
 
 namespace lintora {
 
@@ -44,8 +45,9 @@ int run_list_command(const std::vector<std::string>& words) {
                                              " sectors of " +
                                              std::to_string(disk.bytes_per_sector) +
                                              " bytes lie outside the disks this program formats";
-        std::printf("%s\t%s\t%s\n", utf16_for_display(format_disk_entry(disk)).c_str(),
-                    path_for_display(disk.interface_path).c_str(), status.c_str());
+        std::printf("%s\t%s\t%s\n",
+                    terminal_safe(utf16_for_display(format_disk_entry(disk))).c_str(),
+                    terminal_safe(path_for_display(disk.interface_path)).c_str(), status.c_str());
     }
     if (list->count == 0) {
         std::fprintf(stderr, "lintora list: no disk found\n");

@@ -9,6 +9,7 @@
 
 #include "platform/console.h"
 #include "tools/commands.h"
+#include "tools/terminal_text.h"
 
 namespace {
 
@@ -33,7 +34,8 @@ int run(const std::vector<std::string>& arguments) {
     if (arguments[0] == "list") {
         return lintora::run_list_command(words);
     }
-    std::fprintf(stderr, "lintora: unknown command '%s'\n%s", arguments[0].c_str(), kUsage);
+    std::fprintf(stderr, "lintora: unknown command '%s'\n%s",
+                 lintora::terminal_safe(arguments[0]).c_str(), kUsage);
     return 2;
 }
 

@@ -2,6 +2,7 @@
 
 #include "discovery/disk_info.h"
 #include "platform/utf.h"
+#include "tools/terminal_text.h"
 
 namespace lintora {
 
@@ -10,7 +11,7 @@ std::string resolve_target(const ParsedArguments& words, DiskSystem& system, Tar
     if (!args.error.empty()) {
         return args.error;
     }
-    target->path = args.path;
+    target->path = terminal_safe(args.path);
     target->wide_path = path_to_utf16(args.path);
     if (target->wide_path.find(u'\0') != std::u16string::npos || target->wide_path.empty()) {
         return "the path is empty";
@@ -20,15 +21,16 @@ std::string resolve_target(const ParsedArguments& words, DiskSystem& system, Tar
     }
     const Outcome queried = system.query_target(target->wide_path.c_str(), &target->info);
     if (!queried.ok()) {
-        return "cannot open '" + args.path + "': " + queried.reason;
+        return "cannot open '" + target->path + "': " + queried.reason;
     }
     if (target->info.size_bytes == 0) {
-        return "'" + args.path + "' is empty";
+        return "'" + target->path + "' is empty";
     }
     const uint32_t own = target->info.logical_sector_size;
     if (own != 0 && args.sector_size != 0 && args.sector_size != own) {
-        return "'" + args.path + "' has " + std::to_string(own) + "-byte sectors; --sector-size " +
-               std::to_string(args.sector_size) + " does not match it";
+        return "'" + target->path + "' has " + std::to_string(own) +
+               "-byte sectors; --sector-size " + std::to_string(args.sector_size) +
+               " does not match it";
     }
     target->sector_size = own != 0 ? own : (args.sector_size != 0 ? args.sector_size : 512);
     return "";

@@ -10,7 +10,7 @@
 namespace lintora {
 
 struct Target {
-    std::string path;
+    std::string path;  // as the messages show it (control bytes escaped)
     std::u16string wide_path;
     TargetInfo info;
     uint32_t sector_size = 0;

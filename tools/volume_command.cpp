@@ -14,6 +14,7 @@
 #include "tools/interrupt.h"
 #include "tools/progress_bar.h"
 #include "tools/target.h"
+#include "tools/terminal_text.h"
 
 namespace lintora {
 
@@ -29,12 +30,12 @@ constexpr const char* kUsage =
     "  --io-chunk     largest single write in bytes (default 65536)\n";
 
 int usage_error(const std::string& message) {
-    std::fprintf(stderr, "lintora volume: %s\n%s", message.c_str(), kUsage);
+    std::fprintf(stderr, "lintora volume: %s\n%s", terminal_safe(message).c_str(), kUsage);
     return 2;
 }
 
 int failed(const std::string& message) {
-    std::fprintf(stderr, "lintora volume: %s\n", message.c_str());
+    std::fprintf(stderr, "lintora volume: %s\n", terminal_safe(message).c_str());
     return 1;
 }
 
@@ -169,9 +170,8 @@ int run_volume_command(const std::vector<std::string>& words) {
     const std::string failure = write_whole_volume(volume, *device, sectors, sector_size);
     bar.finish();
     if (!failure.empty()) {
-        const std::string state = system.writes() == 0
-                                      ? "nothing was written to '" + path + "'"
-                                      : "'" + path + "' holds no valid volume";
+        const std::string state = system.writes() == 0 ? "nothing was written to '" + path + "'"
+                                                       : "'" + path + "' holds no valid volume";
         if (const int signal_number = interrupting_signal()) {
             std::fprintf(stderr, "lintora volume: interrupted; %s\n", state.c_str());
             return 128 + signal_number;
@@ -180,7 +180,7 @@ int run_volume_command(const std::vector<std::string>& words) {
     }
     std::printf("formatted %s: NTFS, %llu sectors of %u bytes, label \"%s\"\n", path.c_str(),
                 static_cast<unsigned long long>(sectors), sector_size,
-                utf16_for_display(label).c_str());
+                terminal_safe(utf16_for_display(label)).c_str());
     return 0;
 }
 

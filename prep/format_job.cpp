@@ -122,12 +122,12 @@ FormatJobResult take_lettered_volumes(const DiskInfo& disk, DiskSystem& system, 
 
 // Every other volume that lies on the disk (mounted in a folder, or with no letter at all) is
 // locked and dismounted too: the wipe must not go on under a mounted file system.
-FormatJobResult take_unlettered_volumes(const DiskInfo& disk, DiskSystem& system,
+FormatJobResult take_unlettered_volumes(const char16_t* device_path, DiskSystem& system,
                                         JobHandles& handles,
                                         const std::vector<std::u16string>& taken,
                                         const FailureNote& note) {
     std::vector<std::u16string> paths;
-    const Outcome listed = system.volumes_on_disk(disk.interface_path, &paths);
+    const Outcome listed = system.volumes_on_disk(device_path, &paths);
     if (!listed.ok()) {
         return note(kJobRefused, "cannot list the volumes of the disk", listed.reason);
     }
@@ -151,12 +151,14 @@ FormatJobResult take_unlettered_volumes(const DiskInfo& disk, DiskSystem& system
     return kJobSucceeded;
 }
 
-FormatJobResult take_volumes_away(const DiskInfo& disk, DiskSystem& system, JobHandles& handles,
+FormatJobResult take_volumes_away(const DiskInfo& disk, const char16_t* device_path,
+                                  DiskSystem& system, JobHandles& handles,
                                   const FailureNote& note) {
     std::vector<std::u16string> taken;
     const FormatJobResult result = take_lettered_volumes(disk, system, handles, &taken, note);
-    return result != kJobSucceeded ? result
-                                   : take_unlettered_volumes(disk, system, handles, taken, note);
+    return result != kJobSucceeded
+               ? result
+               : take_unlettered_volumes(device_path, system, handles, taken, note);
 }
 
 // Zeros over sectors 0 to 31: whatever partition table the disk had is gone.
@@ -219,8 +221,9 @@ FormatJobResult volume_result(ntfs_status status, const VolumeFormat& volume,
     return note(result, "formatting the volume", ntfs_status_text(status));
 }
 
-FormatJobResult run_job(void* owner, const DiskInfo& disk, const FormatJobParams& params,
-                        DiskSystem& system, ProgressFn progress, const FailureNote& note) {
+FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* device_path,
+                        const FormatJobParams& params, DiskSystem& system, ProgressFn progress,
+                        const FailureNote& note) {
     if (params.partition_style != PartitionStyle::mbr &&
         params.partition_style != PartitionStyle::gpt) {
         return note(kJobRefused, "cannot prepare the disk",
@@ -267,14 +270,13 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const FormatJobParams
     }
 
     JobHandles handles;
-    const Outcome opened = system.open_disk(disk.interface_path, disk.bytes_per_sector,
-                                            DiskUse::whole_disk, &handles.disk);
+    const Outcome opened =
+        system.open_disk(device_path, disk.bytes_per_sector, DiskUse::whole_disk, &handles.disk);
     if (!opened.ok()) {
-        return note(kJobRefused, "cannot open '" + path_for_display(disk.interface_path) + "'",
-                    opened);
+        return note(kJobRefused, "cannot open '" + path_for_display(device_path) + "'", opened);
     }
     DiskDevice& device = *handles.disk;
-    result = take_volumes_away(disk, system, handles, note);
+    result = take_volumes_away(disk, device_path, system, handles, note);
     if (result != kJobSucceeded) {
         return result;
     }
@@ -328,10 +330,12 @@ FormatJobResult job_result_for(uint32_t ntfs_code) {
 }
 
 FormatJobResult prepare_disk(void* owner, const DiskInfo& disk, const FormatJobParams& params,
-                             DiskSystem& system, ProgressFn progress, JobFailure* failure) {
+                             DiskSystem& system, ProgressFn progress, JobFailure* failure,
+                             const char16_t* device_path) {
     const FailureNote note{failure};
     try {
-        return run_job(owner, disk, params, system, progress, note);
+        return run_job(owner, disk, device_path != nullptr ? device_path : disk.interface_path,
+                       params, system, progress, note);
     } catch (const std::bad_alloc&) {
         return kJobNoMemory;
     } catch (...) {

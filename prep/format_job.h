@@ -57,11 +57,12 @@ struct JobFailure {
 };
 
 // Runs the whole job on `disk` through `system`. `progress` receives every write's progress with
-// `owner`; `failure`, when given, says what failed. Every handle is closed and every buffer
-// freed before it returns, and no exception leaves it.
+// `owner`; `failure`, when given, says what failed. `device_path`, when given, is opened in place
+// of the record's interface_path (a path longer than the record holds). Every handle is closed
+// and every buffer freed before it returns, and no exception leaves it.
 FormatJobResult prepare_disk(void* owner, const DiskInfo& disk, const FormatJobParams& params,
-                             DiskSystem& system, ProgressFn progress,
-                             JobFailure* failure = nullptr);
+                             DiskSystem& system, ProgressFn progress, JobFailure* failure = nullptr,
+                             const char16_t* device_path = nullptr);
 
 // Maps a format driver code to the job's result.
 FormatJobResult job_result_for(uint32_t ntfs_code);

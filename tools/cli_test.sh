@@ -172,6 +172,16 @@ many=$(env LINTORA_SYSFS_ROOT="$work/many/sys" LINTORA_DEV_ROOT="$work/many/dev"
 [ "$(grep -c 'can be formatted' <<<"$many")" = 32 ] && grep -q "the list is full" <<<"$many" && pass ||
     fail "list of 32: $many"
 
+# A path longer than Windows' 260 units works where the system takes it.
+long_dir=$work/$(printf 'd%.0s' $(seq 1 120))/$(printf 'e%.0s' $(seq 1 120))
+mkdir -p "$long_dir"
+long_image=$long_dir/image-with-a-long-name.img
+truncate -s 4G "$long_image"
+expect long-path-volume 0 "formatted" "$lintora" volume "$long_image"
+expect long-path-disk 0 "Formatting has finished." "$lintora" disk "$long_image" --any-size --yes
+[ "${#long_image}" -gt 280 ] && pass || fail "long-path: only ${#long_image} bytes"
+rm -rf "$work/$(printf 'd%.0s' $(seq 1 120))"
+
 # A Latin-1 file name reaches the file system as it is.
 latin1=$(printf '%s/caf\xe9.img' "$work")
 truncate -s 4G "$latin1"

@@ -97,8 +97,12 @@ int run_disk_command(const std::vector<std::string>& words) {
         }
     }
 
+    // The record holds a path as the program's records do; the job opens the path as given,
+    // whatever its length.
     DiskInfo disk{};
-    target.wide_path.copy(disk.interface_path, target.wide_path.size());
+    if (target.wide_path.size() < kPathUnits) {
+        target.wide_path.copy(disk.interface_path, target.wide_path.size());
+    }
     disk.sector_count = target.info.size_bytes / sector_size;
     disk.bytes_per_sector = sector_size;
     const std::string capacity = utf16_for_display(format_capacity(disk));
@@ -126,8 +130,8 @@ int run_disk_command(const std::vector<std::string>& words) {
     watch_for_interrupts();
     ProgressBar bar(stderr);
     JobFailure failure;
-    const FormatJobResult result =
-        prepare_disk(&bar, disk, params, system, &ProgressBar::report, &failure);
+    const FormatJobResult result = prepare_disk(&bar, disk, params, system, &ProgressBar::report,
+                                                &failure, target.wide_path.c_str());
     bar.finish();
     if (result == kJobSucceeded) {
         std::printf("%s\n", result_message(result));

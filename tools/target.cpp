@@ -16,9 +16,6 @@ std::string resolve_target(const ParsedArguments& words, DiskSystem& system, Tar
     if (target->wide_path.find(u'\0') != std::u16string::npos || target->wide_path.empty()) {
         return "the path is empty";
     }
-    if (target->wide_path.size() >= kPathUnits) {
-        return "the path is longer than " + std::to_string(kPathUnits - 1) + " UTF-16 characters";
-    }
     const Outcome queried = system.query_target(target->wide_path.c_str(), &target->info);
     if (!queried.ok()) {
         return "cannot open '" + target->path + "': " + queried.reason;

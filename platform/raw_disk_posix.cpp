@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/kernel_partitions_posix.h"
 #include "platform/raw_disk.h"
 #include "platform/sysfs.h"
 #include "platform/table_writing_disk.h"
@@ -148,30 +149,39 @@ bool is_partition(const struct stat& device) {
 }
 
 // The checks that stand in for locking every volume of a disk, on an exclusively opened device.
-Outcome check_whole_disk(int fd, const TargetInfo& info) {
+// `table_fixed` tells whether the kernel cannot re-read the device's table.
+Outcome check_whole_disk(int fd, const struct stat& st, const TargetInfo& info, bool* table_fixed) {
+    *table_fixed = false;
     if (info.is_partition) {
         return Outcome::failure("it is a partition, not a whole disk");
     }
     // The table is re-read after the disk is re-initialised; that fails while any partition is
-    // open, so find out now, before the wipe. Devices that cannot hold partitions (a loop device
-    // without partition scan) answer EINVAL and have nothing to re-read.
-    if (::ioctl(fd, BLKRRPART) != 0 && errno != EINVAL) {
-        if (errno == EBUSY) {
-            Outcome busy = Outcome::failure(
-                "a partition of it is in use by another program (Device or resource busy)");
-            busy.in_use = true;
-            return busy;
-        }
-        return failure_with("the partition table cannot be re-read");
+    // open, so find out now, before the wipe. A device whose table the kernel cannot re-read
+    // (a loop device without partition scan answers EINVAL) may still carry partitions added one
+    // by one: they are removed now, which is refused while one is in use.
+    if (::ioctl(fd, BLKRRPART) == 0) {
+        return Outcome::success();
     }
-    return Outcome::success();
+    if (errno == EINVAL) {
+        *table_fixed = true;
+        return remove_kernel_partitions(fd, st.st_rdev);
+    }
+    if (errno == EBUSY) {
+        Outcome busy = Outcome::failure(
+            "a partition of it is in use by another program (Device or resource busy)");
+        busy.in_use = true;
+        return busy;
+    }
+    return failure_with("the partition table cannot be re-read");
 }
 
 // The bytes of an open image or block device; the partition tables are written on top of it by
 // a TableWritingDisk.
 class PosixDisk final : public DiskDevice {
   public:
-    explicit PosixDisk(int fd) : fd_(fd) {}
+    // `table_fixed`: the kernel cannot re-read this device's table, so the partitions of a new
+    // layout are told to it one by one.
+    PosixDisk(int fd, bool table_fixed) : fd_(fd), table_fixed_(table_fixed) {}
 
     Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override {
         uint32_t done = 0;
@@ -201,14 +211,22 @@ class PosixDisk final : public DiskDevice {
     Outcome create_disk(const CreateDiskRecord&) override {
         return Outcome::unsupported("no partition manager here");
     }
-    Outcome set_drive_layout(const uint8_t*, uint32_t) override {
-        return Outcome::unsupported("no partition manager here");
+    // The table itself is written as sectors above this device; the layout only comes here to
+    // be told to a kernel that cannot re-read it.
+    Outcome set_drive_layout(const uint8_t* layout, uint32_t size) override {
+        pending_ = decode_drive_layout(layout, size).entries;
+        return Outcome::success();
     }
 
-    // Devices that cannot hold partitions (a loop device without partition scan) answer EINVAL;
-    // there is nothing to re-read on them.
     Outcome update_properties() override {
-        if (::ioctl(fd_.get(), BLKRRPART) == 0 || errno == EINVAL) {
+        if (table_fixed_) {
+            const Outcome added = add_kernel_partitions(fd_.get(), pending_);
+            pending_.clear();
+            return added.ok()
+                       ? added
+                       : Outcome::failure("telling the kernel the new partitions: " + added.reason);
+        }
+        if (::ioctl(fd_.get(), BLKRRPART) == 0) {
             return Outcome::success();
         }
         return failure_with("re-reading the partition table");
@@ -216,6 +234,8 @@ class PosixDisk final : public DiskDevice {
 
   private:
     Fd fd_;
+    bool table_fixed_;
+    std::vector<PartitionRecord> pending_;
 };
 
 class PosixDiskSystem final : public DiskSystem {
@@ -253,6 +273,7 @@ class PosixDiskSystem final : public DiskSystem {
             return opened;
         }
         TargetInfo info;
+        bool table_fixed = false;
         Outcome described = describe(fd.get(), st, &info);
         if (!described.ok()) {
             return described;
@@ -268,7 +289,7 @@ class PosixDiskSystem final : public DiskSystem {
                 return Outcome::failure("the device is read-only");
             }
             if (use == DiskUse::whole_disk) {
-                Outcome whole = check_whole_disk(fd.get(), info);
+                Outcome whole = check_whole_disk(fd.get(), st, info, &table_fixed);
                 if (!whole.ok()) {
                     return whole;
                 }
@@ -286,9 +307,9 @@ class PosixDiskSystem final : public DiskSystem {
                                         "; detach the loop device first");
             }
         }
-        *device = std::make_unique<TableWritingDisk>(std::make_unique<PosixDisk>(fd.release()),
-                                                     bytes_per_sector, info.size_bytes,
-                                                     info.kind == TargetKind::block_device);
+        *device = std::make_unique<TableWritingDisk>(
+            std::make_unique<PosixDisk>(fd.release(), table_fixed), bytes_per_sector,
+            info.size_bytes, info.kind == TargetKind::block_device);
         return Outcome::success();
     }
 

@@ -32,13 +32,15 @@ Outcome TableWritingDisk::create_disk(const CreateDiskRecord& record) {
 
 Outcome TableWritingDisk::set_drive_layout(const uint8_t* layout, uint32_t size) {
     const DriveLayoutRecord record = decode_drive_layout(layout, size);
+    Outcome written = Outcome::failure("unknown partition style");
     if (record.style == LayoutStyle::gpt) {
-        return write_gpt(record.gpt_disk_id, record.entries);
+        written = write_gpt(record.gpt_disk_id, record.entries);
+    } else if (record.style == LayoutStyle::mbr) {
+        written =
+            write_sector(0, build_mbr_sector(sector_size_, record.mbr_signature, record.entries));
     }
-    if (record.style != LayoutStyle::mbr) {
-        return Outcome::failure("unknown partition style");
-    }
-    return write_sector(0, build_mbr_sector(sector_size_, record.mbr_signature, record.entries));
+    // A block device hears of the layout too, for a kernel that must be told its partitions.
+    return written.ok() && reread_ ? raw_->set_drive_layout(layout, size) : written;
 }
 
 Outcome TableWritingDisk::write_sector(uint64_t lba, const std::vector<uint8_t>& bytes) {

@@ -12,7 +12,7 @@ TEST(Utf, StrictConversionsRefuseWhatWouldBeRewritten) {
     EXPECT_EQ(utf8_to_utf16("\xf0\x9f\x92\xbe"), u"\U0001F4BE");
     for (const char* bad : {"good\xc0\x80.bak",  // overlong NUL
                             "a\xc0\xaf"
-                            "b",                    // overlong '/'
+                            "b",  // overlong '/'
                             "a\xe0\x80\xaf"
                             "b",                    // overlong '/' in three bytes
                             "\xe0\x82\x80",         // overlong U+0080 in three bytes

@@ -284,6 +284,30 @@ if [ "$(id -u)" = 0 ] && [ -e /dev/loop-control ]; then
         "${stand_in[@]}" "$lintora" disk "${loop}p1" --any-size --yes --any-disk
     same_bytes stand-in-checks "$parted_disk" "$before"
 
+    # Without partition scan the kernel cannot re-read the table; its partitions were added one by
+    # one. One in use refuses the disk; afterwards the kernel's partitions are the new table's.
+    stale_disk=$work/stale
+    truncate -s 4G "$stale_disk"
+    echo 'start=4096, size=100000, type=7' | sfdisk -q "$stale_disk"
+    attach stale "$stale_disk"
+    partx -a "$stale" 2>/dev/null
+    udevadm settle 2>/dev/null
+    if [ -e "${stale}p1" ]; then
+        before=$(fingerprint "$stale_disk")
+        sleep 60 <"${stale}p1" &
+        holders+=($!)
+        sleep 0.3
+        expect stale-partition-held-open 1 "in use" "$lintora" disk "$stale" --any-size --yes --any-disk
+        same_bytes stale-partition-held-open "$stale_disk" "$before"
+        kill "${holders[-1]}"
+        wait "${holders[-1]}" 2>/dev/null
+        partx -a "$stale" 2>/dev/null
+        expect stale-partitions 0 "Formatting has finished." "$lintora" disk "$stale" --any-size --yes --any-disk
+        node=/sys/block/$(basename "$stale")/$(basename "$stale")p1
+        [ "$(cat "$node/start" 2>/dev/null)" = 2048 ] && pass ||
+            fail "stale-partitions: the kernel's p1 starts at $(cat "$node/start" 2>/dev/null), not 2048"
+    fi
+
     attach readonly_loop -r "$image"
     before=$(fingerprint "$image")
     expect read-only 1 "read-only" "$lintora" disk "$readonly_loop" --any-size --yes --any-disk

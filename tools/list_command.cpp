@@ -49,6 +49,12 @@ int run_list_command(const std::vector<std::string>& words) {
                     terminal_safe(utf16_for_display(format_disk_entry(disk))).c_str(),
                     terminal_safe(path_for_display(disk.interface_path)).c_str(), status.c_str());
     }
+    if (args.has_switch("--any-vendor")) {
+        for (const UnlistedDisk& left_out : unlisted_usb_disks(*list)) {
+            std::fprintf(stderr, "lintora list: not listed: %s: %s\n",
+                         terminal_safe(left_out.path).c_str(), left_out.reason.c_str());
+        }
+    }
     if (list->count == 0) {
         std::fprintf(stderr, "lintora list: no disk found\n");
     } else if (list->count >= kMaxDisks) {

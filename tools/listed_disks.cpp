@@ -1,10 +1,13 @@
 #include "tools/listed_disks.h"
 
 #include <cstdlib>
+#include <string>
 
 #include "discovery/enumerate_disks.h"
+#include "discovery/usb_disk_walk.h"
 #include "platform/device_tree.h"
 #include "platform/storage_query.h"
+#include "platform/utf.h"
 
 namespace lintora {
 
@@ -15,6 +18,59 @@ std::unique_ptr<DiskList> list_disks(uint32_t vendor_id) {
     enumerate_disks(*list, *tree, *storage, vendor_id);
     std::qsort(list->disks, list->count, sizeof(DiskInfo), compare_by_first_letter);
     return list;
+}
+
+namespace {
+
+// The first storage query that rules the disk out, as enumeration asks them.
+std::string storage_refusal(StorageDevice& device) {
+    StorageDeviceNumber number;
+    uint32_t bus = 0;
+    bool removable = false;
+    uint32_t transfer = 0;
+    uint64_t length = 0;
+    uint32_t sector = 0;
+    if (!device.device_number(&number)) {
+        return "its device number cannot be read";
+    }
+    if (!device.device_descriptor(&bus, &removable) || bus != kBusTypeUsb) {
+        return "it is not on USB";
+    }
+    if (removable) {
+        return "it has removable media";
+    }
+    if (!device.max_transfer_length(&transfer)) {
+        return "its largest transfer cannot be read";
+    }
+    if (!device.length_bytes(&length)) {
+        return "its size cannot be read as a number of bytes";
+    }
+    if (!device.bytes_per_sector(&sector) || sector == 0) {
+        return "its sector size cannot be read";
+    }
+    return length / sector == 0 ? "it reports no size" : "the list was full before it";
+}
+
+}  // namespace
+
+std::vector<UnlistedDisk> unlisted_usb_disks(const DiskList& listed) {
+    std::vector<UnlistedDisk> unlisted;
+    std::unique_ptr<DeviceTree> tree = make_system_device_tree();
+    std::unique_ptr<StorageSystem> storage = make_system_storage();
+    DiskInfo disk{};
+    for (DevNode node = 0; (node = find_next_usb_disk(*tree, node, &disk)) != 0;) {
+        bool found = false;
+        for (uint32_t i = 0; i < listed.count && !found; ++i) {
+            found = std::u16string(listed.disks[i].interface_path) == disk.interface_path;
+        }
+        if (found) {
+            continue;
+        }
+        std::unique_ptr<StorageDevice> device = storage->open_disk(disk.interface_path);
+        unlisted.push_back({path_for_display(disk.interface_path),
+                            device ? storage_refusal(*device) : "it cannot be opened"});
+    }
+    return unlisted;
 }
 
 std::string why_not_listed(const char16_t* path) {

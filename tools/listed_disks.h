@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "discovery/disk_info.h"
 
@@ -11,6 +12,14 @@ namespace lintora {
 
 // The listed disks of this system, sorted by first drive letter.
 std::unique_ptr<DiskList> list_disks(uint32_t vendor_id);
+
+// The USB disks of the device tree that the list leaves out, each with why: a query that could
+// not be answered (a size that does not fit 64 bits reads as none), removable media, no size.
+struct UnlistedDisk {
+    std::string path;
+    std::string reason;
+};
+std::vector<UnlistedDisk> unlisted_usb_disks(const DiskList& listed);
 
 // Why the device at `path` is not one of the listed disks (not on USB, removable media, another
 // vendor's), or an empty text when it is.

@@ -171,7 +171,8 @@ TEST_F(FormatThread, DeviceChangesFollowTheDialogsState) {
         EXPECT_TRUE(gui.checked(IDC_CONFIRM));
         // A volume that goes away refreshes the list as an arrival does.
         fake.storage.disks.erase(first);
-        gui.send(WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE, reinterpret_cast<LPARAM>(&volume_event));
+        gui.send(WM_DEVICECHANGE, DBT_DEVICEREMOVECOMPLETE,
+                 reinterpret_cast<LPARAM>(&volume_event));
         ASSERT_EQ(gui.list_count(), 1);
         EXPECT_TRUE(gui.checked(IDC_CONFIRM));
 

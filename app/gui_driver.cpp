@@ -3,6 +3,8 @@
 #include <thread>
 #include <vector>
 
+#include "app/resource.h"
+
 namespace lintora {
 
 namespace {
@@ -76,17 +78,17 @@ std::wstring GuiDriver::text(int id) const {
 
 std::wstring GuiDriver::list_line(int index) const {
     wchar_t line[512] = {};
-    ::SendMessageW(item(1000), CB_GETLBTEXT, static_cast<WPARAM>(index),
+    ::SendMessageW(item(IDC_DISK_LIST), CB_GETLBTEXT, static_cast<WPARAM>(index),
                    reinterpret_cast<LPARAM>(line));
     return line;
 }
 
 int GuiDriver::list_count() const {
-    return static_cast<int>(::SendMessageW(item(1000), CB_GETCOUNT, 0, 0));
+    return static_cast<int>(::SendMessageW(item(IDC_DISK_LIST), CB_GETCOUNT, 0, 0));
 }
 
 int GuiDriver::list_selection() const {
-    return static_cast<int>(::SendMessageW(item(1000), CB_GETCURSEL, 0, 0));
+    return static_cast<int>(::SendMessageW(item(IDC_DISK_LIST), CB_GETCURSEL, 0, 0));
 }
 
 void GuiDriver::click(int id) const {
@@ -99,9 +101,9 @@ void GuiDriver::post_click(int id) const {
 }
 
 void GuiDriver::select(int index) const {
-    ::SendMessageW(item(1000), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    ::SendMessageW(window_, WM_COMMAND, MAKEWPARAM(1000, CBN_SELCHANGE),
-                   reinterpret_cast<LPARAM>(item(1000)));
+    ::SendMessageW(item(IDC_DISK_LIST), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    ::SendMessageW(window_, WM_COMMAND, MAKEWPARAM(IDC_DISK_LIST, CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(item(IDC_DISK_LIST)));
 }
 
 void GuiDriver::post(UINT message, WPARAM w, LPARAM l) const {

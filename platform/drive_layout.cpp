@@ -17,18 +17,6 @@ void encode_create_disk(const CreateDiskRecord& record, uint8_t out[kCreateDiskB
     }
 }
 
-CreateDiskRecord decode_create_disk(const uint8_t in[kCreateDiskBytes]) {
-    CreateDiskRecord record;
-    record.style = static_cast<LayoutStyle>(load_u32(in));
-    if (record.style == LayoutStyle::gpt) {
-        std::memcpy(record.gpt_disk_id.bytes, in + 4, 16);
-        record.max_partition_count = load_u32(in + 20);
-    } else {
-        record.mbr_signature = load_u32(in + 4);
-    }
-    return record;
-}
-
 void encode_drive_layout(const DriveLayoutRecord& layout, uint8_t* buffer, uint32_t size) {
     std::memset(buffer, 0, size);
     if (size < kLayoutHeaderBytes) {

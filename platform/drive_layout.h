@@ -56,7 +56,6 @@ struct DriveLayoutRecord {
 };
 
 void encode_create_disk(const CreateDiskRecord& record, uint8_t out[kCreateDiskBytes]);
-CreateDiskRecord decode_create_disk(const uint8_t in[kCreateDiskBytes]);
 
 // Encodes into `size` bytes (zero-filled first); entries beyond the buffer are dropped.
 void encode_drive_layout(const DriveLayoutRecord& layout, uint8_t* buffer, uint32_t size);

@@ -10,16 +10,6 @@ namespace lintora {
 namespace {
 
 #ifndef _WIN64
-// The head of this thread's exception chain, at fs:[0].
-EXCEPTION_REGISTRATION_RECORD* chain_head() {
-    EXCEPTION_REGISTRATION_RECORD* head = nullptr;
-    __asm__ volatile("movl %%fs:0, %0" : "=r"(head));
-    return head;
-}
-void set_chain_head(EXCEPTION_REGISTRATION_RECORD* head) {
-    __asm__ volatile("movl %0, %%fs:0" : : "r"(head) : "memory");
-}
-
 EXCEPTION_DISPOSITION NTAPI pass_on(EXCEPTION_RECORD*, void*, CONTEXT*, void*) {
     return ExceptionContinueSearch;
 }
@@ -28,11 +18,11 @@ EXCEPTION_DISPOSITION NTAPI pass_on(EXCEPTION_RECORD*, void*, CONTEXT*, void*) {
 // guarded block does, and raises while it is registered.
 int32_t raise_inside_own_frame(void*) {
     EXCEPTION_REGISTRATION_RECORD frame{};
-    frame.Next = chain_head();
+    frame.Next = exception_chain_head();
     frame.Handler = &pass_on;
-    set_chain_head(&frame);
+    set_exception_chain_head(&frame);
     RaiseException(0xE0004321, 0, 0, nullptr);
-    set_chain_head(frame.Next);
+    set_exception_chain_head(frame.Next);
     return 0;
 }
 
@@ -41,9 +31,9 @@ int32_t raise_inside_own_frame(void*) {
 // next calls, and the next fault would never reach the guard).
 TEST(GuardedCall, RecoversAgainAfterAFaultInsideARegisteredFrame) {
     for (int round = 0; round < 3; ++round) {
-        EXCEPTION_REGISTRATION_RECORD* const before = chain_head();
+        EXCEPTION_REGISTRATION_RECORD* const before = exception_chain_head();
         EXPECT_EQ(call_guarded(&raise_inside_own_frame, nullptr, -7), -7) << round;
-        EXPECT_EQ(chain_head(), before) << round;
+        EXPECT_EQ(exception_chain_head(), before) << round;
     }
 }
 #endif

@@ -32,13 +32,9 @@ LONG WINAPI recover_from_exception(EXCEPTION_POINTERS* info) {
     return EXCEPTION_CONTINUE_EXECUTION;
 }
 
+}  // namespace
+
 #ifndef _WIN64
-// On 32-bit Windows the exception handlers of a thread form a chain of frames on its own stack,
-// headed at fs:[0]. A function that raised may have registered frames of its own (as system
-// libraries do); the long jump abandons that part of the stack but not the chain, which would
-// then point into stack the next calls overwrite, and the next exception on this thread would
-// walk garbage. The head is saved before the call and put back after a recovery. (64-bit
-// Windows unwinds by tables, not by a chain on the stack.)
 EXCEPTION_REGISTRATION_RECORD* exception_chain_head() {
     EXCEPTION_REGISTRATION_RECORD* head = nullptr;
     __asm__ volatile("movl %%fs:0, %0" : "=r"(head));
@@ -49,10 +45,14 @@ void set_exception_chain_head(EXCEPTION_REGISTRATION_RECORD* head) {
 }
 #endif
 
-}  // namespace
-
 int32_t call_guarded(int32_t (*call)(void* context), void* context, int32_t failure) {
     g_previous_filter = SetUnhandledExceptionFilter(recover_from_exception);
+    // On 32-bit Windows the exception handlers of a thread form a chain of frames on its own stack,
+    // headed at fs:[0]. A function that raised may have registered frames of its own (as system
+    // libraries do); the long jump abandons that part of the stack but not the chain, which would
+    // then point into stack the next calls overwrite, and the next exception on this thread would
+    // walk garbage. The head is saved before the call and put back after a recovery. (64-bit
+    // Windows unwinds by tables, not by a chain on the stack.)
 #ifndef _WIN64
     EXCEPTION_REGISTRATION_RECORD* volatile const chain = exception_chain_head();
 #endif

@@ -6,9 +6,19 @@
 
 #include <cstdint>
 
+#ifndef _WIN64
+struct _EXCEPTION_REGISTRATION_RECORD;
+#endif
+
 namespace lintora {
 
 // Returns call(context), or `failure` when the call raised an exception that nothing handled.
 int32_t call_guarded(int32_t (*call)(void* context), void* context, int32_t failure);
+
+#ifndef _WIN64
+// The head of this thread's chain of exception handler frames (fs:[0]) on 32-bit Windows.
+_EXCEPTION_REGISTRATION_RECORD* exception_chain_head();
+void set_exception_chain_head(_EXCEPTION_REGISTRATION_RECORD* head);
+#endif
 
 }  // namespace lintora

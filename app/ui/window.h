@@ -21,7 +21,6 @@ class CWnd {
         return ::SendMessageW(m_hWnd, message, w, l);
     }
     BOOL EnableWindow(BOOL enable = TRUE) const { return ::EnableWindow(m_hWnd, enable); }
-    BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
     BOOL ShowWindow(int command) const { return ::ShowWindow(m_hWnd, command); }
     BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
     void SetWindowText(const std::wstring& text) const { ::SetWindowTextW(m_hWnd, text.c_str()); }
@@ -64,7 +63,6 @@ class CProgressCtrl : public CWnd {
     int SetPos(int position) const {
         return static_cast<int>(SendMessage(PBM_SETPOS, static_cast<WPARAM>(position)));
     }
-    int GetPos() const { return static_cast<int>(SendMessage(PBM_GETPOS)); }
 };
 
 // A string of the program's string table.

@@ -10,10 +10,10 @@ namespace lintora {
 namespace {
 
 // The image's bytes, slowed down or unplugged as the options say.
-class DemoDevice final : public DiskDevice {
+class DemoDevice final : public ForwardingDiskDevice {
   public:
     DemoDevice(std::unique_ptr<DiskDevice> image, const DemoOptions& options)
-        : image_(std::move(image)), options_(options) {}
+        : ForwardingDiskDevice(std::move(image)), options_(options) {}
 
     Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override {
         if (options_.unplug_after_writes != 0 && ++writes_ > options_.unplug_after_writes) {
@@ -22,21 +22,10 @@ class DemoDevice final : public DiskDevice {
         if (options_.write_delay_ms != 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(options_.write_delay_ms));
         }
-        return image_->write_at(offset, data, length);
-    }
-    Outcome flush() override { return image_->flush(); }
-    Outcome lock_volume() override { return image_->lock_volume(); }
-    Outcome dismount_volume() override { return image_->dismount_volume(); }
-    Outcome create_disk(const CreateDiskRecord& record) override {
-        return image_->create_disk(record);
-    }
-    Outcome update_properties() override { return image_->update_properties(); }
-    Outcome set_drive_layout(const uint8_t* layout, uint32_t size) override {
-        return image_->set_drive_layout(layout, size);
+        return inner_->write_at(offset, data, length);
     }
 
   private:
-    std::unique_ptr<DiskDevice> image_;
     const DemoOptions& options_;
     uint64_t writes_ = 0;
 };

@@ -28,7 +28,7 @@ class DemoDiskSystem final : public ForwardingDiskSystem {
     }
     Outcome open_disk(const char16_t* path, uint32_t bytes_per_sector, DiskUse use,
                       std::unique_ptr<DiskDevice>* device) override;
-    Outcome open_volume(char, std::unique_ptr<DiskDevice>*) override {
+    Outcome open_volume(char, std::unique_ptr<VolumeHandle>*) override {
         return Outcome::unsupported("the demonstration disk has no volumes");
     }
     Outcome volumes_on_disk(const char16_t*, std::vector<std::u16string>* paths) override {

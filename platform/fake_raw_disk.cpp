@@ -10,19 +10,36 @@ namespace {
 
 const Outcome kRefused = Outcome::failure("refused by the test");
 
-class FakeDevice final : public DiskDevice {
+// What a disk and a volume of the fake share: the open-handle count, the log of its calls
+// under its name, and refusals.
+class FakeHandle {
   public:
-    FakeDevice(FakeDiskSystem& system, std::string name, char letter, FakeVolume* volume = nullptr)
-        : system_(system), name_(std::move(name)), letter_(letter), volume_(volume) {
+    FakeHandle(FakeDiskSystem& system, std::string name, char letter)
+        : system_(system), name_(std::move(name)), letter_(letter) {
         ++system_.log().open_handles;
     }
-    ~FakeDevice() override {
-        if (volume_ != nullptr && holds_lock_) {
-            volume_->locked = false;
-        }
+    ~FakeHandle() {
         --system_.log().open_handles;
         system_.log().calls.push_back("close " + name_);
     }
+    FakeHandle(const FakeHandle&) = delete;
+    FakeHandle& operator=(const FakeHandle&) = delete;
+
+  protected:
+    Outcome record(FakeOp op, const std::string& call) {
+        const bool refused = system_.refuses(op, letter_);
+        system_.log().calls.push_back(call + (refused ? " refused" : ""));
+        return refused ? kRefused : Outcome::success();
+    }
+
+    FakeDiskSystem& system_;
+    std::string name_;
+    char letter_;
+};
+
+class FakeDisk final : public DiskDevice, FakeHandle {
+  public:
+    explicit FakeDisk(FakeDiskSystem& system) : FakeHandle(system, "disk", '\0') {}
 
     Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override {
         FakeDiskLog& log = system_.log();
@@ -40,8 +57,37 @@ class FakeDevice final : public DiskDevice {
     }
 
     Outcome flush() override { return record(FakeOp::flush, "flush"); }
+
+    Outcome create_disk(const CreateDiskRecord& record_in) override {
+        system_.log().last_create = record_in;
+        return record(FakeOp::create_disk, "create_disk");
+    }
+
+    Outcome update_properties() override {
+        return record(FakeOp::update_properties, "update_properties");
+    }
+
+    Outcome set_drive_layout(const uint8_t* layout, uint32_t size) override {
+        system_.log().last_layout.assign(layout, layout + size);
+        return record(FakeOp::set_drive_layout, "set_drive_layout " + std::to_string(size));
+    }
+};
+
+// A handle on a volume, called by `shown` in the log (the letter or the GUID path); `volume`
+// is the modelled volume it reaches, if any.
+class FakeVolumeHandle final : public VolumeHandle, FakeHandle {
+  public:
+    FakeVolumeHandle(FakeDiskSystem& system, const std::string& shown, char letter,
+                     FakeVolume* volume)
+        : FakeHandle(system, "volume " + shown, letter), shown_(shown), volume_(volume) {}
+    ~FakeVolumeHandle() override {
+        if (volume_ != nullptr && holds_lock_) {
+            volume_->locked = false;
+        }
+    }
+
     Outcome lock_volume() override {
-        const std::string call = "lock " + name_.substr(name_.find(' ') + 1);
+        const std::string call = "lock " + shown_;
         if (volume_ != nullptr && (volume_->locked || volume_->busy_locks > 0)) {
             if (!volume_->locked) {
                 --volume_->busy_locks;
@@ -58,34 +104,10 @@ class FakeDevice final : public DiskDevice {
         }
         return locked;
     }
-    Outcome dismount_volume() override {
-        return record(FakeOp::dismount, "dismount " + name_.substr(name_.find(' ') + 1));
-    }
-
-    Outcome create_disk(const CreateDiskRecord& record_in) override {
-        system_.log().last_create = record_in;
-        return record(FakeOp::create_disk, "create_disk");
-    }
-
-    Outcome update_properties() override {
-        return record(FakeOp::update_properties, "update_properties");
-    }
-
-    Outcome set_drive_layout(const uint8_t* layout, uint32_t size) override {
-        system_.log().last_layout.assign(layout, layout + size);
-        return record(FakeOp::set_drive_layout, "set_drive_layout " + std::to_string(size));
-    }
+    Outcome dismount_volume() override { return record(FakeOp::dismount, "dismount " + shown_); }
 
   private:
-    Outcome record(FakeOp op, const std::string& call) {
-        const bool refused = system_.refuses(op, letter_);
-        system_.log().calls.push_back(call + (refused ? " refused" : ""));
-        return refused ? kRefused : Outcome::success();
-    }
-
-    FakeDiskSystem& system_;
-    std::string name_;
-    char letter_;
+    std::string shown_;
     FakeVolume* volume_;
     bool holds_lock_ = false;
 };
@@ -117,11 +139,11 @@ Outcome FakeDiskSystem::open_disk(const char16_t*, uint32_t, DiskUse,
         return kRefused;
     }
     log_.calls.push_back("open_disk");
-    *device = std::make_unique<FakeDevice>(*this, "disk", '\0');
+    *device = std::make_unique<FakeDisk>(*this);
     return Outcome::success();
 }
 
-Outcome FakeDiskSystem::open_volume(char letter, std::unique_ptr<DiskDevice>* volume) {
+Outcome FakeDiskSystem::open_volume(char letter, std::unique_ptr<VolumeHandle>* volume) {
     const std::string call = std::string("open_volume ") + letter;
     if (refuses(FakeOp::open_volume, letter)) {
         log_.calls.push_back(call + " refused");
@@ -134,12 +156,12 @@ Outcome FakeDiskSystem::open_volume(char letter, std::unique_ptr<DiskDevice>* vo
             known = &v;
         }
     }
-    *volume = std::make_unique<FakeDevice>(*this, std::string("volume ") + letter, letter, known);
+    *volume = std::make_unique<FakeVolumeHandle>(*this, std::string(1, letter), letter, known);
     return Outcome::success();
 }
 
 Outcome FakeDiskSystem::open_volume_path(const char16_t* path,
-                                         std::unique_ptr<DiskDevice>* volume) {
+                                         std::unique_ptr<VolumeHandle>* volume) {
     const std::string name = utf16_for_display(path);
     for (FakeVolume& v : volumes) {
         if (v.path == path) {
@@ -148,7 +170,7 @@ Outcome FakeDiskSystem::open_volume_path(const char16_t* path,
                 return kRefused;
             }
             log_.calls.push_back("open_volume " + name);
-            *volume = std::make_unique<FakeDevice>(*this, "volume " + name, '\0', &v);
+            *volume = std::make_unique<FakeVolumeHandle>(*this, name, '\0', &v);
             return Outcome::success();
         }
     }

@@ -60,8 +60,8 @@ class FakeDiskSystem final : public DiskSystem {
     Outcome query_target(const char16_t* path, TargetInfo* info) override;
     Outcome open_disk(const char16_t* path, uint32_t bytes_per_sector, DiskUse use,
                       std::unique_ptr<DiskDevice>* device) override;
-    Outcome open_volume(char letter, std::unique_ptr<DiskDevice>* volume) override;
-    Outcome open_volume_path(const char16_t* path, std::unique_ptr<DiskDevice>* volume) override;
+    Outcome open_volume(char letter, std::unique_ptr<VolumeHandle>* volume) override;
+    Outcome open_volume_path(const char16_t* path, std::unique_ptr<VolumeHandle>* volume) override;
     Outcome volume_path_of_letter(char letter, std::u16string* path) override;
     Outcome volumes_on_disk(const char16_t* disk_path, std::vector<std::u16string>* paths) override;
     void notify_drive_removed(char letter) override;

@@ -14,25 +14,56 @@
 
 namespace lintora {
 
-// One open disk or volume; destroying it closes it (and so unlocks a locked volume).
-class DiskDevice {
+// The bytes of an open disk, image or volume; destroying it closes it.
+class DiskIo {
   public:
-    virtual ~DiskDevice() = default;
+    virtual ~DiskIo() = default;
 
     // Positions at `offset` and writes all `length` bytes; a short write is a failure.
     virtual Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) = 0;
     // Everything written reaches the medium before this returns.
     virtual Outcome flush() = 0;
+};
 
-    // Volumes: take the volume away from the system until the handle is closed.
-    virtual Outcome lock_volume() = 0;
-    virtual Outcome dismount_volume() = 0;
-
-    // Disks: a new empty partition table (MBR or GPT), the re-read of the disk's properties, and
-    // the final partition layout (a DRIVE_LAYOUT_INFORMATION_EX image of `size` bytes).
+// An open whole disk: its bytes, and its partition table as the system's partition manager
+// keeps it: a new empty table (MBR or GPT), the re-read of the disk's properties, and the final
+// layout (a DRIVE_LAYOUT_INFORMATION_EX image of `size` bytes).
+class DiskDevice : public DiskIo {
+  public:
     virtual Outcome create_disk(const CreateDiskRecord& record) = 0;
     virtual Outcome update_properties() = 0;
     virtual Outcome set_drive_layout(const uint8_t* layout, uint32_t size) = 0;
+};
+
+// An open volume, taken away from the system until the handle is closed.
+class VolumeHandle {
+  public:
+    virtual ~VolumeHandle() = default;
+
+    virtual Outcome lock_volume() = 0;
+    virtual Outcome dismount_volume() = 0;
+};
+
+// A disk that hands every request to the one it owns; a decorator overrides only what it
+// changes.
+class ForwardingDiskDevice : public DiskDevice {
+  public:
+    explicit ForwardingDiskDevice(std::unique_ptr<DiskDevice> inner) : inner_(std::move(inner)) {}
+
+    Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override {
+        return inner_->write_at(offset, data, length);
+    }
+    Outcome flush() override { return inner_->flush(); }
+    Outcome create_disk(const CreateDiskRecord& record) override {
+        return inner_->create_disk(record);
+    }
+    Outcome update_properties() override { return inner_->update_properties(); }
+    Outcome set_drive_layout(const uint8_t* layout, uint32_t size) override {
+        return inner_->set_drive_layout(layout, size);
+    }
+
+  protected:
+    std::unique_ptr<DiskDevice> inner_;
 };
 
 enum class TargetKind { image_file, block_device };
@@ -62,9 +93,10 @@ class DiskSystem {
     virtual Outcome open_disk(const char16_t* path, uint32_t bytes_per_sector, DiskUse use,
                               std::unique_ptr<DiskDevice>* device) = 0;
     // Opens the volume of a drive letter ('A' to 'Z').
-    virtual Outcome open_volume(char letter, std::unique_ptr<DiskDevice>* volume) = 0;
+    virtual Outcome open_volume(char letter, std::unique_ptr<VolumeHandle>* volume) = 0;
     // Opens a volume by its volume GUID path ("\\?\Volume{...}").
-    virtual Outcome open_volume_path(const char16_t* path, std::unique_ptr<DiskDevice>* volume) = 0;
+    virtual Outcome open_volume_path(const char16_t* path,
+                                     std::unique_ptr<VolumeHandle>* volume) = 0;
     // The volume GUID path of the volume a drive letter names.
     virtual Outcome volume_path_of_letter(char letter, std::u16string* path) = 0;
     // The volume GUID paths of every volume that lies on the disk at `disk_path`, with or without
@@ -93,10 +125,10 @@ class ForwardingDiskSystem : public DiskSystem {
                       std::unique_ptr<DiskDevice>* device) override {
         return inner_.open_disk(path, bytes_per_sector, use, device);
     }
-    Outcome open_volume(char letter, std::unique_ptr<DiskDevice>* volume) override {
+    Outcome open_volume(char letter, std::unique_ptr<VolumeHandle>* volume) override {
         return inner_.open_volume(letter, volume);
     }
-    Outcome open_volume_path(const char16_t* path, std::unique_ptr<DiskDevice>* volume) override {
+    Outcome open_volume_path(const char16_t* path, std::unique_ptr<VolumeHandle>* volume) override {
         return inner_.open_volume_path(path, volume);
     }
     Outcome volume_path_of_letter(char letter, std::u16string* path) override {

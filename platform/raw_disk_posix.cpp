@@ -206,8 +206,6 @@ class PosixDisk final : public DiskDevice {
         return ::fsync(fd_.get()) == 0 ? Outcome::success() : last_system_failure();
     }
 
-    Outcome lock_volume() override { return Outcome::unsupported("no volume locks here"); }
-    Outcome dismount_volume() override { return Outcome::unsupported("no volume locks here"); }
     Outcome create_disk(const CreateDiskRecord&) override {
         return Outcome::unsupported("no partition manager here");
     }
@@ -313,10 +311,10 @@ class PosixDiskSystem final : public DiskSystem {
         return Outcome::success();
     }
 
-    Outcome open_volume(char, std::unique_ptr<DiskDevice>*) override {
+    Outcome open_volume(char, std::unique_ptr<VolumeHandle>*) override {
         return Outcome::unsupported("drive letters do not exist here");
     }
-    Outcome open_volume_path(const char16_t*, std::unique_ptr<DiskDevice>*) override {
+    Outcome open_volume_path(const char16_t*, std::unique_ptr<VolumeHandle>*) override {
         return Outcome::unsupported("volume GUID paths do not exist here");
     }
     Outcome volume_path_of_letter(char, std::u16string*) override {

@@ -34,6 +34,17 @@ Outcome answer(BOOL succeeded) {
     return succeeded ? Outcome::success() : last_system_failure();
 }
 
+// A control request with no output; the system's error stays readable after it.
+Outcome control(HANDLE handle, DWORD code, void* input, DWORD input_size) {
+    DWORD returned = 0;
+    const BOOL done =
+        DeviceIoControl(handle, code, input, input_size, nullptr, 0, &returned, nullptr);
+    const DWORD error = GetLastError();
+    Outcome outcome = answer(done);
+    SetLastError(error);  // for the caller's look at the code
+    return outcome;
+}
+
 class Win32Disk final : public DiskDevice {
   public:
     explicit Win32Disk(HANDLE handle) : handle_(handle) {}
@@ -56,41 +67,43 @@ class Win32Disk final : public DiskDevice {
     }
 
     Outcome flush() override { return answer(FlushFileBuffers(handle_)); }
+
+    Outcome create_disk(const CreateDiskRecord& record) override {
+        uint8_t bytes[kCreateDiskBytes];
+        encode_create_disk(record, bytes);
+        return control(handle_, IOCTL_DISK_CREATE_DISK, bytes, sizeof bytes);
+    }
+
+    Outcome update_properties() override {
+        return control(handle_, IOCTL_DISK_UPDATE_PROPERTIES, nullptr, 0);
+    }
+
+    Outcome set_drive_layout(const uint8_t* layout, uint32_t size) override {
+        return control(handle_, IOCTL_DISK_SET_DRIVE_LAYOUT_EX, const_cast<uint8_t*>(layout), size);
+    }
+
+  private:
+    HANDLE handle_;
+};
+
+class Win32Volume final : public VolumeHandle {
+  public:
+    explicit Win32Volume(HANDLE handle) : handle_(handle) {}
+    ~Win32Volume() override { CloseHandle(handle_); }
+
     // Access denied is the answer while other handles are open on the volume.
     Outcome lock_volume() override {
-        Outcome locked = control(FSCTL_LOCK_VOLUME, nullptr, 0);
+        Outcome locked = control(handle_, FSCTL_LOCK_VOLUME, nullptr, 0);
         if (!locked.ok() && GetLastError() == ERROR_ACCESS_DENIED) {
             locked.in_use = true;
         }
         return locked;
     }
-    Outcome dismount_volume() override { return control(FSCTL_DISMOUNT_VOLUME, nullptr, 0); }
-
-    Outcome create_disk(const CreateDiskRecord& record) override {
-        uint8_t bytes[kCreateDiskBytes];
-        encode_create_disk(record, bytes);
-        return control(IOCTL_DISK_CREATE_DISK, bytes, sizeof bytes);
-    }
-
-    Outcome update_properties() override {
-        return control(IOCTL_DISK_UPDATE_PROPERTIES, nullptr, 0);
-    }
-
-    Outcome set_drive_layout(const uint8_t* layout, uint32_t size) override {
-        return control(IOCTL_DISK_SET_DRIVE_LAYOUT_EX, const_cast<uint8_t*>(layout), size);
+    Outcome dismount_volume() override {
+        return control(handle_, FSCTL_DISMOUNT_VOLUME, nullptr, 0);
     }
 
   private:
-    Outcome control(DWORD code, void* input, DWORD input_size) {
-        DWORD returned = 0;
-        const BOOL done =
-            DeviceIoControl(handle_, code, input, input_size, nullptr, 0, &returned, nullptr);
-        const DWORD error = GetLastError();
-        Outcome outcome = answer(done);
-        SetLastError(error);  // for the caller's look at the code
-        return outcome;
-    }
-
     HANDLE handle_;
 };
 
@@ -187,12 +200,12 @@ class Win32DiskSystem final : public DiskSystem {
         return Outcome::success();
     }
 
-    Outcome open_volume(char letter, std::unique_ptr<DiskDevice>* volume) override {
+    Outcome open_volume(char letter, std::unique_ptr<VolumeHandle>* volume) override {
         const wchar_t path[] = {L'\\', L'\\', L'.', L'\\', static_cast<wchar_t>(letter), L':', 0};
         return open_volume_device(path, volume);
     }
 
-    Outcome open_volume_path(const char16_t* path, std::unique_ptr<DiskDevice>* volume) override {
+    Outcome open_volume_path(const char16_t* path, std::unique_ptr<VolumeHandle>* volume) override {
         return open_volume_device(reinterpret_cast<const wchar_t*>(path), volume);
     }
 
@@ -257,14 +270,14 @@ class Win32DiskSystem final : public DiskSystem {
   private:
     static constexpr DWORD kVolumeNameUnits = 64;
 
-    static Outcome open_volume_device(const wchar_t* path, std::unique_ptr<DiskDevice>* volume) {
+    static Outcome open_volume_device(const wchar_t* path, std::unique_ptr<VolumeHandle>* volume) {
         HANDLE handle =
             CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                         nullptr, OPEN_EXISTING, 0, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             return last_system_failure();
         }
-        *volume = std::make_unique<Win32Disk>(handle);
+        *volume = std::make_unique<Win32Volume>(handle);
         return Outcome::success();
     }
 

@@ -6,7 +6,10 @@ namespace lintora {
 
 TableWritingDisk::TableWritingDisk(std::unique_ptr<DiskDevice> raw, uint32_t sector_size,
                                    uint64_t size_bytes, bool reread)
-    : raw_(std::move(raw)), sector_size_(sector_size), size_bytes_(size_bytes), reread_(reread) {}
+    : ForwardingDiskDevice(std::move(raw)),
+      sector_size_(sector_size),
+      size_bytes_(size_bytes),
+      reread_(reread) {}
 
 Outcome TableWritingDisk::create_disk(const CreateDiskRecord& record) {
     if (record.style == LayoutStyle::gpt) {
@@ -40,7 +43,7 @@ Outcome TableWritingDisk::set_drive_layout(const uint8_t* layout, uint32_t size)
             write_sector(0, build_mbr_sector(sector_size_, record.mbr_signature, record.entries));
     }
     // A block device hears of the layout too, for a kernel that must be told its partitions.
-    return written.ok() && reread_ ? raw_->set_drive_layout(layout, size) : written;
+    return written.ok() && reread_ ? inner_->set_drive_layout(layout, size) : written;
 }
 
 Outcome TableWritingDisk::write_sector(uint64_t lba, const std::vector<uint8_t>& bytes) {

@@ -12,22 +12,16 @@
 
 namespace lintora {
 
-class TableWritingDisk final : public DiskDevice {
+class TableWritingDisk final : public ForwardingDiskDevice {
   public:
     // `raw` takes the bytes; `reread` says whether update_properties asks it to re-read the
     // table (a block device) or has nothing to do (an image).
     TableWritingDisk(std::unique_ptr<DiskDevice> raw, uint32_t sector_size, uint64_t size_bytes,
                      bool reread);
 
-    Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override {
-        return raw_->write_at(offset, data, length);
-    }
-    Outcome flush() override { return raw_->flush(); }
-    Outcome lock_volume() override { return raw_->lock_volume(); }
-    Outcome dismount_volume() override { return raw_->dismount_volume(); }
     Outcome create_disk(const CreateDiskRecord& record) override;
     Outcome update_properties() override {
-        return reread_ ? raw_->update_properties() : Outcome::success();
+        return reread_ ? inner_->update_properties() : Outcome::success();
     }
     Outcome set_drive_layout(const uint8_t* layout, uint32_t size) override;
 
@@ -36,7 +30,6 @@ class TableWritingDisk final : public DiskDevice {
     Outcome write_sector(uint64_t lba, const std::vector<uint8_t>& bytes);
     Outcome write_gpt(const Guid& disk_id, const std::vector<PartitionRecord>& entries);
 
-    std::unique_ptr<DiskDevice> raw_;
     uint32_t sector_size_;
     uint64_t size_bytes_;
     bool reread_;

@@ -4,7 +4,7 @@
 
 namespace lintora {
 
-BootSectorHold::BootSectorHold(DiskDevice& target, uint64_t volume_offset, uint64_t sector_count,
+BootSectorHold::BootSectorHold(DiskIo& target, uint64_t volume_offset, uint64_t sector_count,
                                uint32_t sector_size)
     : target_(target),
       held_{{volume_offset, std::vector<uint8_t>(sector_size, 0)},

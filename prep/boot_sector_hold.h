@@ -11,9 +11,9 @@
 
 namespace lintora {
 
-class BootSectorHold final : public DiskDevice {
+class BootSectorHold final : public DiskIo {
   public:
-    BootSectorHold(DiskDevice& target, uint64_t volume_offset, uint64_t sector_count,
+    BootSectorHold(DiskIo& target, uint64_t volume_offset, uint64_t sector_count,
                    uint32_t sector_size);
 
     // Zeros over both sectors on the target.
@@ -24,15 +24,6 @@ class BootSectorHold final : public DiskDevice {
 
     Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override;
     Outcome flush() override { return target_.flush(); }
-    Outcome lock_volume() override { return target_.lock_volume(); }
-    Outcome dismount_volume() override { return target_.dismount_volume(); }
-    Outcome create_disk(const CreateDiskRecord& record) override {
-        return target_.create_disk(record);
-    }
-    Outcome update_properties() override { return target_.update_properties(); }
-    Outcome set_drive_layout(const uint8_t* layout, uint32_t size) override {
-        return target_.set_drive_layout(layout, size);
-    }
 
   private:
     struct Held {
@@ -40,7 +31,7 @@ class BootSectorHold final : public DiskDevice {
         std::vector<uint8_t> bytes;
     };
 
-    DiskDevice& target_;
+    DiskIo& target_;
     Held held_[2];
 };
 

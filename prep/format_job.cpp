@@ -25,8 +25,8 @@ constexpr uint64_t kMbrMaxSectors = 0xFFFFFFFFull;
 // letter), then the disk, on every way out of the job.
 struct JobHandles {
     std::unique_ptr<DiskDevice> disk;
-    std::array<std::unique_ptr<DiskDevice>, 26> volumes;
-    std::vector<std::unique_ptr<DiskDevice>> unlettered;
+    std::array<std::unique_ptr<VolumeHandle>, 26> volumes;
+    std::vector<std::unique_ptr<VolumeHandle>> unlettered;
 
     ~JobHandles() {
         for (auto& volume : volumes) {
@@ -71,7 +71,7 @@ bool is_supported_sector_size(uint32_t bytes) {
 constexpr uint32_t kLockTries = 10;
 constexpr uint32_t kLockRetryMs = 500;
 
-Outcome lock_and_dismount(DiskDevice& volume, DiskSystem& system) {
+Outcome lock_and_dismount(VolumeHandle& volume, DiskSystem& system) {
     Outcome locked = volume.lock_volume();
     for (uint32_t tries = 1; !locked.ok() && locked.in_use && tries < kLockTries; ++tries) {
         system.pause(kLockRetryMs);
@@ -101,7 +101,7 @@ FormatJobResult take_lettered_volumes(const DiskInfo& disk, DiskSystem& system, 
         }
         const std::string volume = std::string(1, letter) + ":";
         system.notify_drive_removed(letter);
-        std::unique_ptr<DiskDevice>& slot = handles.volumes[static_cast<size_t>(letter - 'A')];
+        std::unique_ptr<VolumeHandle>& slot = handles.volumes[static_cast<size_t>(letter - 'A')];
         Outcome step = system.open_volume(letter, &slot);
         if (!step.ok()) {
             result = note(kJobRefused, "cannot open volume " + volume, step);
@@ -137,7 +137,7 @@ FormatJobResult take_unlettered_volumes(const char16_t* device_path, DiskSystem&
             continue;
         }
         const std::string volume = "volume " + utf16_for_display(path);
-        std::unique_ptr<DiskDevice> handle;
+        std::unique_ptr<VolumeHandle> handle;
         Outcome step = system.open_volume_path(path.c_str(), &handle);
         if (!step.ok()) {
             return note(kJobRefused, "cannot open " + volume, step);

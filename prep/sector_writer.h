@@ -7,7 +7,7 @@
 
 namespace lintora {
 
-class DiskDevice;
+class DiskIo;
 
 // Progress: (phase, units done, units expected or 0 when unknown, owner); the result is ignored.
 using ProgressFn = int (*)(int32_t phase, uint32_t units_done, uint32_t units_expected,
@@ -17,9 +17,9 @@ inline constexpr int32_t kPhaseWipe = 0;
 inline constexpr int32_t kPhaseFileSystem = 2;
 
 struct SectorWriter {
-    DiskDevice* device = nullptr;  // none: count only
-    uint32_t unit_size = 0;        // bytes per progress unit, not 0
-    uint64_t base_offset = 0;      // added to every request
+    DiskIo* device = nullptr;  // none: count only
+    uint32_t unit_size = 0;    // bytes per progress unit, not 0
+    uint64_t base_offset = 0;  // added to every request
     ProgressFn progress = nullptr;
     int32_t phase = 0;
     uint32_t units_done = 0;

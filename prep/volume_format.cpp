@@ -56,7 +56,7 @@ ntfs_status count_volume(VolumeFormat& volume) {
     return status;
 }
 
-ntfs_status write_volume(VolumeFormat& volume, DiskDevice& device) {
+ntfs_status write_volume(VolumeFormat& volume, DiskIo& device) {
     volume.writer.device = &device;
     volume.writer.units_done = 0;
     return format_ntfs_volume(&volume.params);

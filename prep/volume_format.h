@@ -13,7 +13,7 @@
 
 namespace lintora {
 
-class DiskDevice;
+class DiskIo;
 
 // The longest volume label: the volume's own $AttrDef allows 0x100 bytes for $VOLUME_NAME.
 inline constexpr uint32_t kMaxLabelUnits = 128;
@@ -53,6 +53,6 @@ void setup_volume_format(const VolumeRequest& request, VolumeFormat& volume);
 // The counting pass: on success the writer knows its total.
 ntfs_status count_volume(VolumeFormat& volume);
 // The writing pass onto `device`, after count_volume.
-ntfs_status write_volume(VolumeFormat& volume, DiskDevice& device);
+ntfs_status write_volume(VolumeFormat& volume, DiskIo& device);
 
 }  // namespace lintora

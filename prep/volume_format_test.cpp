@@ -32,7 +32,7 @@ TEST(CountedName, CountsUnitsAndMarksTextsAboveTheLimit) {
 }
 
 // Keeps every write as (offset, bytes).
-class CaptureDevice final : public DiskDevice {
+class CaptureDevice final : public DiskIo {
   public:
     Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override {
         writes.emplace_back(offset, std::vector<uint8_t>(data, data + length));
@@ -43,11 +43,6 @@ class CaptureDevice final : public DiskDevice {
         ++flushes;
         return Outcome::success();
     }
-    Outcome lock_volume() override { return Outcome::success(); }
-    Outcome dismount_volume() override { return Outcome::success(); }
-    Outcome create_disk(const CreateDiskRecord&) override { return Outcome::success(); }
-    Outcome update_properties() override { return Outcome::success(); }
-    Outcome set_drive_layout(const uint8_t*, uint32_t) override { return Outcome::success(); }
 
     std::vector<std::pair<uint64_t, std::vector<uint8_t>>> writes;
     std::vector<uint32_t> flushes_before;  // of each write, the flushes that came before it

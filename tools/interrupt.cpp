@@ -12,21 +12,17 @@ extern "C" void note_signal(int signal_number) {
     g_signal = signal_number;
 }
 
-class InterruptibleDevice final : public DiskDevice {
+class InterruptibleDevice final : public ForwardingDiskDevice {
   public:
     InterruptibleDevice(std::unique_ptr<DiskDevice> inner, uint64_t& writes)
-        : inner_(std::move(inner)), writes_(writes) {}
+        : ForwardingDiskDevice(std::move(inner)), writes_(writes) {}
 
     Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override {
         return guarded([&] { return inner_->write_at(offset, data, length); });
     }
-    Outcome flush() override { return inner_->flush(); }
-    Outcome lock_volume() override { return inner_->lock_volume(); }
-    Outcome dismount_volume() override { return inner_->dismount_volume(); }
     Outcome create_disk(const CreateDiskRecord& record) override {
         return guarded([&] { return inner_->create_disk(record); });
     }
-    Outcome update_properties() override { return inner_->update_properties(); }
     Outcome set_drive_layout(const uint8_t* layout, uint32_t size) override {
         return guarded([&] { return inner_->set_drive_layout(layout, size); });
     }
@@ -44,7 +40,6 @@ class InterruptibleDevice final : public DiskDevice {
         return written;
     }
 
-    std::unique_ptr<DiskDevice> inner_;
     uint64_t& writes_;
 };
 

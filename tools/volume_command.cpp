@@ -57,7 +57,7 @@ std::string parse_label(const std::string& text, std::u16string* label) {
 
 // Writes the volume through `device`, keeping its boot sectors back until the rest is on the
 // medium. Returns an empty text or what failed.
-std::string write_whole_volume(VolumeFormat& volume, DiskDevice& device, uint64_t sectors,
+std::string write_whole_volume(VolumeFormat& volume, DiskIo& device, uint64_t sectors,
                                uint32_t sector_size) {
     BootSectorHold hold(device, 0, sectors, sector_size);
     Outcome step = hold.clear();

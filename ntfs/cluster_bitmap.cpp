@@ -34,6 +34,29 @@ ntfs_status claim_run(const ClusterRun& run, NtfsFormatContext& ctx) {
     return NTFS_OK;
 }
 
+ntfs_status claim_bad_clusters(NtfsFormatContext& ctx) {
+    const uint64_t held_bits = 8ull * ctx.cluster_bitmap_buffer_size;
+    uint8_t* bitmap = ctx.cluster_bitmap.get();
+    for (uint32_t i = 0; i < ctx.bad_cluster_count; ++i) {
+        const uint64_t lcn = ctx.bad_clusters[i];
+        if (i > 0 && lcn <= ctx.bad_clusters[i - 1]) {
+            return NTFS_INVALID;
+        }
+        const bool in_system_file =
+            lcn >= ctx.total_clusters || (lcn < held_bits && bitmap_bit(bitmap, lcn));
+        if (in_system_file) {
+            if (ctx.bad_cluster_hit != nullptr) {
+                *ctx.bad_cluster_hit = lcn;
+            }
+            return NTFS_BAD_SYSTEM_CLUSTER;
+        }
+        if (lcn < held_bits) {
+            bitmap_set_bit(bitmap, lcn);
+        }
+    }
+    return NTFS_OK;
+}
+
 ntfs_status allocate_run(NtfsFormatContext& ctx, ClusterRun& run, uint64_t count) {
     const uint64_t end = bitmap_end(ctx);
     uint8_t* bitmap = ctx.cluster_bitmap.get();

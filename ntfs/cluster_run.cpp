@@ -18,31 +18,61 @@ uint32_t signed_field_bytes(uint64_t value) {
     return bytes;
 }
 
+// Bytes of a negative distance in two's complement: as few as keep the sign bit set.
+uint32_t negative_field_bytes(int64_t value) {
+    uint32_t bytes = 1;
+    while (bytes < 8 && (value < -(int64_t{1} << (8 * bytes - 1)))) {
+        ++bytes;
+    }
+    return bytes;
+}
+
 }  // namespace
 
-ntfs_status encode_mapping_pairs(uint8_t* buffer, uint32_t buffer_length, const ClusterRun& run,
-                                 uint32_t* size) {
-    const uint32_t length_bytes = signed_field_bytes(run.length);
-    const uint32_t lcn_bytes = run.lcn == kNoClusters ? 0 : signed_field_bytes(run.lcn);
-    const uint32_t total = 2 + length_bytes + lcn_bytes;
-    if (total > buffer_length) {
-        return NTFS_NO_SPACE;
+ntfs_status encode_run_list(uint8_t* buffer, uint32_t buffer_length, const ClusterRun* runs,
+                            uint32_t count, uint32_t* size) {
+    uint32_t total = 1;  // the terminator
+    uint64_t previous_lcn = 0;
+    uint8_t* p = buffer;
+    for (uint32_t r = 0; r < count; ++r) {
+        const ClusterRun& run = runs[r];
+        const uint32_t length_bytes = signed_field_bytes(run.length);
+        uint64_t delta = 0;
+        uint32_t lcn_bytes = 0;
+        if (run.lcn != kNoClusters) {
+            delta = run.lcn - previous_lcn;  // two's complement when the run lies lower
+            lcn_bytes = run.lcn >= previous_lcn
+                            ? signed_field_bytes(delta)
+                            : negative_field_bytes(static_cast<int64_t>(delta));
+            previous_lcn = run.lcn;
+        }
+        const uint32_t pair = 1 + length_bytes + lcn_bytes;
+        if (pair > buffer_length || total + pair > buffer_length) {
+            return NTFS_NO_SPACE;
+        }
+        total += pair;
+        if (p != nullptr) {
+            *p++ = static_cast<uint8_t>(length_bytes | (lcn_bytes << 4));
+            for (uint32_t i = 0; i < length_bytes; ++i) {
+                *p++ = i < 8 ? static_cast<uint8_t>(run.length >> (8 * i)) : uint8_t{0};
+            }
+            for (uint32_t i = 0; i < lcn_bytes; ++i) {
+                *p++ = i < 8 ? static_cast<uint8_t>(delta >> (8 * i)) : uint8_t{0};
+            }
+        }
     }
-    if (buffer != nullptr) {
-        uint8_t* p = buffer;
-        *p++ = static_cast<uint8_t>(length_bytes | (lcn_bytes << 4));
-        for (uint32_t i = 0; i < length_bytes; ++i) {
-            *p++ = i < 8 ? static_cast<uint8_t>(run.length >> (8 * i)) : uint8_t{0};
-        }
-        for (uint32_t i = 0; i < lcn_bytes; ++i) {
-            *p++ = i < 8 ? static_cast<uint8_t>(run.lcn >> (8 * i)) : uint8_t{0};
-        }
+    if (p != nullptr) {
         *p = 0;
     }
     if (size != nullptr) {
         *size = total;
     }
     return NTFS_OK;
+}
+
+ntfs_status encode_mapping_pairs(uint8_t* buffer, uint32_t buffer_length, const ClusterRun& run,
+                                 uint32_t* size) {
+    return encode_run_list(buffer, buffer_length, &run, 1, size);
 }
 
 ntfs_status decode_mapping_pairs(const uint8_t* bytes, uint32_t available, ClusterRun* run) {

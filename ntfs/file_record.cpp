@@ -201,40 +201,59 @@ ntfs_status add_resident_attribute(const NtfsFormatContext& ctx, FileRecordBuffe
     return NTFS_OK;
 }
 
-ntfs_status add_nonresident_attribute(const NtfsFormatContext& ctx, FileRecordBuffer record,
-                                      uint32_t type, const ClusterRun& run, const uint8_t* data,
-                                      uint64_t size, const CountedName* name) {
+namespace {
+
+// The header and mapping pairs of a non-resident attribute over `runs`; `attribute` receives its
+// place in the record. The initialized size is left 0 for the caller.
+ntfs_status insert_nonresident_header(const NtfsFormatContext& ctx, FileRecordBuffer record,
+                                      uint32_t type, const ClusterRun* runs, uint32_t count,
+                                      uint64_t size, const CountedName* name, uint8_t** attribute) {
     uint32_t position = 0;
     if (find_attribute(record, name, ctx, type, &position) == kAttributeFound) {
         return NTFS_INVALID;
     }
-    const uint64_t allocated_size = run.length * ctx.cluster_size;
+    uint64_t clusters = 0;
+    for (uint32_t r = 0; r < count; ++r) {
+        clusters += runs[r].length;
+    }
+    const uint64_t allocated_size = clusters * ctx.cluster_size;
     if (allocated_size < size) {
         return NTFS_INVALID;
     }
     uint32_t pairs_length = 0;
-    if (encode_mapping_pairs(nullptr, ~0u, run, &pairs_length) != NTFS_OK) {
+    if (encode_run_list(nullptr, ~0u, runs, count, &pairs_length) != NTFS_OK) {
         return NTFS_INVALID;
     }
     const uint32_t pairs_offset = kNonResidentHeader + round_up8(name_bytes(name));
     const uint32_t length = round_up8(pairs_offset + pairs_length);
-    ntfs_status status = insert_attribute_header(record, position, length, type, 1, name);
-    if (status != NTFS_OK) {
-        return status;
-    }
+    NTFS_RETURN_IF_FAILED(insert_attribute_header(record, position, length, type, 1, name));
     uint8_t* attr = record.bytes + position;
-    store_u64(attr + kAttrLastVcn, run.length - 1);
+    store_u64(attr + kAttrLastVcn, clusters - 1);
     store_u16(attr + kAttrMappingPairsOffset, static_cast<uint16_t>(pairs_offset));
     store_u64(attr + kAttrAllocatedSize, allocated_size);
     store_u64(attr + kAttrDataSize, size);
+    *attribute = attr;
+    return encode_run_list(attr + pairs_offset, pairs_length, runs, count, nullptr);
+}
 
+}  // namespace
+
+ntfs_status add_nonresident_attribute(const NtfsFormatContext& ctx, FileRecordBuffer record,
+                                      uint32_t type, const ClusterRun& run, const uint8_t* data,
+                                      uint64_t size, const CountedName* name) {
+    uint8_t* attr = nullptr;
+    NTFS_RETURN_IF_FAILED(insert_nonresident_header(ctx, record, type, &run, 1, size, name, &attr));
     uint64_t initialized_size = 0;
-    status = write_run(run, ctx, data, size, &initialized_size);
-    if (status != NTFS_OK) {
-        return status;
-    }
+    NTFS_RETURN_IF_FAILED(write_run(run, ctx, data, size, &initialized_size));
     store_u64(attr + kAttrInitializedSize, initialized_size);
-    return encode_mapping_pairs(attr + pairs_offset, pairs_length, run, nullptr);
+    return NTFS_OK;
+}
+
+ntfs_status add_run_list_attribute(const NtfsFormatContext& ctx, FileRecordBuffer record,
+                                   uint32_t type, const ClusterRun* runs, uint32_t count,
+                                   uint64_t size, const CountedName* name) {
+    uint8_t* attr = nullptr;
+    return insert_nonresident_header(ctx, record, type, runs, count, size, name, &attr);
 }
 
 ntfs_status allocate_nonresident_attribute(NtfsFormatContext& ctx, FileRecordBuffer record,

@@ -63,6 +63,12 @@ ntfs_status add_nonresident_attribute(const NtfsFormatContext& ctx, FileRecordBu
                                       uint32_t type, const ClusterRun& run, const uint8_t* data,
                                       uint64_t size, const CountedName* name);
 
+// Inserts a non-resident attribute of `size` bytes mapped by a list of runs (sparse ones among
+// them), writing nothing: its clusters are as they are ($BadClus:$Bad over the bad clusters).
+ntfs_status add_run_list_attribute(const NtfsFormatContext& ctx, FileRecordBuffer record,
+                                   uint32_t type, const ClusterRun* runs, uint32_t count,
+                                   uint64_t size, const CountedName* name);
+
 // Allocates a run for `size` bytes, then adds the attribute over it.
 ntfs_status allocate_nonresident_attribute(NtfsFormatContext& ctx, FileRecordBuffer record,
                                            uint32_t type, const CountedName* name,

@@ -24,6 +24,9 @@ void NtfsFormatContext::set_params(const NtfsFormatParams& params) {
     cluster_size = params.cluster_size;
     first_sector = params.first_sector;
     sector_count = params.sector_count;
+    bad_clusters = params.bad_clusters;
+    bad_cluster_count = params.bad_cluster_count;
+    bad_cluster_hit = params.bad_cluster_hit;
 }
 
 const char* ntfs_status_text(ntfs_status status) {
@@ -42,6 +45,10 @@ const char* ntfs_status_text(ntfs_status status) {
             return "the volume is too small for the layout, or no room was left";
         case NTFS_WRITE_FAILED:
             return "a write to the disk failed";
+        case NTFS_BAD_SYSTEM_CLUSTER:
+            return "a bad cluster lies where a system file of the volume must go";
+        case NTFS_TOO_MANY_BAD_CLUSTERS:
+            return "too many bad sectors for the bad-cluster list";
         default:
             return "unknown failure";
     }

@@ -26,6 +26,9 @@ struct NtfsFormatContext {
     uint32_t cluster_size = 0;
     uint64_t first_sector = 0;
     uint64_t sector_count = 0;
+    const uint64_t* bad_clusters = nullptr;
+    uint32_t bad_cluster_count = 0;
+    uint64_t* bad_cluster_hit = nullptr;
 
     uint8_t volume_version_major = 0;
     uint8_t volume_version_minor = 0;

@@ -20,6 +20,12 @@ struct NtfsFormatParams {
     uint32_t cluster_size = 0;  // a multiple of the sector size
     uint64_t first_sector = 0;  // of the partition on the disk (the boot sector's hidden sectors)
     uint64_t sector_count = 0;  // of the volume
+    // The clusters found bad before the format (ascending, each once): $BadClus maps them,
+    // $Bitmap marks them in use. One that lies where a system file must go ends the run with
+    // NTFS_BAD_SYSTEM_CLUSTER and, when `bad_cluster_hit` is given, its LCN there.
+    const uint64_t* bad_clusters = nullptr;
+    uint32_t bad_cluster_count = 0;
+    uint64_t* bad_cluster_hit = nullptr;
 };
 
 }  // namespace lintora

@@ -1,7 +1,9 @@
 #include "ntfs/format_volume.h"
 
 #include <algorithm>
+#include <cstring>
 #include <ctime>
+#include <vector>
 
 #include "ntfs/attrdef_table.h"
 #include "ntfs/cluster_bitmap.h"
@@ -153,7 +155,8 @@ ntfs_status place_runs(NtfsFormatContext& ctx) {
         claim(ctx, ctx.logfile_run, {ctx.bitmap_run.lcn - 2 * log_clusters, log_clusters}));
     NTFS_RETURN_IF_FAILED(claim(ctx, ctx.boot_run, {0, div_round_up(kBootBytes, c)}));
     ctx.bad_run = {kNoClusters, ctx.total_clusters};
-    return NTFS_OK;
+    // After every system file has its place: a bad cluster on one of them refuses the volume.
+    return claim_bad_clusters(ctx);
 }
 
 }  // namespace
@@ -183,22 +186,53 @@ ntfs_status write_volume_bitmap(NtfsFormatContext& ctx) {
         return write_run(run, ctx, ctx.cluster_bitmap.get(), ctx.cluster_bitmap_size, nullptr);
     }
     // Only the start of the bitmap is held in memory; the rest of the volume is free but for
-    // the bits past its end, which all fall into the bitmap's last cluster.
+    // the bits past its end, which all fall into the bitmap's last cluster, and the bad clusters
+    // beyond the start.
     NTFS_RETURN_IF_FAILED(fill_run(ctx, run, 0, ctx.cluster_bitmap_size));
     NTFS_RETURN_IF_FAILED(
         write_run(run, ctx, ctx.cluster_bitmap.get(), ctx.cluster_bitmap_buffer_size, nullptr));
     const uint64_t c = ctx.cluster_size;
-    ByteBuffer last = allocate_zeroed(c);
-    if (!last) {
-        return NTFS_NO_MEMORY;
-    }
-    if (ctx.total_clusters < 0x100000000ull) {
-        for (uint64_t k = ctx.total_clusters; k < 8ull * ctx.cluster_bitmap_size; ++k) {
-            bitmap_set_bit(last.get(), k % (8 * c));
+    const uint64_t bits_per_cluster = 8 * c;
+    const uint64_t held_bits = 8ull * ctx.cluster_bitmap_buffer_size;
+    std::vector<uint64_t> marked;  // the bitmap's clusters to write again, ascending
+    for (uint32_t i = 0; i < ctx.bad_cluster_count; ++i) {
+        const uint64_t k = ctx.bad_clusters[i] / bits_per_cluster;
+        if (ctx.bad_clusters[i] >= held_bits && (marked.empty() || marked.back() != k)) {
+            marked.push_back(k);
         }
     }
-    const uint64_t offset = (run.lcn + run.length - 1) * c;
-    return volume_write(ctx, offset, last.get(), c) == c ? NTFS_OK : NTFS_WRITE_FAILED;
+    if (marked.empty() || marked.back() != run.length - 1) {
+        marked.push_back(run.length - 1);
+    }
+    ByteBuffer piece = allocate_zeroed(c);
+    if (!piece) {
+        return NTFS_NO_MEMORY;
+    }
+    for (const uint64_t k : marked) {
+        std::memset(piece.get(), 0, c);
+        // The part of the held prefix that falls into this cluster, when one does.
+        const uint64_t start = k * c;
+        if (start < ctx.cluster_bitmap_buffer_size) {
+            std::memcpy(piece.get(), ctx.cluster_bitmap.get() + start,
+                        std::min<uint64_t>(c, ctx.cluster_bitmap_buffer_size - start));
+        }
+        if (k == run.length - 1 && ctx.total_clusters < 0x100000000ull) {
+            for (uint64_t b = ctx.total_clusters; b < 8ull * ctx.cluster_bitmap_size; ++b) {
+                bitmap_set_bit(piece.get(), b % bits_per_cluster);
+            }
+        }
+        for (uint32_t i = 0; i < ctx.bad_cluster_count; ++i) {
+            const uint64_t lcn = ctx.bad_clusters[i];
+            if (lcn >= held_bits && lcn / bits_per_cluster == k) {
+                bitmap_set_bit(piece.get(), lcn % bits_per_cluster);
+            }
+        }
+        const uint64_t offset = (run.lcn + k) * c;
+        if (volume_write(ctx, offset, piece.get(), c) != c) {
+            return NTFS_WRITE_FAILED;
+        }
+    }
+    return NTFS_OK;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "ntfs/boot_sector.h"
 #include "ntfs/cluster_bitmap.h"
@@ -193,15 +194,48 @@ class SystemFileBuilder {
                                       record(3), ctx_);
     }
 
+    // $Bad spans the whole volume: sparse but for the bad clusters, each mapped at its own LCN.
+    ntfs_status add_bad_cluster_map(const CountedName* bad_name) {
+        const uint64_t volume_bytes = ctx_.total_clusters * ctx_.cluster_size;
+        if (ctx_.bad_cluster_count == 0) {
+            return add_data_attribute(ctx_, record(8), ctx_.bad_run, nullptr, volume_bytes,
+                                      bad_name);
+        }
+        std::vector<ClusterRun> runs;
+        uint64_t next = 0;  // the first cluster not yet mapped
+        for (uint32_t i = 0; i < ctx_.bad_cluster_count; ++i) {
+            const uint64_t lcn = ctx_.bad_clusters[i];
+            if (lcn == next && !runs.empty() && runs.back().lcn != kNoClusters) {
+                ++runs.back().length;  // a neighbour of the previous bad cluster
+            } else {
+                if (lcn > next) {
+                    runs.push_back({kNoClusters, lcn - next});
+                }
+                runs.push_back({lcn, 1});
+            }
+            next = lcn + 1;
+        }
+        if (next < ctx_.total_clusters) {
+            runs.push_back({kNoClusters, ctx_.total_clusters - next});
+        }
+        const ntfs_status added =
+            add_run_list_attribute(ctx_, record(8), kAttrData, runs.data(),
+                                   static_cast<uint32_t>(runs.size()), volume_bytes, bad_name);
+        return added == NTFS_NO_SPACE ? NTFS_TOO_MANY_BAD_CLUSTERS : added;
+    }
+
     ntfs_status build_badclus() {
         const char16_t bad[] = u"$Bad";
         const CountedName bad_name{8, 8, bad};
-        NTFS_RETURN_IF_FAILED(add_data_attribute(ctx_, record(8), ctx_.bad_run, nullptr,
-                                                 ctx_.total_clusters * ctx_.cluster_size,
-                                                 &bad_name));
+        // With bad clusters the run list goes in last, so that it alone can run out of room.
+        const bool any_bad = ctx_.bad_cluster_count != 0;
+        if (!any_bad) {
+            NTFS_RETURN_IF_FAILED(add_bad_cluster_map(&bad_name));
+        }
         NTFS_RETURN_IF_FAILED(add_empty_data(record(8), ctx_));
         NTFS_RETURN_IF_FAILED(link(8, u"$BadClus", 0, 0));
-        return add_descriptor(8);
+        NTFS_RETURN_IF_FAILED(add_descriptor(8));
+        return any_bad ? add_bad_cluster_map(&bad_name) : NTFS_OK;
     }
 
     ntfs_status build_quota() {

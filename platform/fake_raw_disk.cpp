@@ -47,7 +47,13 @@ class FakeDisk final : public DiskDevice, FakeHandle {
             log.calls.push_back("write refused");
             return kRefused;
         }
-        log.calls.push_back("write " + std::to_string(offset) + " " + std::to_string(length));
+        const std::string call = std::to_string(offset) + " " + std::to_string(length);
+        const Outcome faulty = medium_fault(offset, length);
+        if (!faulty.ok()) {
+            log.calls.push_back("write " + call + " failed");
+            return faulty;
+        }
+        log.calls.push_back("write " + call);
         if (system_.keep_bytes) {
             for (uint32_t i = 0; i < length; ++i) {
                 log.written[offset + i] = data[i];
@@ -56,7 +62,32 @@ class FakeDisk final : public DiskDevice, FakeHandle {
         return Outcome::success();
     }
 
+    Outcome read_at(uint64_t offset, uint8_t* data, uint32_t length) override {
+        const std::string call = "read " + std::to_string(offset) + " " + std::to_string(length);
+        Outcome read = record(FakeOp::read, call);
+        if (read.ok()) {
+            read = medium_fault(offset, length);
+        }
+        if (!read.ok()) {
+            return read;
+        }
+        const FakeDiskLog& log = system_.log();
+        for (uint32_t i = 0; i < length; ++i) {
+            const auto found = log.written.find(offset + i);
+            data[i] = found != log.written.end() ? found->second : uint8_t{0};
+            const auto changed = system_.altered.find(offset + i);
+            if (changed != system_.altered.end()) {
+                data[i] = changed->second;
+            }
+        }
+        return Outcome::success();
+    }
+
     Outcome flush() override { return record(FakeOp::flush, "flush"); }
+    Outcome forget_cached() override {
+        system_.log().calls.push_back("forget_cached");
+        return Outcome::success();
+    }
 
     Outcome create_disk(const CreateDiskRecord& record_in) override {
         system_.log().last_create = record_in;
@@ -70,6 +101,23 @@ class FakeDisk final : public DiskDevice, FakeHandle {
     Outcome set_drive_layout(const uint8_t* layout, uint32_t size) override {
         system_.log().last_layout.assign(layout, layout + size);
         return record(FakeOp::set_drive_layout, "set_drive_layout " + std::to_string(size));
+    }
+
+  private:
+    // A request that meets a bad range or an unplugged disk fails as the medium would fail it.
+    Outcome medium_fault(uint64_t offset, uint32_t length) const {
+        Outcome failed = Outcome::failure("Input/output error");
+        if (system_.unplugged) {
+            failed.reason = "No such device";
+            failed.gone = true;
+            return failed;
+        }
+        for (const auto& [first, end] : system_.bad_ranges) {
+            if (offset < end && first < offset + length) {
+                return failed;
+            }
+        }
+        return Outcome::success();
     }
 };
 
@@ -113,6 +161,11 @@ class FakeVolumeHandle final : public VolumeHandle, FakeHandle {
 };
 
 }  // namespace
+
+Outcome FakeDiskSystem::fill_shortfall(const char16_t*, uint64_t* missing) {
+    *missing = shortfall;
+    return Outcome::success();
+}
 
 bool FakeDiskSystem::refuses(FakeOp op, char letter) {
     const uint32_t n = ++counts_[op];

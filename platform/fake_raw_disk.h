@@ -18,6 +18,7 @@ enum class FakeOp {
     lock,
     dismount,
     write,
+    read,
     flush,
     create_disk,
     update_properties,
@@ -79,6 +80,16 @@ class FakeDiskSystem final : public DiskSystem {
     // The volumes the system knows on the disk. A letter that none of them carries opens a
     // volume of its own that only that letter reaches.
     std::vector<FakeVolume> volumes;
+    // Byte ranges [first, end) that fail every write and read that touches them, as bad sectors
+    // do ("Input/output error").
+    std::vector<std::pair<uint64_t, uint64_t>> bad_ranges;
+    // Bytes that read back other than they were written (a write lost by a bridge), by offset.
+    std::map<uint64_t, uint8_t> altered;
+    // The disk went away: every write and read fails as on a device that was unplugged.
+    bool unplugged = false;
+    // What fill_shortfall answers.
+    uint64_t shortfall = 0;
+    Outcome fill_shortfall(const char16_t* path, uint64_t* missing) override;
 
   private:
     std::vector<FakeRefusal> refuse_;

@@ -6,7 +6,10 @@
 namespace lintora {
 
 Outcome last_system_failure() {
-    return Outcome::failure(std::strerror(errno));
+    const int code = errno;
+    Outcome failed = Outcome::failure(std::strerror(code));
+    failed.gone = code == ENODEV || code == ENXIO || code == ENOMEDIUM;
+    return failed;
 }
 
 }  // namespace lintora

@@ -25,7 +25,10 @@ Outcome last_system_failure() {
     std::string reason = utf16_for_display(words);
     reason += (reason.empty() ? "Windows error " : " (Windows error ") + std::to_string(code) +
               (reason.empty() ? "" : ")");
-    return Outcome::failure(reason);
+    Outcome failed = Outcome::failure(reason);
+    failed.gone = code == ERROR_DEVICE_NOT_CONNECTED || code == ERROR_NO_SUCH_DEVICE ||
+                  code == ERROR_NOT_READY;
+    return failed;
 }
 
 }  // namespace lintora

@@ -21,8 +21,13 @@ class DiskIo {
 
     // Positions at `offset` and writes all `length` bytes; a short write is a failure.
     virtual Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) = 0;
+    // Positions at `offset` and reads all `length` bytes; a short read is a failure.
+    virtual Outcome read_at(uint64_t offset, uint8_t* data, uint32_t length) = 0;
     // Everything written reaches the medium before this returns.
     virtual Outcome flush() = 0;
+    // After a flush: whatever the system keeps cached of these bytes is dropped, so that the
+    // reads that follow come from the medium (a read-back that the cache answers proves nothing).
+    virtual Outcome forget_cached() = 0;
 };
 
 // An open whole disk: its bytes, and its partition table as the system's partition manager
@@ -53,7 +58,11 @@ class ForwardingDiskDevice : public DiskDevice {
     Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override {
         return inner_->write_at(offset, data, length);
     }
+    Outcome read_at(uint64_t offset, uint8_t* data, uint32_t length) override {
+        return inner_->read_at(offset, data, length);
+    }
     Outcome flush() override { return inner_->flush(); }
+    Outcome forget_cached() override { return inner_->forget_cached(); }
     Outcome create_disk(const CreateDiskRecord& record) override {
         return inner_->create_disk(record);
     }
@@ -110,6 +119,9 @@ class DiskSystem {
     virtual Outcome make_guid(Guid* guid) = 0;
     // Waits before a request is tried again.
     virtual void pause(uint32_t milliseconds) = 0;
+    // How many bytes the file system that holds the image at `path` lacks for the image to be
+    // written in full (a sparse image becomes allocated); 0 for a device or when there is room.
+    virtual Outcome fill_shortfall(const char16_t* path, uint64_t* missing) = 0;
 };
 
 // A disk system that hands every request to another one; a decorator overrides only what it
@@ -141,6 +153,9 @@ class ForwardingDiskSystem : public DiskSystem {
     void notify_drive_removed(char letter) override { inner_.notify_drive_removed(letter); }
     Outcome make_guid(Guid* guid) override { return inner_.make_guid(guid); }
     void pause(uint32_t milliseconds) override { inner_.pause(milliseconds); }
+    Outcome fill_shortfall(const char16_t* path, uint64_t* missing) override {
+        return inner_.fill_shortfall(path, missing);
+    }
 
   protected:
     DiskSystem& inner_;

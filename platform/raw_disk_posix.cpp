@@ -11,6 +11,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -202,8 +203,39 @@ class PosixDisk final : public DiskDevice {
         return Outcome::success();
     }
 
+    Outcome read_at(uint64_t offset, uint8_t* data, uint32_t length) override {
+        uint32_t done = 0;
+        while (done < length) {
+            const ssize_t n =
+                ::pread(fd_.get(), data + done, length - done, static_cast<off_t>(offset + done));
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0) {
+                return last_system_failure();
+            }
+            if (n == 0) {
+                return Outcome::failure("the target ends before byte " +
+                                        std::to_string(offset + length));
+            }
+            done += static_cast<uint32_t>(n);
+        }
+        return Outcome::success();
+    }
+
     Outcome flush() override {
         return ::fsync(fd_.get()) == 0 ? Outcome::success() : last_system_failure();
+    }
+
+    // The pages are clean after the flush, so the kernel lets them go; on a block device this
+    // drops the device's own page cache, on an image the file's.
+    Outcome forget_cached() override {
+        const int error = ::posix_fadvise(fd_.get(), 0, 0, POSIX_FADV_DONTNEED);
+        if (error != 0) {
+            errno = error;
+            return last_system_failure();
+        }
+        return Outcome::success();
     }
 
     Outcome create_disk(const CreateDiskRecord&) override {
@@ -345,6 +377,32 @@ class PosixDiskSystem final : public DiskSystem {
 
     void pause(uint32_t milliseconds) override {
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
+
+    Outcome fill_shortfall(const char16_t* path, uint64_t* missing) override {
+        *missing = 0;
+        std::string name;
+        Outcome named = native_name(path, &name);
+        if (!named.ok()) {
+            return named;
+        }
+        struct stat st {};
+        if (::stat(name.c_str(), &st) != 0) {
+            return last_system_failure();
+        }
+        if (!S_ISREG(st.st_mode)) {
+            return Outcome::success();
+        }
+        struct statvfs fs {};
+        if (::statvfs(name.c_str(), &fs) != 0) {
+            return last_system_failure();
+        }
+        const auto size = static_cast<uint64_t>(st.st_size);
+        const uint64_t allocated = static_cast<uint64_t>(st.st_blocks) * 512;
+        const uint64_t needed = size > allocated ? size - allocated : 0;
+        const uint64_t available = static_cast<uint64_t>(fs.f_bavail) * fs.f_frsize;
+        *missing = needed > available ? needed - available : 0;
+        return Outcome::success();
     }
 
   private:

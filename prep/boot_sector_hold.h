@@ -23,7 +23,11 @@ class BootSectorHold final : public DiskIo {
     Outcome commit();
 
     Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override;
+    Outcome read_at(uint64_t offset, uint8_t* data, uint32_t length) override {
+        return target_.read_at(offset, data, length);
+    }
     Outcome flush() override { return target_.flush(); }
+    Outcome forget_cached() override { return target_.forget_cached(); }
 
   private:
     struct Held {

@@ -39,10 +39,14 @@ class CaptureDevice final : public DiskIo {
         flushes_before.push_back(flushes);
         return Outcome::success();
     }
+    Outcome read_at(uint64_t, uint8_t*, uint32_t) override {
+        return Outcome::unsupported("a capture keeps no medium");
+    }
     Outcome flush() override {
         ++flushes;
         return Outcome::success();
     }
+    Outcome forget_cached() override { return Outcome::success(); }
 
     std::vector<std::pair<uint64_t, std::vector<uint8_t>>> writes;
     std::vector<uint32_t> flushes_before;  // of each write, the flushes that came before it

@@ -325,6 +325,95 @@ TEST(FormatVolume, LargeVolumeWritesTheBitmapTailInItsLastCluster) {
     EXPECT_EQ(mft_bits[0], 0xBF);
 }
 
+// The clusters the $Bad run list of record 8 maps (its non-sparse runs, cluster by cluster).
+std::vector<uint64_t> mapped_bad_clusters(std::vector<uint8_t> record) {
+    remove_fixups(record.data());
+    std::vector<uint64_t> clusters;
+    for (uint32_t at = load_u16(record.data() + 0x14); load_u32(record.data() + at) != 0xFFFFFFFF;
+         at += load_u32(record.data() + at + 4)) {
+        const uint8_t* attr = record.data() + at;
+        if (load_u32(attr) != 0x80 || attr[9] != 4) {
+            continue;
+        }
+        const uint8_t* p = attr + load_u16(attr + 0x20);
+        int64_t lcn = 0;
+        while (*p != 0) {
+            const uint32_t length_bytes = *p & 0x0F;
+            const uint32_t lcn_bytes = *p >> 4;
+            uint64_t length = 0;
+            for (uint32_t i = 0; i < length_bytes; ++i) {
+                length |= uint64_t{p[1 + i]} << (8 * i);
+            }
+            if (lcn_bytes != 0) {
+                uint64_t delta = 0;
+                for (uint32_t i = 0; i < lcn_bytes; ++i) {
+                    delta |= uint64_t{p[1 + length_bytes + i]} << (8 * i);
+                }
+                lcn += static_cast<int64_t>(delta);  // positive distances only here
+                for (uint64_t k = 0; k < length; ++k) {
+                    clusters.push_back(static_cast<uint64_t>(lcn) + k);
+                }
+            }
+            p += 1 + length_bytes + lcn_bytes;
+        }
+    }
+    return clusters;
+}
+
+// Bad clusters given to the formatter: in the free area they are mapped by $Bad at their own
+// LCN and marked in use (in the bitmap's prefix held in memory and beyond it); on a system
+// file, past the last cluster, too many or out of order, the volume is refused.
+TEST(FormatVolume, BadClustersAreMappedOrRefused) {
+    RecordingSink probe(false);
+    NtfsFormatContext plan;
+    ASSERT_EQ(plan_volume_layout(test_params(probe, 1000000000), plan), NTFS_OK);
+    std::vector<uint64_t> many;
+    for (uint64_t k = 0; k < 200; ++k) {
+        many.push_back(10000000 + 2 * k);
+    }
+    struct Case {
+        const char* name;
+        std::vector<uint64_t> bad;
+        ntfs_status result;
+        uint64_t hit;
+    };
+    const Case cases[] = {
+        {"free area", {plan.mft_lcn + 20, 5000000, 5000001, 100000000, plan.total_clusters - 1},
+         NTFS_OK, 0},
+        {"the boot sector", {0, 5000000}, NTFS_BAD_SYSTEM_CLUSTER, 0},
+        {"the $MFT", {plan.mft_lcn + 1}, NTFS_BAD_SYSTEM_CLUSTER, plan.mft_lcn + 1},
+        {"the $LogFile", {plan.logfile_run.lcn + 7}, NTFS_BAD_SYSTEM_CLUSTER,
+         plan.logfile_run.lcn + 7},
+        {"the backup boot sector", {plan.total_clusters}, NTFS_BAD_SYSTEM_CLUSTER,
+         plan.total_clusters},
+        {"too many", many, NTFS_TOO_MANY_BAD_CLUSTERS, 0},
+        {"out of order", {5000001, 5000000}, NTFS_INVALID, 0},
+    };
+    for (const Case& c : cases) {
+        RecordingSink sink;
+        NtfsFormatParams params = test_params(sink, 1000000000);
+        uint64_t hit = 0;
+        params.bad_clusters = c.bad.data();
+        params.bad_cluster_count = static_cast<uint32_t>(c.bad.size());
+        params.bad_cluster_hit = &hit;
+        ASSERT_EQ(format_ntfs_volume(&params), c.result) << c.name;
+        EXPECT_EQ(hit, c.hit) << c.name;
+        if (c.result != NTFS_OK) {
+            // A layout refusal comes before any write; the run list is measured as record 8 is
+            // built, which the counting pass of a front-end does before it writes anything.
+            EXPECT_TRUE(c.result == NTFS_TOO_MANY_BAD_CLUSTERS || sink.calls().empty()) << c.name;
+            continue;
+        }
+        EXPECT_EQ(mapped_bad_clusters(sink.read(plan.mft_lcn * 4096 + 8 * 1024, 1024)), c.bad);
+        const uint64_t bitmap_at = plan.bitmap_run.lcn * 4096;
+        for (const uint64_t lcn : c.bad) {
+            EXPECT_EQ((sink.read(bitmap_at + lcn / 8, 1)[0] >> (lcn % 8)) & 1, 1) << lcn;
+            EXPECT_EQ((sink.read(bitmap_at + (lcn + 2) / 8, 1)[0] >> ((lcn + 2) % 8)) & 1, 0)
+                << lcn + 2;
+        }
+    }
+}
+
 TEST(FormatVolume, LongLabelIsRefused) {
     RecordingSink sink(false);
     std::u16string text(129, u'L');

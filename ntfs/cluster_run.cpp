@@ -41,9 +41,8 @@ ntfs_status encode_run_list(uint8_t* buffer, uint32_t buffer_length, const Clust
         uint32_t lcn_bytes = 0;
         if (run.lcn != kNoClusters) {
             delta = run.lcn - previous_lcn;  // two's complement when the run lies lower
-            lcn_bytes = run.lcn >= previous_lcn
-                            ? signed_field_bytes(delta)
-                            : negative_field_bytes(static_cast<int64_t>(delta));
+            lcn_bytes = run.lcn >= previous_lcn ? signed_field_bytes(delta)
+                                                : negative_field_bytes(static_cast<int64_t>(delta));
             previous_lcn = run.lcn;
         }
         const uint32_t pair = 1 + length_bytes + lcn_bytes;

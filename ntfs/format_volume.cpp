@@ -209,12 +209,13 @@ ntfs_status write_volume_bitmap(NtfsFormatContext& ctx) {
         return NTFS_NO_MEMORY;
     }
     for (const uint64_t k : marked) {
-        std::memset(piece.get(), 0, c);
+        std::memset(piece.get(), 0, static_cast<size_t>(c));
         // The part of the held prefix that falls into this cluster, when one does.
         const uint64_t start = k * c;
         if (start < ctx.cluster_bitmap_buffer_size) {
-            std::memcpy(piece.get(), ctx.cluster_bitmap.get() + start,
-                        std::min<uint64_t>(c, ctx.cluster_bitmap_buffer_size - start));
+            std::memcpy(
+                piece.get(), ctx.cluster_bitmap.get() + start,
+                static_cast<size_t>(std::min<uint64_t>(c, ctx.cluster_bitmap_buffer_size - start)));
         }
         if (k == run.length - 1 && ctx.total_clusters < 0x100000000ull) {
             for (uint64_t b = ctx.total_clusters; b < 8ull * ctx.cluster_bitmap_size; ++b) {

@@ -378,13 +378,19 @@ TEST(FormatVolume, BadClustersAreMappedOrRefused) {
         uint64_t hit;
     };
     const Case cases[] = {
-        {"free area", {plan.mft_lcn + 20, 5000000, 5000001, 100000000, plan.total_clusters - 1},
-         NTFS_OK, 0},
+        {"free area",
+         {plan.mft_lcn + 20, 5000000, 5000001, 100000000, plan.total_clusters - 1},
+         NTFS_OK,
+         0},
         {"the boot sector", {0, 5000000}, NTFS_BAD_SYSTEM_CLUSTER, 0},
         {"the $MFT", {plan.mft_lcn + 1}, NTFS_BAD_SYSTEM_CLUSTER, plan.mft_lcn + 1},
-        {"the $LogFile", {plan.logfile_run.lcn + 7}, NTFS_BAD_SYSTEM_CLUSTER,
+        {"the $LogFile",
+         {plan.logfile_run.lcn + 7},
+         NTFS_BAD_SYSTEM_CLUSTER,
          plan.logfile_run.lcn + 7},
-        {"the backup boot sector", {plan.total_clusters}, NTFS_BAD_SYSTEM_CLUSTER,
+        {"the backup boot sector",
+         {plan.total_clusters},
+         NTFS_BAD_SYSTEM_CLUSTER,
          plan.total_clusters},
         {"too many", many, NTFS_TOO_MANY_BAD_CLUSTERS, 0},
         {"out of order", {5000001, 5000000}, NTFS_INVALID, 0},

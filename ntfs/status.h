@@ -16,7 +16,8 @@ inline constexpr ntfs_status NTFS_NAME_TOO_LONG = 5;  // name or label above 510
 inline constexpr ntfs_status NTFS_NO_SPACE = 6;       // record, block or bitmap has no room
 inline constexpr ntfs_status NTFS_WRITE_FAILED = 7;   // the write callback wrote less than asked
 inline constexpr ntfs_status NTFS_BAD_SYSTEM_CLUSTER = 8;  // a bad cluster where a system file lies
-inline constexpr ntfs_status NTFS_TOO_MANY_BAD_CLUSTERS = 9;  // the $Bad run list outgrows its record
+inline constexpr ntfs_status NTFS_TOO_MANY_BAD_CLUSTERS =
+    9;  // the $Bad run list outgrows its record
 
 // A short text for a result code, for command-line reports.
 const char* ntfs_status_text(ntfs_status status);

@@ -1,5 +1,7 @@
 #include "platform/fake_raw_disk.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "platform/utf.h"
@@ -55,9 +57,7 @@ class FakeDisk final : public DiskDevice, FakeHandle {
         }
         log.calls.push_back("write " + call);
         if (system_.keep_bytes) {
-            for (uint32_t i = 0; i < length; ++i) {
-                log.written[offset + i] = data[i];
-            }
+            log.written.write(offset, data, length);
         }
         return Outcome::success();
     }
@@ -71,14 +71,10 @@ class FakeDisk final : public DiskDevice, FakeHandle {
         if (!read.ok()) {
             return read;
         }
-        const FakeDiskLog& log = system_.log();
-        for (uint32_t i = 0; i < length; ++i) {
-            const auto found = log.written.find(offset + i);
-            data[i] = found != log.written.end() ? found->second : uint8_t{0};
-            const auto changed = system_.altered.find(offset + i);
-            if (changed != system_.altered.end()) {
-                data[i] = changed->second;
-            }
+        system_.log().written.read(offset, data, length);
+        for (auto changed = system_.altered.lower_bound(offset);
+             changed != system_.altered.end() && changed->first < offset + length; ++changed) {
+            data[changed->first - offset] = changed->second;
         }
         return Outcome::success();
     }
@@ -161,6 +157,43 @@ class FakeVolumeHandle final : public VolumeHandle, FakeHandle {
 };
 
 }  // namespace
+
+void FakeMedium::write(uint64_t offset, const uint8_t* data, uint32_t length) {
+    for (uint32_t done = 0; done < length;) {
+        const uint64_t at = offset + done;
+        const auto in_page = static_cast<uint32_t>(at % kPage);
+        const uint32_t size = std::min(length - done, kPage - in_page);
+        Page& page = pages_[at / kPage];
+        std::memcpy(page.bytes.data() + in_page, data + done, size);
+        for (uint32_t i = 0; i < size; ++i) {
+            page.held.set(in_page + i);
+        }
+        done += size;
+    }
+}
+
+void FakeMedium::read(uint64_t offset, uint8_t* data, uint32_t length) const {
+    for (uint32_t done = 0; done < length;) {
+        const uint64_t at = offset + done;
+        const auto in_page = static_cast<uint32_t>(at % kPage);
+        const uint32_t size = std::min(length - done, kPage - in_page);
+        const auto found = pages_.find(at / kPage);
+        if (found == pages_.end()) {
+            std::memset(data + done, 0, size);
+        } else {
+            std::memcpy(data + done, found->second.bytes.data() + in_page, size);
+        }
+        done += size;
+    }
+}
+
+std::optional<uint8_t> FakeMedium::at(uint64_t offset) const {
+    const auto found = pages_.find(offset / kPage);
+    if (found == pages_.end() || !found->second.held.test(offset % kPage)) {
+        return std::nullopt;
+    }
+    return found->second.bytes[offset % kPage];
+}
 
 Outcome FakeDiskSystem::fill_shortfall(const char16_t*, uint64_t* missing) {
     *missing = shortfall;

@@ -2,9 +2,13 @@
 // refuse any operation.
 #pragma once
 
+#include <array>
+#include <bitset>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/raw_disk.h"
@@ -46,10 +50,27 @@ struct FakeVolume {
     bool locked = false;
 };
 
+// The bytes written to a fake disk, kept in pages; a byte never written reads as zero.
+class FakeMedium {
+  public:
+    void write(uint64_t offset, const uint8_t* data, uint32_t length);
+    void read(uint64_t offset, uint8_t* data, uint32_t length) const;
+    // The byte at `offset`, or nothing when it was never written.
+    std::optional<uint8_t> at(uint64_t offset) const;
+
+  private:
+    static constexpr uint32_t kPage = 4096;
+    struct Page {
+        std::array<uint8_t, kPage> bytes{};
+        std::bitset<kPage> held;
+    };
+    std::unordered_map<uint64_t, Page> pages_;
+};
+
 struct FakeDiskLog {
-    std::vector<std::string> calls;       // "open_disk", "write 0 512", "close disk", ...
-    std::map<uint64_t, uint8_t> written;  // bytes written to the disk, by offset (sparse)
-    std::vector<uint8_t> last_layout;     // the last drive layout image
+    std::vector<std::string> calls;    // "open_disk", "write 0 512", "close disk", ...
+    FakeMedium written;                // bytes written to the disk
+    std::vector<uint8_t> last_layout;  // the last drive layout image
     CreateDiskRecord last_create;
     int open_handles = 0;
 };

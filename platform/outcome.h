@@ -15,8 +15,8 @@ struct Outcome {
     // Refused only because another handle holds the object for now (Windows answers a volume
     // lock so while Explorer, the indexer or a scanner still has the volume open): worth a retry.
     bool in_use = false;
-    // The device itself went away (unplugged, its medium removed): no retry, and no sector of it
-    // is to be taken for a bad one.
+    // The device itself went away (unplugged, its medium removed), or the run is being stopped:
+    // no retry, and no sector of it is to be taken for a bad one.
     bool gone = false;
 
     bool ok() const { return kind == OutcomeKind::done; }

@@ -7,6 +7,14 @@
 
 namespace lintora {
 
+namespace {
+
+// "A device which does not exist was specified": the code of a device that was removed while it
+// was open. Not every MinGW winerror.h names it.
+constexpr DWORD kNoSuchDevice = 433;
+
+}  // namespace
+
 Outcome last_system_failure() {
     const DWORD code = GetLastError();
     wchar_t* text = nullptr;
@@ -26,8 +34,8 @@ Outcome last_system_failure() {
     reason += (reason.empty() ? "Windows error " : " (Windows error ") + std::to_string(code) +
               (reason.empty() ? "" : ")");
     Outcome failed = Outcome::failure(reason);
-    failed.gone = code == ERROR_DEVICE_NOT_CONNECTED || code == ERROR_NO_SUCH_DEVICE ||
-                  code == ERROR_NOT_READY;
+    failed.gone =
+        code == ERROR_DEVICE_NOT_CONNECTED || code == kNoSuchDevice || code == ERROR_NOT_READY;
     return failed;
 }
 

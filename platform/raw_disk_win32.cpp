@@ -109,9 +109,9 @@ class Win32Disk final : public DiskDevice {
             return read_aligned(handle_, sector_size_, offset, data, length);
         }
         if (read_handle_ == INVALID_HANDLE_VALUE) {
-            read_handle_ = CreateFileW(image_path_.c_str(), GENERIC_READ,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                       FILE_FLAG_NO_BUFFERING, nullptr);
+            read_handle_ =
+                CreateFileW(image_path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_NO_BUFFERING, nullptr);
             if (read_handle_ == INVALID_HANDLE_VALUE) {
                 return last_system_failure();
             }

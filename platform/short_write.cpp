@@ -19,8 +19,8 @@ Outcome settle_short_write(DiskIo& disk, uint64_t offset, const uint8_t* data, u
     }
     const Outcome read = disk.read_at(offset, back.get(), length);
     if (!read.ok()) {
-        Outcome failed = Outcome::failure(short_report + " and reading them back failed: " +
-                                          read.reason);
+        Outcome failed =
+            Outcome::failure(short_report + " and reading them back failed: " + read.reason);
         failed.gone = read.gone;
         return failed;
     }

@@ -21,7 +21,8 @@ TEST(ShortWrite, TheDisksBytesDecide) {
     };
     const Case cases[] = {
         {"all bytes there", false, false, true, ""},
-        {"a byte missing", true, false, false, "the disk took only 512 of 4096 bytes, and the rest"},
+        {"a byte missing", true, false, false,
+         "the disk took only 512 of 4096 bytes, and the rest"},
         {"read-back fails", false, true, false, "reading them back failed: Input/output error"},
     };
     for (const Case& c : cases) {
@@ -38,7 +39,8 @@ TEST(ShortWrite, TheDisksBytesDecide) {
         }
         const Outcome settled = settle_short_write(*disk, 8192, data.data(), 4096, 512);
         EXPECT_EQ(settled.ok(), c.ok) << c.name;
-        EXPECT_NE(settled.reason.find(c.says), std::string::npos) << c.name << ": " << settled.reason;
+        EXPECT_NE(settled.reason.find(c.says), std::string::npos)
+            << c.name << ": " << settled.reason;
     }
 }
 

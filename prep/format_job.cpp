@@ -11,7 +11,10 @@
 #include "ntfs/status.h"
 #include "platform/raw_disk.h"
 #include "platform/utf.h"
+#include "prep/full_format.h"
 #include "prep/partition_layout.h"
+#include "prep/read_back_log.h"
+#include "prep/table_check.h"
 #include "prep/volume_format.h"
 
 namespace lintora {
@@ -185,28 +188,63 @@ FormatJobResult wipe_start(const DiskInfo& disk, uint32_t io_chunk, DiskDevice& 
     return kJobSucceeded;
 }
 
-// The partition table, then a re-read of the disk's properties.
+// The partition table, then a re-read of the disk's properties; with `verify`, the table read
+// back from the medium.
 FormatJobResult write_partition_table(const DiskInfo& disk, const FormatJobParams& params,
                                       const PartitionGeometry& geometry, const DiskGuids& guids,
-                                      DiskDevice& device, const FailureNote& note) {
+                                      DiskDevice& device, bool verify, const FailureNote& note) {
     const uint32_t size =
         params.partition_style == PartitionStyle::gpt ? kGptLayoutBytes : kMbrLayoutBytes;
+    const DriveLayoutRecord layout =
+        make_drive_layout(params.partition_style, geometry, disk.bytes_per_sector, guids);
     {
         std::unique_ptr<uint8_t[]> buffer = zeroed_buffer(size);
         if (!buffer) {
             return note(kJobNoMemory, "cannot write the partition table", "out of memory");
         }
-        encode_drive_layout(
-            make_drive_layout(params.partition_style, geometry, disk.bytes_per_sector, guids),
-            buffer.get(), size);
+        encode_drive_layout(layout, buffer.get(), size);
         const Outcome written = device.set_drive_layout(buffer.get(), size);
         if (!written.ok()) {
             return note(kJobRefused, "cannot write the partition table", written.reason);
         }
     }
     const Outcome reread = device.update_properties();
-    return reread.ok() ? kJobSucceeded
-                       : note(kJobRefused, "cannot re-read the new partition table", reread.reason);
+    if (!reread.ok()) {
+        return note(kJobRefused, "cannot re-read the new partition table", reread.reason);
+    }
+    const Outcome checked =
+        verify ? check_partition_table(device, layout, disk.bytes_per_sector) : Outcome::success();
+    return checked.ok() ? kJobSucceeded
+                        : note(kJobWriteFailed, "verifying the partition table", checked.reason);
+}
+
+// The state a failed full format leaves: the zero pass began at the disk's first sector.
+constexpr const char* kZeroedState =
+    "; the disk now holds zeros, no valid volume and no partition table";
+
+// The zero pass over the whole disk, the reserved partition, the gaps and the tail included: a
+// user who asks for a full format wants nothing old left anywhere.
+FormatJobResult zero_whole_disk(const DiskInfo& disk, uint32_t io_chunk, bool verify,
+                                VolumeFormat& volume, DiskIo& device, ProgressSpan& span,
+                                const FailureNote& note) {
+    ZeroFillRequest zero;
+    zero.length = disk.sector_count * disk.bytes_per_sector;
+    zero.sector_size = disk.bytes_per_sector;
+    zero.piece = io_chunk;
+    zero.verify = verify;
+    zero.progress = &span;
+    const uint64_t file_system_units = span.total;
+    span.total += zero_fill_units(zero);
+    const ZeroedVolume zeroed = zero_volume(volume, device, zero);
+    if (zeroed.status != NTFS_OK) {
+        return note(zeroed.status == NTFS_WRITE_FAILED ? kJobWriteFailed : kJobFormatFailed,
+                    "formatting the disk in full", zeroed.failure + kZeroedState);
+    }
+    span.pass_done(zero_fill_units(zero));
+    // The bad clusters change the file system's writes a little: the bar keeps its place.
+    span.total = span.before + std::max<uint64_t>(file_system_units,
+                                                  volume.writer.units_expected * (verify ? 2 : 1));
+    return kJobSucceeded;
 }
 
 FormatJobResult volume_result(ntfs_status status, const VolumeFormat& volume,
@@ -223,7 +261,7 @@ FormatJobResult volume_result(ntfs_status status, const VolumeFormat& volume,
 
 FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* device_path,
                         const FormatJobParams& params, DiskSystem& system, ProgressFn progress,
-                        const FailureNote& note) {
+                        JobOptions options, const FailureNote& note) {
     if (params.partition_style != PartitionStyle::mbr &&
         params.partition_style != PartitionStyle::gpt) {
         return note(kJobRefused, "cannot prepare the disk",
@@ -262,6 +300,29 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* devic
         return result;
     }
 
+    // A full format of an image writes every byte of it: the file system under it must have
+    // the room before the first write.
+    if (options.full) {
+        uint64_t missing = 0;
+        const Outcome measured = system.fill_shortfall(device_path, &missing);
+        if (!measured.ok()) {
+            return note(kJobRefused, "cannot measure the room for a full format", measured.reason);
+        }
+        if (missing != 0) {
+            return note(kJobRefused,
+                        "cannot format '" + path_for_display(device_path) + "' in full",
+                        "its file system lacks " + std::to_string(missing) +
+                            " bytes to hold every byte of the image");
+        }
+    }
+    // The full format and the read-back share one bar with the writing pass.
+    ProgressSpan span{progress, owner, kPhaseFileSystem,
+                      uint64_t{volume.writer.units_expected} * (options.verify ? 2 : 1)};
+    if (options.full || options.verify) {
+        volume.writer.progress = &ProgressSpan::forward;
+        volume.writer.owner = &span;
+    }
+
     // Every GUID the disk gets is drawn now: without them nothing is written.
     DiskGuids guids;
     const Outcome drawn = draw_disk_guids(params.partition_style, system, &guids);
@@ -280,6 +341,12 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* devic
     if (result != kJobSucceeded) {
         return result;
     }
+    if (options.full) {
+        result = zero_whole_disk(disk, io_chunk, options.verify, volume, device, span, note);
+        if (result != kJobSucceeded) {
+            return result;
+        }
+    }
     result = wipe_start(disk, io_chunk, device, progress, owner, note);
     if (result != kJobSucceeded) {
         return result;
@@ -291,7 +358,9 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* devic
     if (!step.ok()) {
         return note(kJobRefused, "cannot re-initialise the disk", step);
     }
-    result = volume_result(write_volume(volume, device), volume, note);
+    ReadBackLog log(device, io_chunk);
+    result = volume_result(
+        write_volume(volume, options.verify ? static_cast<DiskIo&>(log) : device), volume, note);
     if (result != kJobSucceeded) {
         return result;
     }
@@ -299,7 +368,15 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* devic
     if (!step.ok()) {
         return note(kJobWriteFailed, "cannot flush the disk", step.reason);
     }
-    return write_partition_table(disk, params, geometry, guids, device, note);
+    if (options.verify) {
+        span.pass_done(volume.writer.units_done);
+        step = log.verify(&span);
+        if (!step.ok()) {
+            return note(kJobWriteFailed, "verifying the file system",
+                        step.reason + "; the partition table was not written");
+        }
+    }
+    return write_partition_table(disk, params, geometry, guids, device, options.verify, note);
 }
 
 }  // namespace
@@ -331,11 +408,11 @@ FormatJobResult job_result_for(uint32_t ntfs_code) {
 
 FormatJobResult prepare_disk(void* owner, const DiskInfo& disk, const FormatJobParams& params,
                              DiskSystem& system, ProgressFn progress, JobFailure* failure,
-                             const char16_t* device_path) {
+                             const char16_t* device_path, JobOptions options) {
     const FailureNote note{failure};
     try {
         return run_job(owner, disk, device_path != nullptr ? device_path : disk.interface_path,
-                       params, system, progress, note);
+                       params, system, progress, options, note);
     } catch (const std::bad_alloc&) {
         return kJobNoMemory;
     } catch (...) {

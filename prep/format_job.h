@@ -7,9 +7,13 @@
 //     disk too small for the volume and learns the total of the progress bar;
 //   - opens the disk, tells the shell each of its drives goes away, locks and dismounts every
 //     volume on it (on Linux the exclusive open and its checks stand in for the locks);
+//   - with the full option, writes zeros over the whole disk and counts again with the volume's
+//     bad clusters;
 //   - wipes sectors 0 to 31 and re-initialises the disk as MBR or GPT;
 //   - writes the file system into the future data partition (the writing pass) and flushes;
-//   - writes the partition table, which is the last thing written, and re-reads the disk;
+//   - with the verify option, reads the file system back and compares it;
+//   - writes the partition table, which is the last thing written, and re-reads the disk (with
+//     verify, reads the table back);
 //   - closes every volume handle in letter order, then the disk.
 // Everything that can be refused without writing is refused before the first write.
 #pragma once
@@ -56,13 +60,22 @@ struct JobFailure {
     bool in_use = false;  // refused because another program holds the disk or a volume of it
 };
 
+// What the command-line tool can ask beyond the program's job. `full`: before the file system,
+// every sector of the disk is written with zeros and the sectors that fail become the volume's
+// bad clusters. `verify`: every byte written for the file system is read back from the medium
+// and compared before the partition table is written, and the table is read back after.
+struct JobOptions {
+    bool full = false;
+    bool verify = false;
+};
+
 // Runs the whole job on `disk` through `system`. `progress` receives every write's progress with
 // `owner`; `failure`, when given, says what failed. `device_path`, when given, is opened in place
 // of the record's interface_path (a path longer than the record holds). Every handle is closed
 // and every buffer freed before it returns, and no exception leaves it.
 FormatJobResult prepare_disk(void* owner, const DiskInfo& disk, const FormatJobParams& params,
                              DiskSystem& system, ProgressFn progress, JobFailure* failure = nullptr,
-                             const char16_t* device_path = nullptr);
+                             const char16_t* device_path = nullptr, JobOptions options = {});
 
 // Maps a format driver code to the job's result.
 FormatJobResult job_result_for(uint32_t ntfs_code);

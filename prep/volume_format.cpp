@@ -44,6 +44,14 @@ void setup_volume_format(const VolumeRequest& request, VolumeFormat& volume) {
     volume.params.sector_count = request.sector_count;
 }
 
+void set_bad_clusters(VolumeFormat& volume, std::vector<uint64_t> clusters) {
+    volume.bad_clusters = std::move(clusters);
+    volume.bad_cluster_hit = 0;
+    volume.params.bad_clusters = volume.bad_clusters.data();
+    volume.params.bad_cluster_count = static_cast<uint32_t>(volume.bad_clusters.size());
+    volume.params.bad_cluster_hit = &volume.bad_cluster_hit;
+}
+
 ntfs_status count_volume(VolumeFormat& volume) {
     volume.writer.device = nullptr;
     volume.writer.units_done = 0;

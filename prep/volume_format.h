@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "ntfs/counted_name.h"
 #include "ntfs/format_params.h"
@@ -47,9 +48,15 @@ struct VolumeFormat {
     SectorWriter writer;
     NtfsFormatParams params;
     std::string failure;  // what a failed write left
+    // The clusters found bad by a full format's zero pass, and where the formatter met one that
+    // a system file needs.
+    std::vector<uint64_t> bad_clusters;
+    uint64_t bad_cluster_hit = 0;
 };
 
 void setup_volume_format(const VolumeRequest& request, VolumeFormat& volume);
+// Hands the volume's bad clusters (ascending, each once) to the formatter; count again after.
+void set_bad_clusters(VolumeFormat& volume, std::vector<uint64_t> clusters);
 // The counting pass: on success the writer knows its total.
 ntfs_status count_volume(VolumeFormat& volume);
 // The writing pass onto `device`, after count_volume.

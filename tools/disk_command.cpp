@@ -24,12 +24,18 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: lintora disk FILE [--sector-size 512|4096] [--yes] [--any-size] [--any-disk]\n"
+    "                         [--full] [--verify]\n"
     "  Wipes FILE (a disk image or a whole block device), writes one NTFS data partition\n"
     "  labelled \"MAROVAN EXT\" and an MBR (up to 0xFFFFFFFF sectors) or GPT partition table.\n"
     "  --sector-size  logical sector size of an image (a device's own is always used)\n"
     "  --yes          do not ask for confirmation\n"
     "  --any-size     format a disk outside the supported capacity window\n"
-    "  --any-disk     format a block device that is not one of the maker's USB disks\n";
+    "  --any-disk     format a block device that is not one of the maker's USB disks\n"
+    "  --full         write zeros over the whole disk first and map the sectors that fail as\n"
+    "                 bad clusters; takes as long as writing the whole disk (16 TiB: writing\n"
+    "                 16 TiB), and a sparse image becomes fully allocated\n"
+    "  --verify       read the file system and the partition table back from the medium and\n"
+    "                 compare them; the table is written only after the rest compared equal\n";
 
 int usage_error(const std::string& message) {
     std::fprintf(stderr, "lintora disk: %s\n%s", terminal_safe(message).c_str(), kUsage);
@@ -69,8 +75,8 @@ int run_disk_command(const std::vector<std::string>& words) {
         std::printf("%s", kUsage);
         return 0;
     }
-    const ParsedArguments args =
-        parse_arguments(words, {"--sector-size"}, {"--yes", "--any-size", "--any-disk"});
+    const ParsedArguments args = parse_arguments(
+        words, {"--sector-size"}, {"--yes", "--any-size", "--any-disk", "--full", "--verify"});
     if (!args.error.empty()) {
         return usage_error(args.error);
     }
@@ -130,8 +136,11 @@ int run_disk_command(const std::vector<std::string>& words) {
     watch_for_interrupts();
     ProgressBar bar(stderr);
     JobFailure failure;
+    JobOptions options;
+    options.full = args.has_switch("--full");
+    options.verify = args.has_switch("--verify");
     const FormatJobResult result = prepare_disk(&bar, disk, params, system, &ProgressBar::report,
-                                                &failure, target.wide_path.c_str());
+                                                &failure, target.wide_path.c_str(), options);
     bar.finish();
     if (result == kJobSucceeded) {
         std::printf("%s\n", result_message(result));

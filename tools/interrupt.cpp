@@ -31,7 +31,10 @@ class InterruptibleDevice final : public ForwardingDiskDevice {
     template <typename Write>
     Outcome guarded(Write write) {
         if (g_signal != 0) {
-            return Outcome::failure("interrupted by a signal");
+            // No retry, and no sector is taken for a bad one: the run is to stop.
+            Outcome stopped = Outcome::failure("interrupted by a signal");
+            stopped.gone = true;
+            return stopped;
         }
         Outcome written = write();
         if (written.ok()) {

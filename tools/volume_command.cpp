@@ -8,6 +8,9 @@
 #include "platform/raw_disk.h"
 #include "platform/utf.h"
 #include "prep/boot_sector_hold.h"
+#include "prep/format_job.h"
+#include "prep/full_format.h"
+#include "prep/read_back_log.h"
 #include "prep/volume_format.h"
 #include "tools/arguments.h"
 #include "tools/commands.h"
@@ -22,12 +25,17 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: lintora volume FILE [--sector-size 512|4096] [--sectors N] [--label TEXT] "
-    "[--io-chunk BYTES]\n"
+    "[--io-chunk BYTES] [--full] [--verify]\n"
     "  Formats FILE (an image, a partition or a whole device) as one NTFS volume.\n"
     "  --sector-size  logical sector size of an image (a device's own is always used)\n"
     "  --sectors      size of the volume in sectors (default: all of FILE)\n"
     "  --label        volume label, at most 128 UTF-16 units (default \"MAROVAN EXT\")\n"
-    "  --io-chunk     largest single write in bytes (default 65536)\n";
+    "  --io-chunk     largest single write in bytes (default 65536)\n"
+    "  --full         write zeros over the whole volume first and map the sectors that fail\n"
+    "                 as bad clusters; takes as long as writing all of FILE (16 TiB: writing\n"
+    "                 16 TiB), and a sparse image becomes fully allocated\n"
+    "  --verify       read everything written back from the medium and compare it before\n"
+    "                 the volume is made valid; reads as much as was written\n";
 
 int usage_error(const std::string& message) {
     std::fprintf(stderr, "lintora volume: %s\n%s", terminal_safe(message).c_str(), kUsage);
@@ -56,13 +64,36 @@ std::string parse_label(const std::string& text, std::u16string* label) {
 }
 
 // Writes the volume through `device`, keeping its boot sectors back until the rest is on the
-// medium. Returns an empty text or what failed.
+// medium (and, with verify, read back). Returns an empty text or what failed.
 std::string write_whole_volume(VolumeFormat& volume, DiskIo& device, uint64_t sectors,
-                               uint32_t sector_size) {
-    BootSectorHold hold(device, 0, sectors, sector_size);
+                               uint32_t sector_size, const JobOptions& options) {
+    ReadBackLog log(device, volume.writer.unit_size);
+    DiskIo& target = options.verify ? static_cast<DiskIo&>(log) : device;
+    BootSectorHold hold(target, 0, sectors, sector_size);
     Outcome step = hold.clear();
     if (!step.ok()) {
         return "cannot clear the boot sectors: " + step.reason;
+    }
+    // One bar over the zero pass, the writing pass and the read-back.
+    ProgressSpan span{volume.writer.progress, volume.writer.owner, kPhaseFileSystem,
+                      uint64_t{volume.writer.units_expected} * (options.verify ? 2 : 1)};
+    volume.writer.progress = &ProgressSpan::forward;
+    volume.writer.owner = &span;
+    if (options.full) {
+        ZeroFillRequest zero;
+        zero.length = sectors * sector_size;
+        zero.sector_size = sector_size;
+        zero.piece = volume.writer.unit_size;
+        zero.verify = options.verify;
+        zero.progress = &span;
+        span.total += zero_fill_units(zero);
+        const ZeroedVolume zeroed = zero_volume(volume, device, zero);
+        if (zeroed.status != NTFS_OK) {
+            return zeroed.failure;
+        }
+        span.pass_done(zero_fill_units(zero));
+        span.total =
+            span.before + uint64_t{volume.writer.units_expected} * (options.verify ? 2 : 1);
     }
     const ntfs_status status = write_volume(volume, hold);
     if (status != NTFS_OK) {
@@ -71,11 +102,21 @@ std::string write_whole_volume(VolumeFormat& volume, DiskIo& device, uint64_t se
                    : volume.failure;
     }
     step = hold.flush();
+    if (step.ok() && options.verify) {
+        span.pass_done(volume.writer.units_done);
+        step = log.verify(&span);
+        if (!step.ok()) {
+            return step.reason + "; the boot sectors were not written";
+        }
+    }
     if (step.ok()) {
         step = hold.commit();
     }
     if (step.ok()) {
         step = hold.flush();
+    }
+    if (step.ok() && options.verify) {
+        step = log.verify();  // the boot sectors just committed
     }
     return step.ok() ? "" : "cannot finish the volume: " + step.reason;
 }
@@ -87,8 +128,8 @@ int run_volume_command(const std::vector<std::string>& words) {
         std::printf("%s", kUsage);
         return 0;
     }
-    const ParsedArguments args =
-        parse_arguments(words, {"--sector-size", "--sectors", "--label", "--io-chunk"}, {});
+    const ParsedArguments args = parse_arguments(
+        words, {"--sector-size", "--sectors", "--label", "--io-chunk"}, {"--full", "--verify"});
     if (!args.error.empty()) {
         return usage_error(args.error);
     }
@@ -156,6 +197,24 @@ int run_volume_command(const std::vector<std::string>& words) {
                       ntfs_status_text(counted));
     }
 
+    JobOptions options;
+    options.full = args.has_switch("--full");
+    options.verify = args.has_switch("--verify");
+    if (options.full) {
+        // A full format writes every byte: an image's file system must have the room first.
+        uint64_t missing = 0;
+        const Outcome measured = system.fill_shortfall(target.wide_path.c_str(), &missing);
+        if (!measured.ok()) {
+            return failed("cannot measure the room for a full format of '" + path +
+                          "': " + measured.reason + "; nothing was written");
+        }
+        if (missing != 0) {
+            return failed("cannot format '" + path + "' in full: its file system lacks " +
+                          std::to_string(missing) +
+                          " bytes to hold every byte of the image; nothing was written");
+        }
+    }
+
     // A whole disk given as a volume gets the checks a disk gets (a partition of it held open,
     // mounted or claimed): formatting over it destroys those partitions just the same.
     const DiskUse use = target.info.kind == TargetKind::block_device && !target.info.is_partition
@@ -167,7 +226,7 @@ int run_volume_command(const std::vector<std::string>& words) {
         return failed("cannot open '" + path + "' for writing: " + opened.reason);
     }
     watch_for_interrupts();
-    const std::string failure = write_whole_volume(volume, *device, sectors, sector_size);
+    const std::string failure = write_whole_volume(volume, *device, sectors, sector_size, options);
     bar.finish();
     if (!failure.empty()) {
         const std::string state = system.writes() == 0 ? "nothing was written to '" + path + "'"

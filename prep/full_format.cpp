@@ -1,0 +1,53 @@
+#include "prep/full_format.h"
+
+#include <algorithm>
+
+#include "platform/raw_disk.h"
+
+namespace lintora {
+
+ZeroedVolume zero_volume(VolumeFormat& volume, DiskIo& device, const ZeroFillRequest& zero) {
+    ZeroedVolume zeroed;
+    ZeroFillResult result;
+    if (!zero_fill(device, zero, &result)) {
+        zeroed.status = NTFS_WRITE_FAILED;
+        zeroed.failure = "zeroing failed: " + result.failure;
+        return zeroed;
+    }
+    zeroed.bad_sectors = result.bad_sectors.size();
+    if (result.bad_sectors.empty()) {
+        return zeroed;
+    }
+    const uint64_t volume_offset = volume.writer.base_offset;
+    const uint32_t cluster_size = volume.params.cluster_size;
+    std::vector<uint64_t> clusters;
+    std::string outside;
+    if (!clusters_of_bad_sectors(result.bad_sectors, volume_offset,
+                                 volume.params.sector_count * volume.params.bytes_per_sector,
+                                 cluster_size, &clusters, &outside)) {
+        zeroed.status = NTFS_BAD_SYSTEM_CLUSTER;
+        zeroed.failure = outside;
+        return zeroed;
+    }
+    set_bad_clusters(volume, std::move(clusters));
+    zeroed.status = count_volume(volume);
+    if (zeroed.status == NTFS_BAD_SYSTEM_CLUSTER) {
+        // The first bad sector of the cluster the formatter could not give up.
+        const uint64_t cluster_start = volume_offset + volume.bad_cluster_hit * cluster_size;
+        const auto bad =
+            std::lower_bound(result.bad_sectors.begin(), result.bad_sectors.end(), cluster_start);
+        zeroed.failure = "the bad sector at byte " +
+                         std::to_string(bad != result.bad_sectors.end() ? *bad : cluster_start) +
+                         " lies where the file system's own structures must go";
+    } else if (zeroed.status == NTFS_TOO_MANY_BAD_CLUSTERS) {
+        zeroed.failure = "too many bad sectors (" + std::to_string(result.bad_sectors.size()) +
+                         " in " + std::to_string(volume.bad_clusters.size()) +
+                         " clusters) for the volume's bad-cluster list";
+    } else if (zeroed.status != NTFS_OK) {
+        zeroed.failure = std::string("formatting failed after the zero pass: ") +
+                         ntfs_status_text(zeroed.status);
+    }
+    return zeroed;
+}
+
+}  // namespace lintora

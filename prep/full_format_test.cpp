@@ -1,0 +1,261 @@
+#include "prep/full_format.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/fake_raw_disk.h"
+#include "platform/table_writing_disk.h"
+#include "prep/format_job.h"
+#include "prep/read_back_log.h"
+
+namespace lintora {
+
+namespace {
+
+constexpr uint64_t kGiB = 1ull << 30;
+constexpr uint64_t kVolumeSectors = 8 * kGiB / 512;
+
+std::unique_ptr<DiskDevice> open_fake(FakeDiskSystem& system) {
+    std::unique_ptr<DiskDevice> device;
+    EXPECT_TRUE(system.open_disk(u"disk", 512, DiskUse::whole_disk, &device).ok());
+    return device;
+}
+
+bool has(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// The zero pass of an 8 GiB volume over a disk with bad sectors at chosen places: in the free
+// area they become the volume's bad clusters; where a system file must lie, too many of them,
+// a disk that went away or stopped answering end the run before the file system is written.
+TEST(FullFormat, BadSectorsBecomeBadClustersOrEndTheRun) {
+    using Ranges = std::vector<std::pair<uint64_t, uint64_t>>;
+    Ranges scattered;
+    for (uint64_t i = 0; i < 200; ++i) {
+        scattered.emplace_back(5 * kGiB + i * 8192, 5 * kGiB + i * 8192 + 512);
+    }
+    struct Case {
+        const char* name;
+        Ranges bad;
+        bool unplugged;
+        ntfs_status status;
+        std::vector<uint64_t> clusters;
+        const char* failure;
+    };
+    const Case cases[] = {
+        {"none", {}, false, NTFS_OK, {}, ""},
+        {"free area",
+         {{kGiB + 1536, kGiB + 2048}, {6 * kGiB + 3584, 6 * kGiB + 4608}},
+         false,
+         NTFS_OK,
+         {kGiB / 4096, 6 * kGiB / 4096, 6 * kGiB / 4096 + 1},
+         ""},
+        {"in $MFT",
+         {{3 * kGiB + 8192, 3 * kGiB + 8704}},
+         false,
+         NTFS_BAD_SYSTEM_CLUSTER,
+         {},
+         "the bad sector at byte 3221233664 lies where the file system's own structures"},
+        {"backup boot sector",
+         {{(kVolumeSectors - 1) * 512, kVolumeSectors * 512}},
+         false,
+         NTFS_BAD_SYSTEM_CLUSTER,
+         {},
+         "bad sector at byte 8589934080"},
+        {"too many", scattered, false, NTFS_TOO_MANY_BAD_CLUSTERS, {}, "too many bad sectors (200"},
+        {"unplugged", {}, true, NTFS_WRITE_FAILED, {}, "at byte 0 failed: No such device"},
+        {"stopped answering",
+         {{0, kVolumeSectors * 512}},
+         false,
+         NTFS_WRITE_FAILED,
+         {},
+         "the disk no longer reads its first sector: Input/output error"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeDiskSystem system;
+        system.keep_bytes = false;
+        system.bad_ranges = c.bad;
+        system.unplugged = c.unplugged;
+        std::unique_ptr<DiskDevice> device = open_fake(system);
+
+        VolumeRequest request;
+        request.label = u"MAROVAN EXT";
+        request.bytes_per_sector = 512;
+        request.cluster_size = 4096;
+        request.sector_count = kVolumeSectors;
+        request.io_chunk = 1048576;
+        VolumeFormat volume;
+        setup_volume_format(request, volume);
+        ASSERT_EQ(count_volume(volume), NTFS_OK);
+
+        ZeroFillRequest zero;
+        zero.length = kVolumeSectors * 512;
+        zero.sector_size = 512;
+        zero.piece = request.io_chunk;
+        const ZeroedVolume zeroed = zero_volume(volume, *device, zero);
+        EXPECT_EQ(zeroed.status, c.status);
+        EXPECT_TRUE(has(zeroed.failure, c.failure)) << zeroed.failure;
+        if (c.status == NTFS_OK) {
+            EXPECT_EQ(volume.bad_clusters, c.clusters);
+            EXPECT_EQ(volume.writer.units_expected > 0, true);
+        }
+    }
+}
+
+// Every write is compared with what the medium gives back: a write covered whole by a later one
+// is not read at all, one covered in part is checked before it is overwritten, and a byte that
+// the medium did not keep names the write it belongs to.
+TEST(ReadBack, ComparesEachWriteWithTheMedium) {
+    struct Write {
+        uint64_t offset;
+        uint32_t length;
+        uint8_t fill;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Write> writes;
+        uint64_t altered;  // 0: none
+        const char* write_failure;
+        const char* verify_failure;
+        std::vector<std::string> reads;
+    };
+    const Case cases[] = {
+        {"kept", {{0, 4096, 1}, {8192, 4096, 2}}, 0, "", "", {"read 0 4096", "read 8192 4096"}},
+        {"lost",
+         {{0, 4096, 1}, {8192, 4096, 2}},
+         8200,
+         "",
+         "read-back at byte 8192 differs from what was written (a write of 4096 bytes)",
+         {"read 0 4096", "read 8192 4096"}},
+        {"covered whole",
+         {{4096, 4096, 1}, {0, 12288, 2}},
+         0,
+         "",
+         "",
+         {"read 0 8192", "read 8192 4096"}},
+        {"covered in part",
+         {{0, 8192, 1}, {4096, 8192, 2}},
+         100,
+         "read-back at byte 0 differs",
+         "",
+         {"read 0 8192"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeDiskSystem system;
+        if (c.altered != 0) {
+            system.altered[c.altered] = 0xEE;
+        }
+        std::unique_ptr<DiskDevice> device = open_fake(system);
+        ReadBackLog log(*device, 8192);
+        std::string write_failure;
+        for (const Write& w : c.writes) {
+            const std::vector<uint8_t> bytes(w.length, w.fill);
+            const Outcome written = log.write_at(w.offset, bytes.data(), w.length);
+            if (!written.ok()) {
+                write_failure = written.reason;
+                break;
+            }
+        }
+        EXPECT_TRUE(has(write_failure, c.write_failure)) << write_failure;
+        if (write_failure.empty()) {
+            const Outcome verified = log.verify();
+            EXPECT_TRUE(has(verified.reason, c.verify_failure)) << verified.reason;
+            EXPECT_EQ(verified.ok(), std::string(c.verify_failure).empty());
+        }
+        std::vector<std::string> reads;
+        for (const std::string& call : system.log().calls) {
+            if (call.rfind("read ", 0) == 0) {
+                reads.push_back(call);
+            }
+        }
+        EXPECT_EQ(reads, c.reads);
+    }
+}
+
+// A disk whose partition tables are written as sectors onto the fake's medium, so that they
+// can be read back.
+class TableDisks final : public ForwardingDiskSystem {
+  public:
+    TableDisks(DiskSystem& inner, uint64_t size_bytes)
+        : ForwardingDiskSystem(inner), size_bytes_(size_bytes) {}
+
+    Outcome open_disk(const char16_t* path, uint32_t bytes_per_sector, DiskUse use,
+                      std::unique_ptr<DiskDevice>* device) override {
+        std::unique_ptr<DiskDevice> raw;
+        Outcome opened = inner_.open_disk(path, bytes_per_sector, use, &raw);
+        if (opened.ok()) {
+            *device = std::make_unique<TableWritingDisk>(std::move(raw), bytes_per_sector,
+                                                         size_bytes_, false);
+        }
+        return opened;
+    }
+
+  private:
+    uint64_t size_bytes_;
+};
+
+// The disk job with verify: what the medium did not keep of the file system stops the job
+// before the partition table; a table the disk did not keep is a failure too.
+TEST(FormatJobVerify, WhatTheMediumLostStopsTheJob) {
+    DiskInfo disk{};
+    const char16_t path[] = u"disk";
+    std::memcpy(disk.interface_path, path, sizeof path);
+    disk.sector_count = 2 * 2048 + 63 + 6293504;
+    disk.bytes_per_sector = 512;
+    disk.io_chunk_size = 65536;
+    const uint64_t mft = 2048 * 512 + 3 * kGiB;
+    struct Case {
+        const char* name;
+        PartitionStyle style;
+        uint64_t altered;  // 0: none
+        FormatJobResult result;
+        const char* what;
+        const char* why;
+        size_t table_writes;  // sector 0 written by the wipe, the re-initialisation, the table
+    };
+    const Case cases[] = {
+        {"kept", PartitionStyle::mbr, 0, kJobSucceeded, "", "", 3},
+        // $MFT's first records are written again in part, so the loss shows before that.
+        {"$MFT lost", PartitionStyle::mbr, mft + 1, kJobWriteFailed, "writing the file system",
+         "read-back at byte 3222274048 differs", 2},
+        {"boot sector lost", PartitionStyle::mbr, 2048 * 512 + 3, kJobWriteFailed,
+         "verifying the file system", "read-back at byte 1048576 differs", 2},
+        {"MBR entry lost", PartitionStyle::mbr, 446 + 4, kJobWriteFailed,
+         "verifying the partition table", "MBR entry 1", 3},
+        {"GPT disk GUID lost", PartitionStyle::gpt, 512 + 60, kJobWriteFailed,
+         "verifying the partition table", "the disk GUID", 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeDiskSystem fake;
+        if (c.altered != 0) {
+            fake.altered[c.altered] = 0xEE;
+        }
+        // GPT's reserved partition takes 128 MiB more.
+        disk.sector_count = 2 * 2048 + 63 + 6293504 + (c.style == PartitionStyle::gpt ? 300000 : 0);
+        TableDisks system(fake, disk.sector_count * 512);
+        FormatJobParams params = job_params_for(disk);
+        params.partition_style = c.style;
+        JobFailure failure;
+        JobOptions options;
+        options.verify = true;
+        EXPECT_EQ(prepare_disk(nullptr, disk, params, system, nullptr, &failure, nullptr, options),
+                  c.result);
+        EXPECT_EQ(failure.what, c.what);
+        EXPECT_TRUE(has(failure.why, c.why)) << failure.why;
+        const auto& calls = fake.log().calls;
+        EXPECT_EQ(static_cast<size_t>(std::count(calls.begin(), calls.end(), "write 0 512")),
+                  c.table_writes);
+        EXPECT_EQ(fake.log().open_handles, 0);
+    }
+}
+
+}  // namespace
+
+}  // namespace lintora

@@ -1,0 +1,24 @@
+#include "prep/progress_span.h"
+
+namespace lintora {
+
+void ProgressSpan::tell(uint64_t done) const {
+    if (progress == nullptr) {
+        return;
+    }
+    uint64_t now = before + done;
+    uint64_t all = total;
+    while (all > 0xFFFFFFFFull) {
+        now >>= 1;
+        all >>= 1;
+    }
+    progress(phase, static_cast<uint32_t>(now > all ? all : now), static_cast<uint32_t>(all),
+             owner);
+}
+
+int ProgressSpan::forward(int32_t, uint32_t units_done, uint32_t, void* span) {
+    static_cast<const ProgressSpan*>(span)->tell(units_done);
+    return 0;
+}
+
+}  // namespace lintora

@@ -1,0 +1,143 @@
+#include "prep/read_back_log.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+namespace lintora {
+
+namespace {
+
+constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+
+uint64_t mix(uint64_t hash, uint64_t word) {
+    hash = (hash ^ word) * kMultiplier;
+    return hash ^ (hash >> 29);
+}
+
+// Continues `hash` over `length` bytes; `length` is a multiple of 8 but for the last call.
+uint64_t digest_more(uint64_t hash, const uint8_t* data, uint32_t length) {
+    uint32_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, data + i, 8);
+        hash = mix(hash, word);
+    }
+    if (i < length) {
+        uint64_t word = 0;
+        for (uint32_t k = 0; i + k < length; ++k) {
+            word |= uint64_t{data[i + k]} << (8 * k);
+        }
+        hash = mix(hash, word);
+    }
+    return hash;
+}
+
+uint64_t digest_start(uint32_t length) {
+    return mix(0x6C696E746F7261ull, length);
+}
+
+std::string differs(uint64_t offset, uint32_t length) {
+    return "read-back at byte " + std::to_string(offset) +
+           " differs from what was written (a write of " + std::to_string(length) + " bytes)";
+}
+
+}  // namespace
+
+uint64_t write_digest(const uint8_t* data, uint32_t length) {
+    return digest_more(digest_start(length), data, length);
+}
+
+ReadBackLog::ReadBackLog(DiskIo& target, uint32_t read_piece)
+    : target_(target), read_piece_(read_piece) {}
+
+Outcome ReadBackLog::write_at(uint64_t offset, const uint8_t* data, uint32_t length) {
+    const uint64_t end = offset + length;
+    // The earlier writes this one meets: the last one starting before it, and those inside.
+    auto it = log_.lower_bound(offset);
+    if (it != log_.begin()) {
+        const auto before = std::prev(it);
+        if (before->first + before->second.length > offset) {
+            it = before;
+        }
+    }
+    while (it != log_.end() && it->first < end) {
+        const uint64_t old_end = it->first + it->second.length;
+        if (it->first < offset || old_end > end) {
+            uint64_t units = 0;
+            Outcome checked = target_.flush();
+            if (checked.ok()) {
+                checked = target_.forget_cached();
+            }
+            if (checked.ok()) {
+                checked = check(it->first, it->second, nullptr, &units);
+            }
+            if (!checked.ok()) {
+                return checked;
+            }
+        }
+        it = log_.erase(it);
+    }
+    const Outcome written = target_.write_at(offset, data, length);
+    if (written.ok()) {
+        log_[offset] = Written{length, write_digest(data, length)};
+    }
+    return written;
+}
+
+uint64_t ReadBackLog::pending_units() const {
+    uint64_t units = 0;
+    for (const auto& [offset, written] : log_) {
+        units += (written.length + read_piece_ - 1) / read_piece_;
+    }
+    return units;
+}
+
+Outcome ReadBackLog::check(uint64_t offset, const Written& written, const ProgressSpan* progress,
+                           uint64_t* units) {
+    const uint32_t piece = read_piece_ < written.length ? read_piece_ : written.length;
+    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[piece]);
+    if (!buffer) {
+        return Outcome::failure("out of memory for the read-back");
+    }
+    uint64_t hash = digest_start(written.length);
+    for (uint32_t done = 0; done < written.length;) {
+        const uint32_t size = written.length - done < piece ? written.length - done : piece;
+        const Outcome read = target_.read_at(offset + done, buffer.get(), size);
+        if (!read.ok()) {
+            Outcome failed = read;
+            failed.reason = "read-back of " + std::to_string(size) + " bytes at byte " +
+                            std::to_string(offset + done) + " failed: " + read.reason;
+            return failed;
+        }
+        hash = digest_more(hash, buffer.get(), size);
+        done += size;
+        ++*units;
+        if (progress != nullptr) {
+            progress->tell(*units);
+        }
+    }
+    return hash == written.digest ? Outcome::success()
+                                  : Outcome::failure(differs(offset, written.length));
+}
+
+Outcome ReadBackLog::verify(const ProgressSpan* progress) {
+    Outcome step = target_.flush();
+    if (step.ok()) {
+        step = target_.forget_cached();
+    }
+    if (!step.ok()) {
+        return step;
+    }
+    uint64_t units = 0;
+    for (auto it = log_.begin(); it != log_.end(); it = log_.erase(it)) {
+        step = check(it->first, it->second, progress, &units);
+        if (!step.ok()) {
+            return step;
+        }
+    }
+    return Outcome::success();
+}
+
+}  // namespace lintora

@@ -1,0 +1,57 @@
+// A device in front of another that keeps a digest of every write (its offset, its length and a
+// 64-bit hash of its bytes) and, once the writes are flushed, reads every written range back from
+// the medium and compares. A bridge or cable that loses a write, or a disk that keeps other
+// bytes than it was given, is caught before anything makes the target look valid.
+//
+// The digests cost a few dozen bytes per write, whatever its size. A write that covers an
+// earlier one whole replaces it; one that covers part of an earlier write has that write checked
+// at once (its digest cannot be split), so that every byte is compared against its last write.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+#include "platform/raw_disk.h"
+#include "prep/progress_span.h"
+
+namespace lintora {
+
+// The digest of a write: stable across platforms, fast enough to keep up with a disk.
+uint64_t write_digest(const uint8_t* data, uint32_t length);
+
+class ReadBackLog final : public DiskIo {
+  public:
+    // Reads back in pieces of `read_piece` bytes (whole sectors), one progress unit each.
+    ReadBackLog(DiskIo& target, uint32_t read_piece);
+
+    Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override;
+    Outcome read_at(uint64_t offset, uint8_t* data, uint32_t length) override {
+        return target_.read_at(offset, data, length);
+    }
+    Outcome flush() override { return target_.flush(); }
+    Outcome forget_cached() override { return target_.forget_cached(); }
+
+    // The progress units verify() will report for what is logged now (at most).
+    uint64_t pending_units() const;
+
+    // Flushes, drops what the system caches, reads every logged write back and compares it;
+    // what was checked is forgotten. A failed read or a difference is a failure that names the
+    // write ("read-back at byte N differs from what was written").
+    Outcome verify(const ProgressSpan* progress = nullptr);
+
+  private:
+    struct Written {
+        uint32_t length;
+        uint64_t digest;
+    };
+
+    Outcome check(uint64_t offset, const Written& written, const ProgressSpan* progress,
+                  uint64_t* units);
+
+    DiskIo& target_;
+    uint32_t read_piece_;
+    std::map<uint64_t, Written> log_;  // by offset; the ranges never overlap
+};
+
+}  // namespace lintora

@@ -1,0 +1,101 @@
+#include "prep/table_check.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "ntfs/le.h"
+#include "platform/raw_disk.h"
+
+namespace lintora {
+
+namespace {
+
+constexpr uint32_t kMbrEntries = 446;
+constexpr uint32_t kMbrEntryBytes = 16;
+constexpr uint32_t kGptHeaderLba = 1;
+constexpr uint32_t kGptEntryBytes = 128;
+
+Outcome differs(const std::string& what) {
+    return Outcome::failure("the partition table read back differs from the one written: " + what);
+}
+
+Outcome read_sectors(DiskIo& device, uint64_t lba, uint32_t count, uint32_t sector_size,
+                     std::vector<uint8_t>* bytes) {
+    bytes->assign(uint64_t{count} * sector_size, 0);
+    Outcome read = device.read_at(lba * sector_size, bytes->data(), count * sector_size);
+    if (!read.ok()) {
+        read.reason = "cannot read the partition table back: " + read.reason;
+    }
+    return read;
+}
+
+Outcome check_mbr(DiskIo& device, const DriveLayoutRecord& layout, uint32_t sector_size) {
+    std::vector<uint8_t> mbr;
+    Outcome step = read_sectors(device, 0, 1, sector_size, &mbr);
+    if (!step.ok()) {
+        return step;
+    }
+    if (mbr[510] != 0x55 || mbr[511] != 0xAA) {
+        return differs("sector 0 carries no boot signature");
+    }
+    for (size_t i = 0; i < layout.entries.size() && i < 4; ++i) {
+        const PartitionRecord& p = layout.entries[i];
+        const uint8_t* e = &mbr[kMbrEntries + i * kMbrEntryBytes];
+        if (e[4] != p.mbr_type || load_u32(e + 8) != p.starting_offset / sector_size ||
+            load_u32(e + 12) != p.length / sector_size) {
+            return differs("MBR entry " + std::to_string(i + 1));
+        }
+    }
+    return Outcome::success();
+}
+
+Outcome check_gpt(DiskIo& device, const DriveLayoutRecord& layout, uint32_t sector_size) {
+    std::vector<uint8_t> header;
+    Outcome step = read_sectors(device, kGptHeaderLba, 1, sector_size, &header);
+    if (!step.ok()) {
+        return step;
+    }
+    if (std::memcmp(header.data(), "EFI PART", 8) != 0) {
+        return differs("sector 1 holds no GPT header");
+    }
+    if (std::memcmp(&header[56], layout.gpt_disk_id.bytes, 16) != 0) {
+        return differs("the disk GUID");
+    }
+    const uint64_t entries_lba = load_u64(&header[72]);
+    const uint32_t bytes = static_cast<uint32_t>(layout.entries.size()) * kGptEntryBytes;
+    std::vector<uint8_t> entries;
+    step = read_sectors(device, entries_lba, (bytes + sector_size - 1) / sector_size, sector_size,
+                        &entries);
+    if (!step.ok()) {
+        return step;
+    }
+    for (size_t i = 0; i < layout.entries.size(); ++i) {
+        const PartitionRecord& p = layout.entries[i];
+        const uint8_t* e = &entries[i * kGptEntryBytes];
+        const uint64_t first = p.starting_offset / sector_size;
+        if (std::memcmp(e, p.gpt_type.bytes, 16) != 0 ||
+            std::memcmp(e + 16, p.gpt_id.bytes, 16) != 0 || load_u64(e + 32) != first ||
+            load_u64(e + 40) != first + p.length / sector_size - 1) {
+            return differs("GPT entry " + std::to_string(i + 1));
+        }
+    }
+    return Outcome::success();
+}
+
+}  // namespace
+
+Outcome check_partition_table(DiskIo& device, const DriveLayoutRecord& layout,
+                              uint32_t sector_size) {
+    Outcome step = device.flush();
+    if (step.ok()) {
+        step = device.forget_cached();
+    }
+    if (!step.ok()) {
+        return step;
+    }
+    return layout.style == LayoutStyle::mbr ? check_mbr(device, layout, sector_size)
+                                            : check_gpt(device, layout, sector_size);
+}
+
+}  // namespace lintora

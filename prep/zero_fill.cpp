@@ -1,0 +1,215 @@
+#include "prep/zero_fill.h"
+
+#include <algorithm>
+#include <memory>
+#include <new>
+
+#include "platform/raw_disk.h"
+
+namespace lintora {
+
+namespace {
+
+// With verify, the pieces are read back after every this many bytes: one flush and one cache
+// drop per batch, not per piece.
+constexpr uint64_t kVerifyBatch = 64ull << 20;
+
+struct Pass {
+    DiskIo& device;
+    const ZeroFillRequest& request;
+    ZeroFillResult& result;
+    const uint8_t* zeros;
+    uint8_t* readback;
+    uint64_t units = 0;
+
+    bool fail(std::string why) {
+        result.failure = std::move(why);
+        return false;
+    }
+
+    bool note_bad(uint64_t offset) {
+        result.bad_sectors.push_back(offset);
+        if (result.bad_sectors.size() > kMaxBadSectors) {
+            return fail("more than " + std::to_string(kMaxBadSectors) +
+                        " bad sectors (the last at byte " + std::to_string(offset) + ")");
+        }
+        return true;
+    }
+
+    // A piece the disk refused: each sector of it again, alone. When every one fails and the
+    // disk no longer reads its first sector either, the disk is gone, not bad.
+    bool write_sector_by_sector(uint64_t offset, uint32_t size, const Outcome& refused) {
+        if (refused.gone) {
+            return fail("write of " + std::to_string(size) + " bytes at byte " +
+                        std::to_string(offset) + " failed: " + refused.reason);
+        }
+        const uint32_t sector = request.sector_size;
+        uint32_t failed = 0;
+        for (uint32_t at = 0; at < size; at += sector) {
+            const Outcome written = device.write_at(offset + at, zeros, sector);
+            if (written.gone) {
+                return fail("write at byte " + std::to_string(offset + at) +
+                            " failed: " + written.reason);
+            }
+            if (!written.ok()) {
+                ++failed;
+                if (!note_bad(offset + at)) {
+                    return false;
+                }
+            }
+        }
+        if (failed == size / sector) {
+            const Outcome first = device.read_at(0, readback, sector);
+            if (!first.ok()) {
+                return fail("write of " + std::to_string(size) + " bytes at byte " +
+                            std::to_string(offset) + " failed (" + refused.reason +
+                            ") and the disk no longer reads its first sector: " + first.reason);
+            }
+        }
+        return true;
+    }
+
+    bool known_bad(uint64_t first, uint64_t end) const {
+        return std::any_of(result.bad_sectors.begin(), result.bad_sectors.end(),
+                           [&](uint64_t bad) { return bad >= first && bad < end; });
+    }
+
+    bool all_zero(uint64_t offset, uint32_t size) {
+        const uint8_t* found =
+            std::find_if(readback, readback + size, [](uint8_t b) { return b != 0; });
+        if (found == readback + size) {
+            return true;
+        }
+        return fail("read-back at byte " +
+                    std::to_string(offset + static_cast<uint64_t>(found - readback)) +
+                    " differs from what was written (zeros)");
+    }
+
+    // One piece read back: whole when it holds no known bad sector and reads, otherwise sector
+    // by sector, where a sector that cannot be read is bad.
+    bool read_piece_back(uint64_t offset, uint32_t size) {
+        if (!known_bad(offset, offset + size)) {
+            const Outcome read = device.read_at(offset, readback, size);
+            if (read.ok()) {
+                return all_zero(offset, size);
+            }
+            if (read.gone) {
+                return fail("read-back of " + std::to_string(size) + " bytes at byte " +
+                            std::to_string(offset) + " failed: " + read.reason);
+            }
+        }
+        const uint32_t sector = request.sector_size;
+        for (uint64_t at = offset; at < offset + size; at += sector) {
+            if (known_bad(at, at + 1)) {
+                continue;
+            }
+            const Outcome read = device.read_at(at, readback, sector);
+            if (read.gone) {
+                return fail("read-back at byte " + std::to_string(at) + " failed: " + read.reason);
+            }
+            if (!(read.ok() ? all_zero(at, sector) : note_bad(at))) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // Reads [first, end) back from the medium.
+    bool read_back(uint64_t first, uint64_t end) {
+        Outcome step = device.flush();
+        if (step.ok()) {
+            step = device.forget_cached();
+        }
+        if (!step.ok()) {
+            return fail("cannot flush before the read-back: " + step.reason);
+        }
+        for (uint64_t at = first; at < end; at += request.piece) {
+            const auto size = static_cast<uint32_t>(std::min<uint64_t>(request.piece, end - at));
+            if (!read_piece_back(at, size)) {
+                return false;
+            }
+            tell();
+        }
+        std::sort(result.bad_sectors.begin(), result.bad_sectors.end());
+        return true;
+    }
+
+    void tell() {
+        ++units;
+        if (request.progress != nullptr) {
+            request.progress->tell(units);
+        }
+    }
+};
+
+}  // namespace
+
+uint64_t zero_fill_units(const ZeroFillRequest& request) {
+    if (request.piece == 0) {
+        return 0;
+    }
+    const uint64_t pieces = (request.length + request.piece - 1) / request.piece;
+    return request.verify ? 2 * pieces : pieces;
+}
+
+bool zero_fill(DiskIo& device, const ZeroFillRequest& request, ZeroFillResult* result) {
+    result->bad_sectors.clear();
+    result->failure.clear();
+    if (request.sector_size == 0 || request.piece == 0 ||
+        request.piece % request.sector_size != 0 || request.offset % request.sector_size != 0 ||
+        request.length % request.sector_size != 0) {
+        result->failure = "the zero pass was asked for a range that is not whole sectors";
+        return false;
+    }
+    std::unique_ptr<uint8_t[]> zeros(new (std::nothrow) uint8_t[request.piece]());
+    std::unique_ptr<uint8_t[]> readback(new (std::nothrow) uint8_t[request.piece]);
+    if (!zeros || !readback) {
+        result->failure = "out of memory for the zero pass";
+        return false;
+    }
+    Pass pass{device, request, *result, zeros.get(), readback.get()};
+    const uint64_t end = request.offset + request.length;
+    uint64_t batch_start = request.offset;
+    for (uint64_t at = request.offset; at < end; at += request.piece) {
+        const auto size = static_cast<uint32_t>(std::min<uint64_t>(request.piece, end - at));
+        const Outcome written = device.write_at(at, zeros.get(), size);
+        if (!written.ok() && !pass.write_sector_by_sector(at, size, written)) {
+            return false;
+        }
+        pass.tell();
+        const uint64_t next = at + size;
+        if (request.verify && (next - batch_start >= kVerifyBatch || next == end)) {
+            if (!pass.read_back(batch_start, next)) {
+                return false;
+            }
+            batch_start = next;
+        }
+    }
+    const Outcome flushed = device.flush();
+    if (!flushed.ok()) {
+        result->failure = "cannot flush the zeros: " + flushed.reason;
+        return false;
+    }
+    return true;
+}
+
+bool clusters_of_bad_sectors(const std::vector<uint64_t>& bad_sectors, uint64_t volume_offset,
+                             uint64_t volume_bytes, uint32_t cluster_size,
+                             std::vector<uint64_t>* clusters, std::string* failure) {
+    clusters->clear();
+    for (const uint64_t bad : bad_sectors) {
+        if (bad < volume_offset || bad - volume_offset >= volume_bytes) {
+            *failure = "the bad sector at byte " + std::to_string(bad) +
+                       " lies outside the volume, where the partition table and its partitions "
+                       "must go";
+            return false;
+        }
+        const uint64_t cluster = (bad - volume_offset) / cluster_size;
+        if (clusters->empty() || clusters->back() != cluster) {
+            clusters->push_back(cluster);
+        }
+    }
+    return true;
+}
+
+}  // namespace lintora

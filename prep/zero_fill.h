@@ -1,0 +1,48 @@
+// The zero pass of a full format: every sector of a range is written with zeros, in pieces of
+// the transfer size, so that no old data stays readable and the sectors that fail are found.
+// A piece that fails is written again sector by sector; the sectors that still fail are bad.
+// A device that went away (or a run being stopped) is no bad sector: it ends the pass.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "prep/progress_span.h"
+
+namespace lintora {
+
+class DiskIo;
+
+// More bad sectors than this end the pass: a disk this damaged is not worth a file system, and
+// each bad sector may take the disk seconds to give up on.
+inline constexpr uint32_t kMaxBadSectors = 4096;
+
+struct ZeroFillRequest {
+    uint64_t offset = 0;  // first byte, a whole sector
+    uint64_t length = 0;  // whole sectors
+    uint32_t sector_size = 0;
+    uint32_t piece = 0;   // bytes per write and per progress unit, whole sectors
+    bool verify = false;  // read every piece back from the medium as well
+    const ProgressSpan* progress = nullptr;
+};
+
+struct ZeroFillResult {
+    std::vector<uint64_t> bad_sectors;  // byte offsets, ascending
+    std::string failure;                // what ended the pass, empty when it ran to the end
+};
+
+// The progress units of the pass (twice the pieces with verify).
+uint64_t zero_fill_units(const ZeroFillRequest& request);
+
+// Runs the pass; false with `result->failure` when it could not run to the end.
+bool zero_fill(DiskIo& device, const ZeroFillRequest& request, ZeroFillResult* result);
+
+// The volume's clusters that hold `bad_sectors` (ascending, each once), for the formatter. A bad
+// sector outside the volume (the partition table, the reserved partition, a gap) cannot be
+// mapped: false with what is wrong in `failure`.
+bool clusters_of_bad_sectors(const std::vector<uint64_t>& bad_sectors, uint64_t volume_offset,
+                             uint64_t volume_bytes, uint32_t cluster_size,
+                             std::vector<uint64_t>* clusters, std::string* failure);
+
+}  // namespace lintora

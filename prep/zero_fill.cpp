@@ -30,8 +30,11 @@ struct Pass {
     bool note_bad(uint64_t offset) {
         result.bad_sectors.push_back(offset);
         if (result.bad_sectors.size() > kMaxBadSectors) {
-            return fail("more than " + std::to_string(kMaxBadSectors) +
-                        " bad sectors (the last at byte " + std::to_string(offset) + ")");
+            // Appended: GCC 12 at -O3 warns falsely (-Wrestrict) on a literal plus this number.
+            std::string why = "more than ";
+            why += std::to_string(kMaxBadSectors);
+            why += " bad sectors (the last at byte " + std::to_string(offset) + ")";
+            return fail(why);
         }
         return true;
     }

@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# A full format and the read-back on images whose reads and writes fail or get lost, injected by
+# a preloaded library: bad sectors in the free area become bad clusters (ntfsresize counts them,
+# ntfs-3g writes and reads files beside them with the same faults in place), a bad sector in
+# $MFT refuses the run, a device that goes away is no bad sector, and a lost write is caught.
+# usage: fault_checks_test.sh LINTORA SHIM
+source "$(dirname "$0")/checks_lib.sh"
+lintora=$1 shim=$2
+need_root_and_fuse
+
+work=$(mktemp -d /var/tmp/lintora-faults.XXXXXX)
+cleanup() {
+    umount "$work/mnt" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+mkdir "$work/mnt"
+image=$work/volume.img
+gib=$((1 << 30))
+
+# faulty VAR=VALUE... -- ARGS: runs lintora ARGS with the faults in the environment; its stderr
+# lands in $work/err.
+faulty() {
+    local faults=()
+    while [ "$1" != -- ]; do
+        faults+=("$1")
+        shift
+    done
+    shift
+    env LD_PRELOAD="$shim" "${faults[@]}" "$lintora" "$@" 2>"$work/err" >/dev/null
+}
+fresh_image() {
+    rm -f "$image"
+    truncate -s $((4 * gib)) "$image"
+}
+expect_failure() {
+    local what=$1 text=$2 status=$3
+    [ "$status" = 1 ] || fail "$what: exit $status, not 1: $(cat "$work/err")"
+    grep -qF -- "$text" "$work/err" || fail "$what: stderr lacks '$text': $(cat "$work/err")"
+}
+
+# Bad sectors in the free area: one cluster's worth just past 1 GiB.
+bad_first=$((gib + 4096)) bad_end=$((gib + 8192))
+fresh_image
+LD_PRELOAD="$shim" LINTORA_FAULT_BAD="$bad_first:$bad_end" \
+    "$lintora" volume "$image" --full --verify >/dev/null 2>"$work/err" ||
+    fail "full format with bad sectors in the free area: $(cat "$work/err")"
+# ntfsresize sees $Bad non-empty and finds the bitmap marking its clusters in use; ntfscluster
+# finds the bad cluster in $BadClus:$Bad, and its neighbour in no file.
+out=$(ntfsresize --info --bad-sectors --force "$image" 2>&1) || fail "ntfsresize --info: $out"
+grep -q "has at least 1 bad sector" <<<"$out" || fail "ntfsresize sees no bad sector: $out"
+out=$(ntfscluster -c $((bad_first / 4096)) "$image" 2>&1)
+grep -qF '/$BadClus/$DATA($Bad)' <<<"$out" || fail "the bad cluster is not in \$Bad: $out"
+out=$(ntfscluster -c $((bad_first / 4096 + 1)) "$image" 2>&1)
+grep -q "no inode found" <<<"$out" || fail "the cluster beside the bad one is in use: $out"
+out=$(ntfsfix -n "$image" 2>&1) || fail "ntfsfix -n: $out"
+grep -q "processed successfully" <<<"$out" || fail "ntfsfix -n: $out"
+# Files written and read back through ntfs-3g with the same bad sectors in place: nothing lands
+# on them.
+LD_PRELOAD="$shim" LINTORA_FAULT_BAD="$bad_first:$bad_end" \
+    ntfs-3g "$image" "$work/mnt" || fail "ntfs-3g cannot mount the volume with bad clusters"
+head -c 2500M /dev/zero | tr '\0' 'x' >"$work/mnt/fill.bin" ||
+    fail "ntfs-3g cannot fill the volume around the bad clusters"
+umount "$work/mnt"
+LD_PRELOAD="$shim" LINTORA_FAULT_BAD="$bad_first:$bad_end" \
+    ntfs-3g "$image" "$work/mnt" || fail "ntfs-3g cannot mount the volume again"
+[ "$(tr -d 'x' <"$work/mnt/fill.bin" | wc -c)" = 0 ] || fail "the file read back differs"
+umount "$work/mnt"
+
+# A bad sector inside $MFT (at 3 GiB): refused, naming it, with no valid volume left.
+fresh_image
+status=0
+faulty LINTORA_FAULT_BAD=$((3 * gib + 8192)):$((3 * gib + 8704)) -- volume "$image" --full ||
+    status=$?
+expect_failure "bad sector in \$MFT" "the bad sector at byte $((3 * gib + 8192)) lies where" $status
+grep -qF "holds no valid volume" "$work/err" || fail "no state after the refusal: $(cat "$work/err")"
+! ntfsinfo -m "$image" >/dev/null 2>&1 || fail "a volume is left after the refusal"
+
+# A device that goes away (ENODEV) at 2 GiB: the run fails with the reason, no bad sector.
+fresh_image
+status=0
+faulty LINTORA_FAULT_BAD=$((2 * gib)):$((4 * gib)) LINTORA_FAULT_ERRNO=19 -- volume "$image" --full ||
+    status=$?
+expect_failure "device gone" "No such device" $status
+
+# A write the medium silently drops: --verify catches it, for the volume's boot sector and for
+# the disk's file system before its partition table.
+fresh_image
+status=0
+faulty LINTORA_FAULT_DROP=0 -- volume "$image" --verify || status=$?
+expect_failure "lost boot sector" "read-back at byte 0 differs from what was written" $status
+fresh_image
+status=0
+faulty LINTORA_FAULT_DROP=$((1 << 20)) -- disk "$image" --any-size --yes --verify || status=$?
+expect_failure "lost file system write" "the partition table was not written" $status
+[ "$(sfdisk --json "$image" 2>/dev/null | grep -c '"node"')" = 0 ] ||
+    fail "a partition table was written after the read-back failed"
+echo "full format and read-back under injected faults: every check passed"

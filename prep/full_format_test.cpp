@@ -45,6 +45,7 @@ TEST(FullFormat, BadSectorsBecomeBadClustersOrEndTheRun) {
         ntfs_status status;
         std::vector<uint64_t> clusters;
         const char* failure;
+        uint64_t altered = 0;  // read back other than zero; with it the pieces are read back
     };
     const Case cases[] = {
         {"none", {}, false, NTFS_OK, {}, ""},
@@ -74,6 +75,13 @@ TEST(FullFormat, BadSectorsBecomeBadClustersOrEndTheRun) {
          NTFS_WRITE_FAILED,
          {},
          "the disk no longer reads its first sector: Input/output error"},
+        {"zeros lost",
+         {},
+         false,
+         NTFS_WRITE_FAILED,
+         {},
+         "read-back at byte 5368709127 differs from what was written (zeros)",
+         5 * kGiB + 7},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -81,6 +89,9 @@ TEST(FullFormat, BadSectorsBecomeBadClustersOrEndTheRun) {
         system.keep_bytes = false;
         system.bad_ranges = c.bad;
         system.unplugged = c.unplugged;
+        if (c.altered != 0) {
+            system.altered[c.altered] = 1;
+        }
         std::unique_ptr<DiskDevice> device = open_fake(system);
 
         VolumeRequest request;
@@ -97,6 +108,7 @@ TEST(FullFormat, BadSectorsBecomeBadClustersOrEndTheRun) {
         zero.length = kVolumeSectors * 512;
         zero.sector_size = 512;
         zero.piece = request.io_chunk;
+        zero.verify = c.altered != 0;
         const ZeroedVolume zeroed = zero_volume(volume, *device, zero);
         EXPECT_EQ(zeroed.status, c.status);
         EXPECT_TRUE(has(zeroed.failure, c.failure)) << zeroed.failure;
@@ -254,6 +266,25 @@ TEST(FormatJobVerify, WhatTheMediumLostStopsTheJob) {
                   c.table_writes);
         EXPECT_EQ(fake.log().open_handles, 0);
     }
+}
+
+// A full format of an image whose file system lacks the room is refused before the disk is opened.
+TEST(FormatJobFull, AnImageWithoutRoomIsRefusedBeforeTheFirstWrite) {
+    DiskInfo disk{};
+    const char16_t path[] = u"disk.img";
+    std::memcpy(disk.interface_path, path, sizeof path);
+    disk.sector_count = 2 * 2048 + 63 + 6293504;
+    disk.bytes_per_sector = 512;
+    FakeDiskSystem system;
+    system.shortfall = 123456789;
+    JobFailure failure;
+    JobOptions options;
+    options.full = true;
+    EXPECT_EQ(prepare_disk(nullptr, disk, job_params_for(disk), system, nullptr, &failure, nullptr,
+                           options),
+              kJobRefused);
+    EXPECT_TRUE(has(failure.why, "lacks 123456789 bytes")) << failure.why;
+    EXPECT_TRUE(system.log().calls.empty());
 }
 
 }  // namespace

@@ -49,3 +49,65 @@ for volume in "512 4294967296 2TiB" "512 34359472128 largest" "4096 536870912 2T
     printf '%-28s %-8s %10s %14s %10s\n' "$label" mkntfs "$m_time" "$m_bytes" "$m_peak"
     awk -v l="$l_time" -v m="$m_time" 'BEGIN { printf "%-28s time ratio lintora/mkntfs: %.2f\n", "", (m > 0 ? l / m : 0) }'
 done
+
+# The full format (--full) and the read-back (--verify), against dd writing the same bytes and
+# mkntfs without --quick (which zeroes the volume too): on images in tmpfs (the cache is the
+# medium there), at two sizes to show the memory stays the same, and on a loop device over an
+# ext4 file, where dd writes with O_DIRECT and reads back with O_DIRECT. Then a quick format with
+# --verify at the largest size, sparse in tmpfs.
+# time_of COMMAND...: prints "seconds peak_kib" of one run.
+time_of() {
+    /usr/bin/time -o "$work/time" -f "%e %M" "$@" >/dev/null 2>&1
+    cat "$work/time"
+}
+full_row() {
+    local label=$1 tool=$2
+    shift 2
+    local t i times=() peak=0
+    for ((i = 0; i < runs; i++)); do
+        prepare_target
+        read -r t kib <<<"$(time_of "$@")"
+        times+=("$t")
+        [ "$kib" -gt "$peak" ] && peak=$kib
+    done
+    printf '%-34s %-22s %10s %10s\n' "$label" "$tool" "$(printf '%s\n' "${times[@]}" | median)" "$peak"
+}
+
+shm=$(mktemp -d /dev/shm/lintora-bench.XXXXXX)
+loop=
+cleanup_full() {
+    [ -n "$loop" ] && losetup -d "$loop" 2>/dev/null || true
+    rm -rf "$shm" "$work"
+}
+trap cleanup_full EXIT
+printf '\n%-34s %-22s %10s %10s\n' target tool "median s" "peak KiB"
+for gib in 4 8; do
+    target=$shm/full.img
+    prepare_target() { rm -f "$target"; truncate -s $((gib << 30)) "$target"; }
+    label="$gib GiB image in tmpfs"
+    full_row "$label" "lintora --full" "$lintora" volume "$target" --full
+    full_row "$label" "lintora --full --verify" "$lintora" volume "$target" --full --verify
+    full_row "$label" "dd conv=fsync" dd if=/dev/zero of="$target" bs=64K count=$((gib << 14)) conv=fsync,notrunc
+    full_row "$label" "mkntfs" mkntfs -c 4096 -s 512 -F "$target"
+done
+rm -f "$shm/full.img"
+
+backing=$work/loop.img
+truncate -s $((4 << 30)) "$backing"
+loop=$(losetup --find --show "$backing")
+target=$loop
+prepare_target() { :; }
+label="4 GiB loop device on ext4"
+full_row "$label" "lintora --full" "$lintora" volume "$target" --full
+full_row "$label" "lintora --full --verify" "$lintora" volume "$target" --full --verify
+full_row "$label" "dd oflag=direct" dd if=/dev/zero of="$target" bs=64K count=65536 oflag=direct
+full_row "$label" "dd read iflag=direct" dd if="$target" of=/dev/null bs=64K iflag=direct
+full_row "$label" "mkntfs" mkntfs -c 4096 -s 512 -F "$target"
+losetup -d "$loop"
+loop=
+
+target=$shm/quick.img
+prepare_target() { rm -f "$target"; truncate -s $((34359472128 * 512)) "$target"; }
+label="16 TiB - 129 MiB image in tmpfs"
+full_row "$label" "lintora" "$lintora" volume "$target"
+full_row "$label" "lintora --verify" "$lintora" volume "$target" --verify

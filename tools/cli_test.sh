@@ -57,6 +57,8 @@ expect usage 2 usage "$lintora"
 expect unknown-command 2 "unknown command" "$lintora" frobnicate "$image"
 expect volume-help 0 "--sectors" "$lintora" volume --help
 expect disk-help 0 "--any-size" "$lintora" disk --help
+expect volume-help-full 0 "writing 16 TiB" "$lintora" volume --help
+expect disk-help-verify 0 "--verify" "$lintora" disk --help
 expect sector-size 2 "512 or 4096" "$lintora" volume "$image" --sector-size 1024
 expect sector-size-text 2 "512 or 4096" "$lintora" volume "$image" --sector-size big
 expect sectors-text 2 "positive whole number" "$lintora" volume "$image" --sectors 12x

@@ -11,6 +11,7 @@ need_root_and_fuse
 work=$(mktemp -d /var/tmp/lintora-faults.XXXXXX)
 cleanup() {
     umount "$work/mnt" 2>/dev/null || true
+    umount "$work/small" 2>/dev/null || true
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -95,4 +96,14 @@ faulty LINTORA_FAULT_DROP=$((1 << 20)) -- disk "$image" --any-size --yes --verif
 expect_failure "lost file system write" "the partition table was not written" $status
 [ "$(sfdisk --json "$image" 2>/dev/null | grep -c '"node"')" = 0 ] ||
     fail "a partition table was written after the read-back failed"
+# A full format of a sparse image whose file system lacks the room is refused before the first
+# write, with the bytes it lacks.
+mkdir "$work/small"
+mount -t tmpfs -o size=256M tmpfs "$work/small" || fail "cannot mount a small tmpfs"
+truncate -s $((4 * gib)) "$work/small/sparse.img"
+status=0
+faulty -- volume "$work/small/sparse.img" --full || status=$?
+expect_failure "no room for a full format" "bytes to hold every byte of the image; nothing was written" $status
+[ "$(du -k "$work/small/sparse.img" | cut -f1)" = 0 ] || fail "the image was written to"
+umount "$work/small"
 echo "full format and read-back under injected faults: every check passed"

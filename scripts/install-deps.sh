@@ -16,7 +16,14 @@ install_missing() {
             missing+=("$package")
     done
     if [ ${#missing[@]} -gt 0 ] || [ -n "$refresh" ]; then
-        apt-get update -q
+        # A mirror caught mid-sync serves an index of the wrong size; a later try usually gets
+        # a whole one (the architectures must agree on versions for wine32:i386 to install).
+        local try
+        for try in 1 2 3 4 5; do
+            apt-get update -q -o Acquire::Retries=3 && break
+            echo "apt-get update failed (try $try of 5); trying again in 30 s" >&2
+            sleep 30
+        done
     fi
     if [ ${#missing[@]} -gt 0 ]; then
         echo "installing: ${missing[*]}"

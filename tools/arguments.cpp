@@ -1,6 +1,7 @@
 #include "tools/arguments.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace lintora {
 
@@ -71,6 +72,10 @@ ParsedArguments parse_arguments(const std::vector<std::string>& words,
         }
     }
     return parsed;
+}
+
+void print_help(const char* usage) {
+    std::printf("%s%s\n", usage, kVersionLine);
 }
 
 bool asks_for_help(const std::vector<std::string>& words) {

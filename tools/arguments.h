@@ -31,6 +31,12 @@ ParsedArguments parse_arguments(const std::vector<std::string>& words,
 // Whether the words hold "--help" or "-h" before any "--".
 bool asks_for_help(const std::vector<std::string>& words);
 
+// "lintora VERSION", the version of the build (the Windows program's FileVersion).
+inline constexpr const char* kVersionLine = "lintora " LINTORA_VERSION;
+
+// A command's usage text and the version line, on stdout.
+void print_help(const char* usage);
+
 // The one FILE and the --sector-size (512 or 4096; 0 when absent) every command takes; `error`
 // says what is wrong with them or with the words as a whole.
 struct TargetArguments {

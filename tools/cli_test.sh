@@ -4,9 +4,9 @@
 # leaves the target untouched (a sparse image with nothing written has no blocks allocated; a
 # device keeps its bytes). Cases that need root, loop devices, FUSE or strace are skipped
 # without them.
-# usage: cli_test.sh LINTORA MAKE_SYSFS_FIXTURE
+# usage: cli_test.sh LINTORA MAKE_SYSFS_FIXTURE VERSION
 set -uo pipefail
-lintora=$(realpath "$1") make_fixture=$2
+lintora=$(realpath "$1") make_fixture=$2 version=$3
 work=$(mktemp -d /var/tmp/lintora-cli.XXXXXX)
 loops=()
 holders=()
@@ -59,6 +59,8 @@ expect volume-help 0 "--sectors" "$lintora" volume --help
 expect disk-help 0 "--any-size" "$lintora" disk --help
 expect volume-help-full 0 "writing 16 TiB" "$lintora" volume --help
 expect disk-help-verify 0 "--verify" "$lintora" disk --help
+expect version 0 "lintora $version" "$lintora" --version
+expect help-version 0 "lintora $version" "$lintora" list --help
 expect sector-size 2 "512 or 4096" "$lintora" volume "$image" --sector-size 1024
 expect sector-size-text 2 "512 or 4096" "$lintora" volume "$image" --sector-size big
 expect sectors-text 2 "positive whole number" "$lintora" volume "$image" --sectors 12x

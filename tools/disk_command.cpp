@@ -72,7 +72,7 @@ const char* result_message(FormatJobResult result) {
 
 int run_disk_command(const std::vector<std::string>& words) {
     if (asks_for_help(words)) {
-        std::printf("%s", kUsage);
+        print_help(kUsage);
         return 0;
     }
     const ParsedArguments args = parse_arguments(

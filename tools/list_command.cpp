@@ -26,7 +26,7 @@ constexpr const char* kUsage =
 
 int run_list_command(const std::vector<std::string>& words) {
     if (asks_for_help(words)) {
-        std::printf("%s", kUsage);
+        print_help(kUsage);
         return 0;
     }
     const ParsedArguments args = parse_arguments(words, {}, {"--any-vendor"});

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/console.h"
+#include "tools/arguments.h"
 #include "tools/commands.h"
 #include "tools/terminal_text.h"
 
@@ -17,12 +18,17 @@ constexpr const char* kUsage =
     "usage: lintora volume FILE [options]   format FILE as one NTFS volume\n"
     "       lintora disk FILE [options]     partition FILE and format its data partition\n"
     "       lintora list [--any-vendor]     list the disks the program would offer\n"
-    "       lintora COMMAND --help          the options of a command\n";
+    "       lintora COMMAND --help          the options of a command\n"
+    "       lintora --version               the version of this program\n";
 
 int run(const std::vector<std::string>& arguments) {
     if (arguments.empty() || arguments[0] == "--help" || arguments[0] == "-h") {
         std::fprintf(arguments.empty() ? stderr : stdout, "%s", kUsage);
         return arguments.empty() ? 2 : 0;
+    }
+    if (arguments[0] == "--version") {
+        std::printf("%s\n", lintora::kVersionLine);
+        return 0;
     }
     const std::vector<std::string> words(arguments.begin() + 1, arguments.end());
     if (arguments[0] == "volume") {

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # lintora volume on a sparse image of SECTORS sectors of SECTOR_SIZE bytes, judged by ntfs-3g,
 # ntfsfix and sleuthkit, with files written and read back. With WINE, LINTORA is the Windows
-# build and writes through the Win32 raw-disk layer under Wine; the checks stay native.
-# usage: volume_checks_test.sh LINTORA SECTOR_SIZE SECTORS [WINE]
+# build and writes through the Win32 raw-disk layer under Wine; the checks stay native. OPTIONS
+# (one word list, such as "--full --verify") are passed to lintora volume.
+# usage: volume_checks_test.sh LINTORA SECTOR_SIZE SECTORS [WINE] [OPTIONS]
 source "$(dirname "$0")/checks_lib.sh"
 lintora=$1 sector_size=$2 sectors=$3 wine=${4:-}
+read -r -a options <<<"${5:-}"
 need_root_and_fuse
 
 work=$(mktemp -d /var/tmp/lintora-volume.XXXXXX)
@@ -19,11 +21,13 @@ image=$work/volume.img
 truncate -s $((sectors * sector_size)) "$image"
 if [ -n "$wine" ]; then
     # Wine shows the Linux root as drive Z:.
-    "$wine" "$lintora" volume "Z:$image" --sector-size "$sector_size" || fail "lintora.exe failed"
+    "$wine" "$lintora" volume "Z:$image" --sector-size "$sector_size" "${options[@]}" ||
+        fail "lintora.exe failed"
 else
-    "$lintora" volume "$image" --sector-size "$sector_size" || fail "lintora volume failed"
+    "$lintora" volume "$image" --sector-size "$sector_size" "${options[@]}" ||
+        fail "lintora volume failed"
 fi
 check_static "$image"
 exercise_read_write "$image" "$work/mnt" "$work/sums"
 check_static "$image"
-echo "volume of $sectors sectors of $sector_size bytes: every check passed"
+echo "volume of $sectors sectors of $sector_size bytes ${options[*]}: every check passed"

@@ -125,7 +125,7 @@ std::string write_whole_volume(VolumeFormat& volume, DiskIo& device, uint64_t se
 
 int run_volume_command(const std::vector<std::string>& words) {
     if (asks_for_help(words)) {
-        std::printf("%s", kUsage);
+        print_help(kUsage);
         return 0;
     }
     const ParsedArguments args = parse_arguments(

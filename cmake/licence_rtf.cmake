@@ -1,0 +1,35 @@
+# Writes the licence document the Windows program opens from its menu: the text of LICENSE as
+# RTF (WordPad's format), under a title line naming the program. Paragraphs are the blocks
+# between blank lines; the lines of a block are joined, as a word processor reflows them.
+# usage: cmake -DLICENCE=path/LICENSE -DOUTPUT=path/doc.rtf -P licence_rtf.cmake
+file(READ "${LICENCE}" text)
+string(REPLACE "\r" "" text "${text}")
+# RTF's own characters are escaped first; the licence is ASCII.
+string(REPLACE "\\" "\\\\" text "${text}")
+string(REPLACE "{" "\\{" text "${text}")
+string(REPLACE "}" "\\}" text "${text}")
+string(STRIP "${text}" text)
+# One list element per line (the licence holds no semicolon to be taken for a separator).
+string(REPLACE "\n" ";" lines "${text}")
+set(body "")
+set(paragraph "")
+foreach(line IN LISTS lines)
+    string(STRIP "${line}" line)
+    if(line STREQUAL "")
+        if(NOT paragraph STREQUAL "")
+            string(APPEND body "${paragraph}\\par\\par\n")
+            set(paragraph "")
+        endif()
+    elseif(paragraph STREQUAL "")
+        set(paragraph "${line}")
+    else()
+        string(APPEND paragraph " ${line}")
+    endif()
+endforeach()
+string(APPEND body "${paragraph}\\par\n")
+set(rtf "{\\rtf1\\ansi\\ansicpg1252\\deff0\n")
+string(APPEND rtf "{\\fonttbl{\\f0\\fswiss Arial;}}\n")
+string(APPEND rtf "\\viewkind4\\uc1\\pard\\f0\\fs20\n")
+string(APPEND rtf "{\\b\\fs28 Lintora: Licence}\\par\\par\n")
+string(APPEND rtf "${body}}\n")
+file(WRITE "${OUTPUT}" "${rtf}")

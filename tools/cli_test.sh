@@ -57,7 +57,7 @@ expect usage 2 usage "$lintora"
 expect unknown-command 2 "unknown command" "$lintora" frobnicate "$image"
 expect volume-help 0 "--sectors" "$lintora" volume --help
 expect disk-help 0 "--any-size" "$lintora" disk --help
-expect volume-help-full 0 "writing 16 TiB" "$lintora" volume --help
+expect volume-help-full 0 "takes as long as writing all of FILE" "$lintora" volume --help
 expect disk-help-verify 0 "--verify" "$lintora" disk --help
 expect version 0 "lintora $version" "$lintora" --version
 expect help-version 0 "lintora $version" "$lintora" list --help

@@ -190,6 +190,17 @@ TEST(ReadBack, ComparesEachWriteWithTheMedium) {
     }
 }
 
+// A 512-byte-sector disk just large enough for an MBR volume with its $MFT at 3 GiB.
+DiskInfo smallest_mbr_disk() {
+    DiskInfo disk{};
+    const char16_t path[] = u"disk";
+    std::memcpy(disk.interface_path, path, sizeof path);
+    disk.sector_count = 2 * 2048 + 63 + 6293504;
+    disk.bytes_per_sector = 512;
+    disk.io_chunk_size = 65536;
+    return disk;
+}
+
 // A disk whose partition tables are written as sectors onto the fake's medium, so that they
 // can be read back.
 class TableDisks final : public ForwardingDiskSystem {
@@ -215,12 +226,7 @@ class TableDisks final : public ForwardingDiskSystem {
 // The disk job with verify: what the medium did not keep of the file system stops the job
 // before the partition table; a table the disk did not keep is a failure too.
 TEST(FormatJobVerify, WhatTheMediumLostStopsTheJob) {
-    DiskInfo disk{};
-    const char16_t path[] = u"disk";
-    std::memcpy(disk.interface_path, path, sizeof path);
-    disk.sector_count = 2 * 2048 + 63 + 6293504;
-    disk.bytes_per_sector = 512;
-    disk.io_chunk_size = 65536;
+    DiskInfo disk = smallest_mbr_disk();
     const uint64_t mft = 2048 * 512 + 3 * kGiB;
     struct Case {
         const char* name;
@@ -270,11 +276,7 @@ TEST(FormatJobVerify, WhatTheMediumLostStopsTheJob) {
 
 // A full format of an image whose file system lacks the room is refused before the disk is opened.
 TEST(FormatJobFull, AnImageWithoutRoomIsRefusedBeforeTheFirstWrite) {
-    DiskInfo disk{};
-    const char16_t path[] = u"disk.img";
-    std::memcpy(disk.interface_path, path, sizeof path);
-    disk.sector_count = 2 * 2048 + 63 + 6293504;
-    disk.bytes_per_sector = 512;
+    const DiskInfo disk = smallest_mbr_disk();
     FakeDiskSystem system;
     system.shortfall = 123456789;
     JobFailure failure;

@@ -242,8 +242,9 @@ FormatJobResult zero_whole_disk(const DiskInfo& disk, uint32_t io_chunk, bool ve
     }
     span.pass_done(zero_fill_units(zero));
     // The bad clusters change the file system's writes a little: the bar keeps its place.
-    span.total = span.before + std::max<uint64_t>(file_system_units,
-                                                  volume.writer.units_expected * (verify ? 2 : 1));
+    span.total =
+        span.before + std::max<uint64_t>(file_system_units,
+                                         uint64_t{volume.writer.units_expected} * (verify ? 2 : 1));
     return kJobSucceeded;
 }
 

@@ -16,8 +16,12 @@ void ProgressSpan::tell(uint64_t done) const {
              owner);
 }
 
-int ProgressSpan::forward(int32_t, uint32_t units_done, uint32_t, void* span) {
-    static_cast<const ProgressSpan*>(span)->tell(units_done);
+int ProgressSpan::forward(int32_t, uint32_t units_done, uint32_t units_expected, void* span) {
+    // A counting pass (again, after the zero pass found bad clusters) knows no total yet and
+    // writes nothing: the bar stays where the passes that write left it.
+    if (units_expected != 0) {
+        static_cast<const ProgressSpan*>(span)->tell(units_done);
+    }
     return 0;
 }
 

@@ -20,7 +20,8 @@ struct ProgressSpan {
     void tell(uint64_t done) const;
     // Ends the current pass after `units` of it.
     void pass_done(uint64_t units) { before += units; }
-    // The ProgressFn shape, with the span as `owner`: a pass's own units_expected is ignored.
+    // The ProgressFn shape, with the span as `owner`: a report without a total (the counting
+    // pass) is dropped, and a pass's own total is otherwise ignored.
     static int forward(int32_t phase, uint32_t units_done, uint32_t units_expected, void* span);
 };
 

@@ -19,7 +19,7 @@ left=$(
     grep -F 'lintora-' /proc/self/mountinfo
     find /var/tmp /dev/shm -maxdepth 1 -name '*lintora-*' 2>/dev/null
     find /tmp -maxdepth 1 -name '*lintora-*' ! -name 'lintora-wine' 2>/dev/null
-    pgrep -a -x 'wineserver|wineserver32|wineserver64'
+    pgrep -a wineserver
 )
 if [ -n "$left" ]; then
     echo "FAIL: the tests left these behind:"

@@ -42,4 +42,6 @@ truncate -s 3T "$image4k"
 LINTORA_GUI_BUILD=mingw-x86_64 scripts/gui-demo.sh "$image4k" 4096
 rm -f "$image4k"
 
+# The Wine server stays a few seconds after its last program: wait for it before looking.
+/usr/lib/wine/wineserver -w 2>/dev/null || true
 scripts/leftovers.sh

@@ -42,6 +42,9 @@ truncate -s 3T "$image4k"
 LINTORA_GUI_BUILD=mingw-x86_64 scripts/gui-demo.sh "$image4k" 4096
 rm -f "$image4k"
 
+# What a user installs: the zips, the Debian package, and their checks.
+scripts/packages.sh
+
 # The Wine server stays a few seconds after its last program: wait for it before looking.
 /usr/lib/wine/wineserver -w 2>/dev/null || true
 scripts/leftovers.sh

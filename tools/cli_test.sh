@@ -137,6 +137,15 @@ Maker Ext Disk sde USB Device 3.65TB$tab$work/fixture/dev/sde${tab}can be format
 Maker Ext Disk sdg SCSI Disk Device 931.52GB$tab$work/fixture/dev/sdg${tab}can be formatted"
 [ "$listed" = "$expected" ] && pass || fail "list on the fixture: $listed"
 [ "$(fixture_list --any-vendor | grep -c sdd)" = 1 ] && pass || fail "list --any-vendor: no sdd"
+# The list for scripts: one object per disk; a path byte that is not UTF-8 stays lossless.
+json=$(fixture_list --json)
+grep -qF "{\"path\": \"$work/fixture/dev/sdb\", \"entry\": \"Maker Ext Disk sdb USB Device 1.83TB\", \"capacity_bytes\": 2000398934016, \"sector_size\": 512, \"letters\": [], \"formattable\": true, \"reason\": null}" <<<"$json" &&
+    [ "$(grep -c '"path"' <<<"$json")" = 3 ] && pass || fail "list --json: $json"
+expect list-json-empty 0 "[]" "$lintora" list --json
+odd=$work/odd$'\xff'
+"$make_fixture" "$odd"
+json=$(LINTORA_SYSFS_ROOT="$odd/sys" LINTORA_DEV_ROOT="$odd/dev" "$lintora" list --json)
+grep -qF "\"path\": \"$work/odd\udcff/dev/sdb\"" <<<"$json" && pass || fail "list --json, odd path: $json"
 expect list-to-full-output 1 "cannot write the output" \
     sh -c 'LINTORA_SYSFS_ROOT=$1 LINTORA_DEV_ROOT=$2 "$0" list >/dev/full' \
     "$lintora" "$work/fixture/sys" "$work/fixture/dev"

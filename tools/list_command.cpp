@@ -1,6 +1,6 @@
-// lintora list [--any-vendor]
+// lintora list [--any-vendor] [--json]
 // Lists the disks the program would offer, in its order: the entry text, the device path, and
-// whether the disk can be formatted.
+// whether the disk can be formatted; with --json as a JSON array, for scripts.
 #include <cstdio>
 #include <string>
 
@@ -9,6 +9,7 @@
 #include "platform/utf.h"
 #include "tools/arguments.h"
 #include "tools/commands.h"
+#include "tools/json_text.h"
 #include "tools/listed_disks.h"
 #include "tools/terminal_text.h"
 
@@ -17,10 +18,37 @@ namespace lintora {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: lintora list [--any-vendor]\n"
+    "usage: lintora list [--any-vendor] [--json]\n"
     "  Lists the maker's fixed USB disks as the program shows them: drive letters, name and\n"
     "  capacity, the device path, and whether the disk can be formatted.\n"
-    "  --any-vendor  list fixed USB disks of every vendor\n";
+    "  --any-vendor  list fixed USB disks of every vendor\n"
+    "  --json        print the list as a JSON array (path, entry, capacity_bytes, sector_size,\n"
+    "                letters, formattable, reason)\n";
+
+// Why the disk cannot be formatted, or an empty text.
+std::string refusal_of(const DiskInfo& disk) {
+    return is_capacity_supported(disk) ? ""
+                                       : std::to_string(disk.sector_count) + " sectors of " +
+                                             std::to_string(disk.bytes_per_sector) +
+                                             " bytes lie outside the disks this program formats";
+}
+
+// One disk as a JSON object on one line.
+std::string json_disk(const DiskInfo& disk) {
+    const std::string reason = refusal_of(disk);
+    std::string letters;
+    for_each_drive_letter(disk.drive_letters, [&](char letter) {
+        letters += (letters.empty() ? "\"" : ", \"") + std::string(1, letter) + ":\"";
+    });
+    return "{\"path\": " + json_string(disk.interface_path) +
+           ", \"entry\": " + json_string(format_disk_entry(disk)) +
+           ", \"capacity_bytes\": " + std::to_string(disk.sector_count * disk.bytes_per_sector) +
+           ", \"sector_size\": " + std::to_string(disk.bytes_per_sector) + ", \"letters\": [" +
+           letters + "], \"formattable\": " + (reason.empty() ? "true" : "false") +
+           ", \"reason\": " +
+           (reason.empty() ? "null" : json_string(std::u16string(reason.begin(), reason.end()))) +
+           "}";
+}
 
 }  // namespace
 
@@ -29,7 +57,7 @@ int run_list_command(const std::vector<std::string>& words) {
         print_help(kUsage);
         return 0;
     }
-    const ParsedArguments args = parse_arguments(words, {}, {"--any-vendor"});
+    const ParsedArguments args = parse_arguments(words, {}, {"--any-vendor", "--json"});
     if (!args.error.empty() || !args.positionals.empty()) {
         std::fprintf(stderr, "lintora list: %s\n%s",
                      args.error.empty() ? "no FILE is taken" : args.error.c_str(), kUsage);
@@ -37,17 +65,24 @@ int run_list_command(const std::vector<std::string>& words) {
     }
     const std::unique_ptr<DiskList> list =
         list_disks(args.has_switch("--any-vendor") ? kAnyVendor : kMakerVendorId);
+    const bool json = args.has_switch("--json");
+    if (json) {
+        std::printf("[");
+    }
     for (uint32_t i = 0; i < list->count; ++i) {
         const DiskInfo& disk = list->disks[i];
-        const std::string status = is_capacity_supported(disk)
-                                       ? "can be formatted"
-                                       : "not supported: " + std::to_string(disk.sector_count) +
-                                             " sectors of " +
-                                             std::to_string(disk.bytes_per_sector) +
-                                             " bytes lie outside the disks this program formats";
+        if (json) {
+            std::printf("%s\n  %s", i == 0 ? "" : ",", json_disk(disk).c_str());
+            continue;
+        }
+        const std::string reason = refusal_of(disk);
+        const std::string status = reason.empty() ? "can be formatted" : "not supported: " + reason;
         std::printf("%s\t%s\t%s\n",
                     terminal_safe(utf16_for_display(format_disk_entry(disk))).c_str(),
                     terminal_safe(path_for_display(disk.interface_path)).c_str(), status.c_str());
+    }
+    if (json) {
+        std::printf("%s]\n", list->count == 0 ? "" : "\n");
     }
     if (args.has_switch("--any-vendor")) {
         for (const UnlistedDisk& left_out : unlisted_usb_disks(*list)) {

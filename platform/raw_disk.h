@@ -122,6 +122,16 @@ class DiskSystem {
     // How many bytes the file system that holds the image at `path` lacks for the image to be
     // written in full (a sparse image becomes allocated); 0 for a device or when there is room.
     virtual Outcome fill_shortfall(const char16_t* path, uint64_t* missing) = 0;
+    // The checks of open_disk for `use` that need no write access and change nothing (a dry
+    // run): a read-only device, a mounted partition as the system lists its mounts, an image
+    // that backs a loop device. What only the real open finds (a program holding the device
+    // exclusively, a partition held open, a second run) stays for the run. A system without
+    // such checks answers success.
+    virtual Outcome check_without_writing(const char16_t* path, DiskUse use) {
+        (void)path;
+        (void)use;
+        return Outcome::success();
+    }
 };
 
 // A disk system that hands every request to another one; a decorator overrides only what it
@@ -155,6 +165,9 @@ class ForwardingDiskSystem : public DiskSystem {
     void pause(uint32_t milliseconds) override { inner_.pause(milliseconds); }
     Outcome fill_shortfall(const char16_t* path, uint64_t* missing) override {
         return inner_.fill_shortfall(path, missing);
+    }
+    Outcome check_without_writing(const char16_t* path, DiskUse use) override {
+        return inner_.check_without_writing(path, use);
     }
 
   protected:

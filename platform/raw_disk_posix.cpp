@@ -12,10 +12,13 @@
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -147,6 +150,59 @@ std::string loop_device_backed_by(const struct stat& image) {
 bool is_partition(const struct stat& device) {
     const std::string node = sysfs_block_node(device.st_rdev, kKernelSysfsRoot) + "/partition";
     return ::access(node.c_str(), F_OK) == 0;
+}
+
+// The device numbers ("MAJ:MIN") of `device` and, for a whole disk, of its partitions.
+std::vector<std::string> device_and_partition_numbers(dev_t device) {
+    const std::string node = sysfs_block_node(device, kKernelSysfsRoot);
+    std::vector<std::string> numbers{read_sysfs_line(node + "/dev")};
+    DIR* dir = ::opendir(node.c_str());
+    if (dir == nullptr) {
+        return numbers;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string child = node + "/" + entry->d_name;
+        if (entry->d_name[0] != '.' && ::access((child + "/partition").c_str(), F_OK) == 0) {
+            numbers.push_back(read_sysfs_line(child + "/dev"));
+        }
+    }
+    ::closedir(dir);
+    return numbers;
+}
+
+// The mount point of the first mount, as this process's mount table lists them, whose device is
+// one of `numbers` ("MAJ:MIN"): by the mount's own device number, or by its source when that is
+// a device node (a FUSE mount such as ntfs-3g has a device number of its own). "" when none is.
+std::string mounted_from(const std::vector<std::string>& numbers) {
+    const auto wanted = [&](const std::string& number) {
+        return std::find(numbers.begin(), numbers.end(), number) != numbers.end();
+    };
+    std::FILE* table = std::fopen("/proc/self/mountinfo", "r");
+    if (table == nullptr) {
+        return "";
+    }
+    char line[8192];
+    std::string found;
+    while (found.empty() && std::fgets(line, sizeof line, table) != nullptr) {
+        // mount id, parent id, MAJ:MIN, root, mount point, options... - type, source, options
+        char number[64] = {};
+        char point[2048] = {};
+        char source[2048] = {};
+        if (std::sscanf(line, "%*s %*s %63s %*s %2047s", number, point) != 2) {
+            continue;
+        }
+        const char* tail = std::strstr(line, " - ");
+        struct stat st {};
+        const bool by_source =
+            tail != nullptr && std::sscanf(tail + 3, "%*s %2047s", source) == 1 &&
+            source[0] == '/' && ::stat(source, &st) == 0 && S_ISBLK(st.st_mode) &&
+            wanted(std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev)));
+        if (wanted(number) || by_source) {
+            found = point;
+        }
+    }
+    std::fclose(table);
+    return found;
 }
 
 // The checks that stand in for locking every volume of a disk, on an exclusively opened device.
@@ -377,6 +433,40 @@ class PosixDiskSystem final : public DiskSystem {
 
     void pause(uint32_t milliseconds) override {
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
+
+    Outcome check_without_writing(const char16_t* path, DiskUse use) override {
+        std::string name;
+        Outcome named = native_name(path, &name);
+        if (!named.ok()) {
+            return named;
+        }
+        Fd fd;
+        struct stat st {};
+        Outcome opened = open_checked(name, O_RDONLY, &fd, &st);
+        if (!opened.ok()) {
+            return opened;
+        }
+        if (!S_ISBLK(st.st_mode)) {
+            const std::string loop = loop_device_backed_by(st);
+            return loop.empty() ? Outcome::success()
+                                : Outcome::failure("it is the backing file of " + loop +
+                                                   "; detach the loop device first");
+        }
+        int read_only = 0;
+        if (::ioctl(fd.get(), BLKROGET, &read_only) == 0 && read_only != 0) {
+            return Outcome::failure("the device is read-only");
+        }
+        if (use == DiskUse::whole_disk && is_partition(st)) {
+            return Outcome::failure("it is a partition, not a whole disk");
+        }
+        const std::string point = mounted_from(device_and_partition_numbers(st.st_rdev));
+        if (!point.empty()) {
+            Outcome mounted = Outcome::failure("it or a partition of it is mounted on " + point);
+            mounted.in_use = true;
+            return mounted;
+        }
+        return Outcome::success();
     }
 
     Outcome fill_shortfall(const char16_t* path, uint64_t* missing) override {

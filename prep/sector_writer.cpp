@@ -32,6 +32,7 @@ uint64_t write_sectors(void* writer, uint64_t offset, const uint8_t* data, uint6
             return refuse(w, position, length, written.reason);
         }
     }
+    w->bytes_done += bytes;
     w->units_done += bytes / w->unit_size + (bytes % w->unit_size != 0 ? 1u : 0u);
     if (w->progress != nullptr) {
         w->progress(w->phase, w->units_done, w->units_expected, w->owner);

@@ -24,6 +24,7 @@ struct SectorWriter {
     int32_t phase = 0;
     uint32_t units_done = 0;
     uint32_t units_expected = 0;
+    uint64_t bytes_done = 0;  // the bytes of every write done (or counted)
     void* owner = nullptr;
     // When set, a failed write leaves here what failed and the system's reason.
     std::string* failure = nullptr;

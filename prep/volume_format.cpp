@@ -55,6 +55,7 @@ void set_bad_clusters(VolumeFormat& volume, std::vector<uint64_t> clusters) {
 ntfs_status count_volume(VolumeFormat& volume) {
     volume.writer.device = nullptr;
     volume.writer.units_done = 0;
+    volume.writer.bytes_done = 0;
     volume.writer.units_expected = 0;
     const ntfs_status status = format_ntfs_volume(&volume.params);
     if (status == NTFS_OK) {

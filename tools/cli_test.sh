@@ -60,6 +60,12 @@ expect disk-help 0 "--any-size" "$lintora" disk --help
 expect volume-help-full 0 "takes as long as writing all of FILE" "$lintora" volume --help
 expect disk-help-verify 0 "--verify" "$lintora" disk --help
 expect version 0 "lintora $version" "$lintora" --version
+# A dry run plans and writes nothing.
+expect dry-run-volume 0 '$MFT       at byte 3221225472, 16384 bytes' "$lintora" volume "$image" --dry-run
+untouched "$image" dry-run-volume
+expect dry-run-disk 0 "MBR; NTFS data partition at sector 2048" \
+    "$lintora" disk "$image" --any-size --dry-run
+untouched "$image" dry-run-disk
 expect help-version 0 "lintora $version" "$lintora" list --help
 expect sector-size 2 "512 or 4096" "$lintora" volume "$image" --sector-size 1024
 expect sector-size-text 2 "512 or 4096" "$lintora" volume "$image" --sector-size big
@@ -290,6 +296,8 @@ if [ "$(id -u)" = 0 ] && [ -e /dev/loop-control ]; then
     kill "${holders[-1]}"
     wait "${holders[-1]}" 2>/dev/null
     expect backing-file 1 "backing file of $loop" "$lintora" disk "$parted_disk" --any-size --yes
+    expect dry-run-backing-file 1 "backing file of $loop" \
+        "$lintora" disk "$parted_disk" --any-size --dry-run
     same_bytes backing-file "$parted_disk" "$before"
     # A stand-in device tree moves discovery only; the checks that protect a disk read the
     # kernel's own.
@@ -327,6 +335,7 @@ if [ "$(id -u)" = 0 ] && [ -e /dev/loop-control ]; then
     attach readonly_loop -r "$image"
     before=$(fingerprint "$image")
     expect read-only 1 "read-only" "$lintora" disk "$readonly_loop" --any-size --yes --any-disk
+    expect dry-run-read-only 1 "read-only" "$lintora" volume "$readonly_loop" --dry-run
     # Advice to close other programs only where one holds the disk.
     out=$("$lintora" disk "$readonly_loop" --any-size --yes --any-disk 2>&1)
     grep -q "Close every" <<<"$out" && fail "read-only: advice to close programs: $out" || pass

@@ -9,9 +9,11 @@
 #include "discovery/disk_info.h"
 #include "platform/raw_disk.h"
 #include "platform/utf.h"
+#include "prep/disk_plan.h"
 #include "prep/format_job.h"
 #include "tools/arguments.h"
 #include "tools/commands.h"
+#include "tools/dry_run.h"
 #include "tools/interrupt.h"
 #include "tools/listed_disks.h"
 #include "tools/progress_bar.h"
@@ -24,7 +26,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: lintora disk FILE [--sector-size 512|4096] [--yes] [--any-size] [--any-disk]\n"
-    "                         [--full] [--verify]\n"
+    "                         [--full] [--verify] [--dry-run]\n"
     "  Wipes FILE (a disk image or a whole block device), writes one NTFS data partition\n"
     "  labelled \"MAROVAN EXT\" and an MBR (up to 0xFFFFFFFF sectors) or GPT partition table.\n"
     "  --sector-size  logical sector size of an image (a device's own is always used)\n"
@@ -35,7 +37,9 @@ constexpr const char* kUsage =
     "                 bad clusters; takes as long as writing the whole disk (16 TiB: writing\n"
     "                 16 TiB), and a sparse image becomes fully allocated\n"
     "  --verify       read the file system and the partition table back from the medium and\n"
-    "                 compare them; the table is written only after the rest compared equal\n";
+    "                 compare them; the table is written only after the rest compared equal\n"
+    "  --dry-run      make the checks that need no write access and the counting pass, print\n"
+    "                 the partitions and the volume's plan, and open nothing for writing\n";
 
 int usage_error(const std::string& message) {
     std::fprintf(stderr, "lintora disk: %s\n%s", terminal_safe(message).c_str(), kUsage);
@@ -68,6 +72,44 @@ const char* result_message(FormatJobResult result) {
     }
 }
 
+// The checks that need no write access, the counting pass and the plan; nothing is opened for
+// writing and the kernel is asked nothing that changes its state.
+int dry_run(const Target& target, const DiskInfo& disk, const FormatJobParams& params,
+            DiskSystem& system) {
+    const Outcome checked =
+        system.check_without_writing(target.wide_path.c_str(), DiskUse::whole_disk);
+    if (!checked.ok()) {
+        std::fprintf(stderr, "lintora disk: cannot format '%s': %s; nothing was written\n",
+                     target.path.c_str(), terminal_safe(checked.reason).c_str());
+        return 1;
+    }
+    DiskPlan plan;
+    JobFailure failure;
+    if (plan_disk(disk, params, &plan, &failure) != kJobSucceeded) {
+        std::fprintf(stderr, "lintora disk: %s: %s; nothing was written\n", failure.what.c_str(),
+                     failure.why.c_str());
+        return 1;
+    }
+    const uint32_t sector = disk.bytes_per_sector;
+    const auto ull = [](uint64_t value) { return static_cast<unsigned long long>(value); };
+    std::printf("Disk:        %s, %llu sectors of %u bytes\n", target.path.c_str(),
+                ull(disk.sector_count), sector);
+    if (params.partition_style == PartitionStyle::mbr) {
+        std::printf("Partitions:  MBR; NTFS data partition at sector %llu, %llu sectors\n",
+                    ull(plan.geometry.data_start), ull(plan.geometry.data_sectors));
+    } else {
+        std::printf(
+            "Partitions:  GPT; reserved partition at sector %llu, %llu sectors; basic "
+            "data partition at sector %llu, %llu sectors\n",
+            ull(kGptReservedStart), ull(plan.geometry.msr_sectors), ull(plan.geometry.data_start),
+            ull(plan.geometry.data_sectors));
+    }
+    print_volume_plan(plan.volume);
+    std::printf("             and zeros over sectors 0 to 31, then the partition table\n");
+    print_dry_run_end(target.info.kind == TargetKind::block_device);
+    return 0;
+}
+
 }  // namespace
 
 int run_disk_command(const std::vector<std::string>& words) {
@@ -75,8 +117,9 @@ int run_disk_command(const std::vector<std::string>& words) {
         print_help(kUsage);
         return 0;
     }
-    const ParsedArguments args = parse_arguments(
-        words, {"--sector-size"}, {"--yes", "--any-size", "--any-disk", "--full", "--verify"});
+    const ParsedArguments args =
+        parse_arguments(words, {"--sector-size"},
+                        {"--yes", "--any-size", "--any-disk", "--full", "--verify", "--dry-run"});
     if (!args.error.empty()) {
         return usage_error(args.error);
     }
@@ -121,6 +164,9 @@ int run_disk_command(const std::vector<std::string>& words) {
         return 1;
     }
     const FormatJobParams params = job_params_for(disk);
+    if (args.has_switch("--dry-run")) {
+        return dry_run(target, disk, params, system);
+    }
 
     if (!args.has_switch("--yes")) {
         std::printf("Disk:        %s\nCapacity:    %s\nSector size: %u bytes\nPartitions:  %s\n",

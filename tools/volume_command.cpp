@@ -12,8 +12,10 @@
 #include "prep/full_format.h"
 #include "prep/read_back_log.h"
 #include "prep/volume_format.h"
+#include "prep/volume_plan.h"
 #include "tools/arguments.h"
 #include "tools/commands.h"
+#include "tools/dry_run.h"
 #include "tools/interrupt.h"
 #include "tools/progress_bar.h"
 #include "tools/target.h"
@@ -25,7 +27,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: lintora volume FILE [--sector-size 512|4096] [--sectors N] [--label TEXT] "
-    "[--io-chunk BYTES] [--full] [--verify]\n"
+    "[--io-chunk BYTES] [--full] [--verify] [--dry-run]\n"
     "  Formats FILE (an image, a partition or a whole device) as one NTFS volume.\n"
     "  --sector-size  logical sector size of an image (a device's own is always used)\n"
     "  --sectors      size of the volume in sectors (default: all of FILE)\n"
@@ -35,7 +37,9 @@ constexpr const char* kUsage =
     "                 as bad clusters; takes as long as writing all of FILE (16 TiB: writing\n"
     "                 16 TiB), and a sparse image becomes fully allocated\n"
     "  --verify       read everything written back from the medium and compare it before\n"
-    "                 the volume is made valid; reads as much as was written\n";
+    "                 the volume is made valid; reads as much as was written\n"
+    "  --dry-run      make the checks that need no write access and the counting pass, print\n"
+    "                 the plan, and open nothing for writing\n";
 
 int usage_error(const std::string& message) {
     std::fprintf(stderr, "lintora volume: %s\n%s", terminal_safe(message).c_str(), kUsage);
@@ -128,8 +132,9 @@ int run_volume_command(const std::vector<std::string>& words) {
         print_help(kUsage);
         return 0;
     }
-    const ParsedArguments args = parse_arguments(
-        words, {"--sector-size", "--sectors", "--label", "--io-chunk"}, {"--full", "--verify"});
+    const ParsedArguments args =
+        parse_arguments(words, {"--sector-size", "--sectors", "--label", "--io-chunk"},
+                        {"--full", "--verify", "--dry-run"});
     if (!args.error.empty()) {
         return usage_error(args.error);
     }
@@ -220,6 +225,27 @@ int run_volume_command(const std::vector<std::string>& words) {
     const DiskUse use = target.info.kind == TargetKind::block_device && !target.info.is_partition
                             ? DiskUse::whole_disk
                             : DiskUse::volume;
+    if (args.has_switch("--dry-run")) {
+        const Outcome checked = system.check_without_writing(target.wide_path.c_str(), use);
+        if (!checked.ok()) {
+            return failed("cannot format '" + path + "': " + checked.reason +
+                          "; nothing was written");
+        }
+        VolumePlan plan;
+        const ntfs_status planned = plan_volume(volume, &plan);
+        if (planned != NTFS_OK) {
+            return failed(std::string("cannot plan the volume: ") + ntfs_status_text(planned));
+        }
+        std::printf("Target:      %s, %llu sectors of %u bytes\n", path.c_str(),
+                    static_cast<unsigned long long>(sectors), sector_size);
+        print_volume_plan(plan);
+        if (options.full) {
+            std::printf("Full:        zeros over all %llu bytes first\n",
+                        static_cast<unsigned long long>(sectors * sector_size));
+        }
+        print_dry_run_end(target.info.kind == TargetKind::block_device);
+        return 0;
+    }
     std::unique_ptr<DiskDevice> device;
     const Outcome opened = system.open_disk(target.wide_path.c_str(), sector_size, use, &device);
     if (!opened.ok()) {

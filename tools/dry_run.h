@@ -1,0 +1,17 @@
+// What a dry run prints: the plan of the file system, and which checks it made and which only a
+// real run makes.
+#pragma once
+
+#include <string>
+
+#include "prep/volume_plan.h"
+
+namespace lintora {
+
+// The volume's sizes, where its system files go and how many bytes the writing pass writes.
+void print_volume_plan(const VolumePlan& plan);
+
+// The closing lines: nothing was opened for writing, and what only the real run checks.
+void print_dry_run_end(bool block_device);
+
+}  // namespace lintora

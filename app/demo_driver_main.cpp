@@ -3,6 +3,9 @@
 // then closes the program. It prints "warning", "progress" and "result" as it reaches them and
 // waits a moment after each, so that a script can take screenshots. EXPECTED is "finished" (107)
 // or a failure code (104 with it). Exit code 0 when the result was the expected one.
+// LintoraDemoDriver.exe licence: chooses the licence item of the running program's system menu,
+// waits a moment for the document to be opened, and closes the program (any Lintora build: it
+// finds the program's window by its instance property).
 #include <windows.h>
 
 #include <cstdio>
@@ -45,6 +48,12 @@ int main(int argc, char** argv) {
         return 1;
     }
     const lintora::GuiDriver gui = lintora::GuiDriver::attach(g_program);
+    if (expected == "licence") {
+        gui.post(WM_SYSCOMMAND, IDM_LICENCE);
+        announce("licence");
+        gui.post_click(IDC_CLOSE);
+        return 0;
+    }
     gui.click(IDC_CONFIRM);
     gui.post_click(IDOK);
     const lintora::GuiDriver::Box warning = gui.wait_for_box(30000);

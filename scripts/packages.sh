@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Makes what a user installs, from the builds of scripts/test-all.sh, and checks it: the two
-# Windows zips (the program, its licence document, the read-me and notices; the 32-bit one made
-# again in a second build folder gives the same bytes), the Debian package (lintian reports no
+# Windows zips (the program, its licence document, the read-me and notices; the program from
+# each opens the document from its menu under Wine; the 32-bit one made again in a second build
+# folder gives the same bytes), the Debian package (lintian reports no
 # error or warning; installed, its tool runs, its manual page renders, it lists disks; removed
 # again). Every package gets a SHA-256 file; SOURCE_DATE_EPOCH is the last commit's time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/install-deps.sh
-install_missing lintian man-db unzip
+install_missing lintian man-db unzip xvfb xauth
 SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
 export SOURCE_DATE_EPOCH
 
@@ -36,6 +37,15 @@ for bits in 32 64; do
         grep -q "ef bb bf" || fail "the read-me in $zip has no byte-order mark"
     unzip -p "$zip" "Lintora-$version-win$bits/README.txt" | grep -q $'\r$' ||
         fail "the read-me in $zip has no CRLF line ends"
+done
+
+# The program unpacked from each zip opens its licence document from its menu: the shipped
+# 32-bit one under 32-bit Wine, the 64-bit one under 64-bit Wine.
+for build in "mingw-i686 32 /usr/lib/wine/wine" "mingw-x86_64 64 /usr/lib/wine/wine64"; do
+    read -r preset bits loader <<<"$build"
+    xvfb-run -a -s "-screen 0 1024x768x24" app/licence_menu_test.sh "$loader" \
+        "build/$preset/packages/Lintora-$version-win$bits.zip" \
+        "build/$preset/app/LintoraDemoDriver.exe" || fail "the licence item of the win$bits zip"
 done
 
 # The same source in a second build folder: the same zip, byte for byte.

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/install-deps.sh
 install_missing cmake ninja-build g++-mingw-w64-x86-64-posix wine64 xvfb xauth \
-    fonts-ipafont-gothic imagemagick
+    fonts-ipafont-gothic fonts-wine imagemagick
 cmake --preset mingw-x86_64 >/dev/null
 cmake --build --preset mingw-x86_64 --target LintoraScreens
 source scripts/wine-prefix.sh

@@ -110,6 +110,54 @@ int dry_run(const Target& target, const DiskInfo& disk, const FormatJobParams& p
     return 0;
 }
 
+// Shows the disk and asks twice; true only when both answers agree.
+bool user_agrees(const std::string& path, const std::string& capacity, uint32_t sector_size,
+                 const FormatJobParams& params) {
+    std::printf("Disk:        %s\nCapacity:    %s\nSector size: %u bytes\nPartitions:  %s\n",
+                path.c_str(), capacity.c_str(), sector_size,
+                params.partition_style == PartitionStyle::mbr ? "MBR" : "GPT");
+    return confirmed("Format this disk?") &&
+           confirmed("Warning: formatting erases all data recorded on the disk. Format it?");
+}
+
+// Runs the disk job and says how it ended.
+int run_job(const Target& target, const DiskInfo& disk, const FormatJobParams& params,
+            const JobOptions& options, InterruptibleDisks& system) {
+    const std::string& path = target.path;
+    watch_for_interrupts();
+    ProgressBar bar(stderr);
+    JobFailure failure;
+    const FormatJobResult result = prepare_disk(&bar, disk, params, system, &ProgressBar::report,
+                                                &failure, target.wide_path.c_str(), options);
+    bar.finish();
+    if (result == kJobSucceeded) {
+        std::printf("%s\n", result_message(result));
+        return 0;
+    }
+    if (const int signal_number = interrupting_signal()) {
+        const std::string state =
+            system.writes() == 0 ? "nothing was written to '" + path + "'"
+                                 : "'" + path + "' holds no partition table and no valid volume";
+        std::fprintf(stderr, "lintora disk: interrupted; %s\n", state.c_str());
+        return 128 + signal_number;
+    }
+    std::fprintf(stderr, "lintora disk: %s: %s\n", terminal_safe(failure.what).c_str(),
+                 terminal_safe(failure.why).c_str());
+    if (result == kJobRefused) {
+        // The advice to close other programs only where another program is the likely cause;
+        // a read-only device, a permission or an I/O error have their precise line alone.
+        if (failure.in_use) {
+            std::fprintf(stderr, "%s\n", result_message(result));
+        }
+    } else {
+        std::fprintf(stderr, "%s (%d)\n", result_message(result), result);
+    }
+    if (system.writes() == 0) {
+        std::fprintf(stderr, "Nothing was written.\n");
+    }
+    return 1;
+}
+
 }  // namespace
 
 int run_disk_command(const std::vector<std::string>& words) {
@@ -168,52 +216,14 @@ int run_disk_command(const std::vector<std::string>& words) {
         return dry_run(target, disk, params, system);
     }
 
-    if (!args.has_switch("--yes")) {
-        std::printf("Disk:        %s\nCapacity:    %s\nSector size: %u bytes\nPartitions:  %s\n",
-                    path.c_str(), capacity.c_str(), sector_size,
-                    params.partition_style == PartitionStyle::mbr ? "MBR" : "GPT");
-        if (!confirmed("Format this disk?") ||
-            !confirmed("Warning: formatting erases all data recorded on the disk. Format it?")) {
-            std::printf("Nothing was written.\n");
-            return 1;
-        }
+    if (!args.has_switch("--yes") && !user_agrees(path, capacity, sector_size, params)) {
+        std::printf("Nothing was written.\n");
+        return 1;
     }
-
-    watch_for_interrupts();
-    ProgressBar bar(stderr);
-    JobFailure failure;
     JobOptions options;
     options.full = args.has_switch("--full");
     options.verify = args.has_switch("--verify");
-    const FormatJobResult result = prepare_disk(&bar, disk, params, system, &ProgressBar::report,
-                                                &failure, target.wide_path.c_str(), options);
-    bar.finish();
-    if (result == kJobSucceeded) {
-        std::printf("%s\n", result_message(result));
-        return 0;
-    }
-    if (const int signal_number = interrupting_signal()) {
-        const std::string state =
-            system.writes() == 0 ? "nothing was written to '" + path + "'"
-                                 : "'" + path + "' holds no partition table and no valid volume";
-        std::fprintf(stderr, "lintora disk: interrupted; %s\n", state.c_str());
-        return 128 + signal_number;
-    }
-    std::fprintf(stderr, "lintora disk: %s: %s\n", terminal_safe(failure.what).c_str(),
-                 terminal_safe(failure.why).c_str());
-    if (result == kJobRefused) {
-        // The advice to close other programs only where another program is the likely cause;
-        // a read-only device, a permission or an I/O error have their precise line alone.
-        if (failure.in_use) {
-            std::fprintf(stderr, "%s\n", result_message(result));
-        }
-    } else {
-        std::fprintf(stderr, "%s (%d)\n", result_message(result), result);
-    }
-    if (system.writes() == 0) {
-        std::fprintf(stderr, "Nothing was written.\n");
-    }
-    return 1;
+    return run_job(target, disk, params, options, system);
 }
 
 }  // namespace lintora

@@ -125,6 +125,134 @@ std::string write_whole_volume(VolumeFormat& volume, DiskIo& device, uint64_t se
     return step.ok() ? "" : "cannot finish the volume: " + step.reason;
 }
 
+// What the command line asks of the volume, beyond its target.
+struct VolumeChoice {
+    std::u16string label = u"MAROVAN EXT";
+    uint64_t sectors = 0;
+    uint32_t io_chunk = 65536;
+    JobOptions options;
+    bool dry_run = false;
+};
+
+// The options' values, checked against the target; what is wrong with them, or an empty text.
+std::string parse_volume_choice(const ParsedArguments& args, const Target& target,
+                                VolumeChoice* choice) {
+    if (const std::string* text = args.option("--label")) {
+        const std::string problem = parse_label(*text, &choice->label);
+        if (!problem.empty()) {
+            return problem;
+        }
+    }
+    const uint32_t sector_size = target.sector_size;
+    if (const std::string* text = args.option("--io-chunk")) {
+        const auto value = parse_count(*text);
+        if (!value || *value == 0 || *value % sector_size != 0 || *value > kMaxIoChunk) {
+            return "the I/O chunk must be a whole number of sectors up to 1048576 bytes (1 MiB, "
+                   "the largest write the job makes), not '" +
+                   *text + "'";
+        }
+        choice->io_chunk = static_cast<uint32_t>(*value);
+    }
+    choice->sectors = target.info.size_bytes / sector_size;
+    if (const std::string* text = args.option("--sectors")) {
+        const auto value = parse_count(*text);
+        if (!value || *value == 0) {
+            return "the sector count must be a positive whole number, not '" + *text + "'";
+        }
+        if (*value > choice->sectors) {
+            return "'" + target.path + "' holds only " + std::to_string(choice->sectors) +
+                   " sectors, fewer than the " + *text + " asked for";
+        }
+        choice->sectors = *value;
+    }
+    choice->options.full = args.has_switch("--full");
+    choice->options.verify = args.has_switch("--verify");
+    choice->dry_run = args.has_switch("--dry-run");
+    return "";
+}
+
+// The counting pass writes nothing: a volume too small for the layout is refused here, and a
+// full format of an image whose file system lacks the room. Empty, or what is refused.
+std::string check_before_writing(VolumeFormat& volume, const VolumeChoice& choice,
+                                 const Target& target, DiskSystem& system) {
+    const ntfs_status counted = count_volume(volume);
+    if (counted == NTFS_NO_SPACE) {
+        return std::to_string(choice.sectors) + " sectors of " +
+               std::to_string(target.sector_size) +
+               " bytes are too small for an NTFS volume with its $MFT at 3 GiB";
+    }
+    if (counted != NTFS_OK) {
+        return "formatting failed with code " + std::to_string(counted) + ": " +
+               ntfs_status_text(counted);
+    }
+    if (!choice.options.full) {
+        return "";
+    }
+    uint64_t missing = 0;
+    const Outcome measured = system.fill_shortfall(target.wide_path.c_str(), &missing);
+    if (!measured.ok()) {
+        return "cannot measure the room for a full format of '" + target.path +
+               "': " + measured.reason + "; nothing was written";
+    }
+    return missing == 0 ? ""
+                        : "cannot format '" + target.path + "' in full: its file system lacks " +
+                              std::to_string(missing) +
+                              " bytes to hold every byte of the image; nothing was written";
+}
+
+// The checks that need no write access and the plan; nothing is opened for writing.
+int dry_run(const VolumeFormat& volume, const VolumeChoice& choice, const Target& target,
+            DiskUse use, DiskSystem& system) {
+    const Outcome checked = system.check_without_writing(target.wide_path.c_str(), use);
+    if (!checked.ok()) {
+        return failed("cannot format '" + target.path + "': " + checked.reason +
+                      "; nothing was written");
+    }
+    VolumePlan plan;
+    const ntfs_status planned = plan_volume(volume, &plan);
+    if (planned != NTFS_OK) {
+        return failed(std::string("cannot plan the volume: ") + ntfs_status_text(planned));
+    }
+    std::printf("Target:      %s, %llu sectors of %u bytes\n", target.path.c_str(),
+                static_cast<unsigned long long>(choice.sectors), target.sector_size);
+    print_volume_plan(plan);
+    if (choice.options.full) {
+        std::printf("Full:        zeros over all %llu bytes first\n",
+                    static_cast<unsigned long long>(choice.sectors * target.sector_size));
+    }
+    print_dry_run_end(target.info.kind == TargetKind::block_device);
+    return 0;
+}
+
+// Opens the target, writes the volume and says how it ended.
+int format_target(VolumeFormat& volume, const VolumeChoice& choice, const Target& target,
+                  DiskUse use, InterruptibleDisks& system, ProgressBar& bar) {
+    const std::string& path = target.path;
+    std::unique_ptr<DiskDevice> device;
+    const Outcome opened =
+        system.open_disk(target.wide_path.c_str(), target.sector_size, use, &device);
+    if (!opened.ok()) {
+        return failed("cannot open '" + path + "' for writing: " + opened.reason);
+    }
+    watch_for_interrupts();
+    const std::string failure =
+        write_whole_volume(volume, *device, choice.sectors, target.sector_size, choice.options);
+    bar.finish();
+    if (!failure.empty()) {
+        const std::string state = system.writes() == 0 ? "nothing was written to '" + path + "'"
+                                                       : "'" + path + "' holds no valid volume";
+        if (const int signal_number = interrupting_signal()) {
+            std::fprintf(stderr, "lintora volume: interrupted; %s\n", state.c_str());
+            return 128 + signal_number;
+        }
+        return failed(failure + "; " + state);
+    }
+    std::printf("formatted %s: NTFS, %llu sectors of %u bytes, label \"%s\"\n", path.c_str(),
+                static_cast<unsigned long long>(choice.sectors), target.sector_size,
+                terminal_safe(utf16_for_display(choice.label)).c_str());
+    return 0;
+}
+
 }  // namespace
 
 int run_volume_command(const std::vector<std::string>& words) {
@@ -138,7 +266,8 @@ int run_volume_command(const std::vector<std::string>& words) {
     if (!args.error.empty()) {
         return usage_error(args.error);
     }
-    std::u16string label = u"MAROVAN EXT";
+    // A label that is wrong is told before the target is even looked at.
+    std::u16string label;
     if (const std::string* text = args.option("--label")) {
         const std::string problem = parse_label(*text, &label);
         if (!problem.empty()) {
@@ -148,125 +277,37 @@ int run_volume_command(const std::vector<std::string>& words) {
     std::unique_ptr<DiskSystem> platform = make_system_disks();
     InterruptibleDisks system(*platform);
     Target target;
-    const std::string problem = resolve_target(args, system, &target);
+    VolumeChoice choice;
+    std::string problem = resolve_target(args, system, &target);
+    if (problem.empty()) {
+        problem = parse_volume_choice(args, target, &choice);
+    }
     if (!problem.empty()) {
         return usage_error(problem);
-    }
-    const std::string& path = target.path;
-    const uint32_t sector_size = target.sector_size;
-    uint64_t io_chunk = 65536;
-    if (const std::string* text = args.option("--io-chunk")) {
-        const auto value = parse_count(*text);
-        if (!value || *value == 0 || *value % sector_size != 0 || *value > kMaxIoChunk) {
-            return usage_error(
-                "the I/O chunk must be a whole number of sectors up to 1048576 bytes (1 MiB, "
-                "the largest write the job makes), not '" +
-                *text + "'");
-        }
-        io_chunk = *value;
-    }
-    uint64_t sectors = target.info.size_bytes / sector_size;
-    if (const std::string* text = args.option("--sectors")) {
-        const auto value = parse_count(*text);
-        if (!value || *value == 0) {
-            return usage_error("the sector count must be a positive whole number, not '" + *text +
-                               "'");
-        }
-        if (*value > sectors) {
-            return usage_error("'" + path + "' holds only " + std::to_string(sectors) +
-                               " sectors, fewer than the " + *text + " asked for");
-        }
-        sectors = *value;
     }
 
     ProgressBar bar(stderr);
     VolumeRequest request;
-    request.label = label.c_str();
-    request.bytes_per_sector = sector_size;
+    request.label = choice.label.c_str();
+    request.bytes_per_sector = target.sector_size;
     request.cluster_size = 4096;
-    request.sector_count = sectors;
-    request.io_chunk = static_cast<uint32_t>(io_chunk);
+    request.sector_count = choice.sectors;
+    request.io_chunk = choice.io_chunk;
     request.progress = &ProgressBar::report;
     request.owner = &bar;
     VolumeFormat volume;
     setup_volume_format(request, volume);
-
-    // The counting pass writes nothing: a volume too small for the layout is refused here.
-    const ntfs_status counted = count_volume(volume);
-    if (counted == NTFS_NO_SPACE) {
-        return failed(std::to_string(sectors) + " sectors of " + std::to_string(sector_size) +
-                      " bytes are too small for an NTFS volume with its $MFT at 3 GiB");
+    problem = check_before_writing(volume, choice, target, system);
+    if (!problem.empty()) {
+        return failed(problem);
     }
-    if (counted != NTFS_OK) {
-        return failed("formatting failed with code " + std::to_string(counted) + ": " +
-                      ntfs_status_text(counted));
-    }
-
-    JobOptions options;
-    options.full = args.has_switch("--full");
-    options.verify = args.has_switch("--verify");
-    if (options.full) {
-        // A full format writes every byte: an image's file system must have the room first.
-        uint64_t missing = 0;
-        const Outcome measured = system.fill_shortfall(target.wide_path.c_str(), &missing);
-        if (!measured.ok()) {
-            return failed("cannot measure the room for a full format of '" + path +
-                          "': " + measured.reason + "; nothing was written");
-        }
-        if (missing != 0) {
-            return failed("cannot format '" + path + "' in full: its file system lacks " +
-                          std::to_string(missing) +
-                          " bytes to hold every byte of the image; nothing was written");
-        }
-    }
-
     // A whole disk given as a volume gets the checks a disk gets (a partition of it held open,
     // mounted or claimed): formatting over it destroys those partitions just the same.
     const DiskUse use = target.info.kind == TargetKind::block_device && !target.info.is_partition
                             ? DiskUse::whole_disk
                             : DiskUse::volume;
-    if (args.has_switch("--dry-run")) {
-        const Outcome checked = system.check_without_writing(target.wide_path.c_str(), use);
-        if (!checked.ok()) {
-            return failed("cannot format '" + path + "': " + checked.reason +
-                          "; nothing was written");
-        }
-        VolumePlan plan;
-        const ntfs_status planned = plan_volume(volume, &plan);
-        if (planned != NTFS_OK) {
-            return failed(std::string("cannot plan the volume: ") + ntfs_status_text(planned));
-        }
-        std::printf("Target:      %s, %llu sectors of %u bytes\n", path.c_str(),
-                    static_cast<unsigned long long>(sectors), sector_size);
-        print_volume_plan(plan);
-        if (options.full) {
-            std::printf("Full:        zeros over all %llu bytes first\n",
-                        static_cast<unsigned long long>(sectors * sector_size));
-        }
-        print_dry_run_end(target.info.kind == TargetKind::block_device);
-        return 0;
-    }
-    std::unique_ptr<DiskDevice> device;
-    const Outcome opened = system.open_disk(target.wide_path.c_str(), sector_size, use, &device);
-    if (!opened.ok()) {
-        return failed("cannot open '" + path + "' for writing: " + opened.reason);
-    }
-    watch_for_interrupts();
-    const std::string failure = write_whole_volume(volume, *device, sectors, sector_size, options);
-    bar.finish();
-    if (!failure.empty()) {
-        const std::string state = system.writes() == 0 ? "nothing was written to '" + path + "'"
-                                                       : "'" + path + "' holds no valid volume";
-        if (const int signal_number = interrupting_signal()) {
-            std::fprintf(stderr, "lintora volume: interrupted; %s\n", state.c_str());
-            return 128 + signal_number;
-        }
-        return failed(failure + "; " + state);
-    }
-    std::printf("formatted %s: NTFS, %llu sectors of %u bytes, label \"%s\"\n", path.c_str(),
-                static_cast<unsigned long long>(sectors), sector_size,
-                terminal_safe(utf16_for_display(label)).c_str());
-    return 0;
+    return choice.dry_run ? dry_run(volume, choice, target, use, system)
+                          : format_target(volume, choice, target, use, system, bar);
 }
 
 }  // namespace lintora

@@ -260,9 +260,9 @@ FormatJobResult volume_result(ntfs_status status, const VolumeFormat& volume,
     return note(result, "formatting the volume", ntfs_status_text(status));
 }
 
-FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* device_path,
-                        const FormatJobParams& params, DiskSystem& system, ProgressFn progress,
-                        JobOptions options, const FailureNote& note) {
+// The parameters the job can refuse at once, and the partition geometry.
+FormatJobResult check_params(const DiskInfo& disk, const FormatJobParams& params,
+                             PartitionGeometry* geometry, const FailureNote& note) {
     if (params.partition_style != PartitionStyle::mbr &&
         params.partition_style != PartitionStyle::gpt) {
         return note(kJobRefused, "cannot prepare the disk",
@@ -273,11 +273,71 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* devic
         return note(kJobRefused, "cannot prepare the disk",
                     "unsupported sector size " + std::to_string(disk.bytes_per_sector));
     }
-    PartitionGeometry geometry;
     if (compute_partition_geometry(disk.sector_count, disk.bytes_per_sector, params.partition_style,
-                                   &geometry) != kJobSucceeded) {
+                                   geometry) != kJobSucceeded) {
         return note(kJobTooSmall, "cannot prepare the disk",
                     "it is too small for the partition layout");
+    }
+    return kJobSucceeded;
+}
+
+// A full format of an image writes every byte of it: the file system under it must have the
+// room before the first write.
+FormatJobResult check_room_for_full(const char16_t* device_path, DiskSystem& system,
+                                    const FailureNote& note) {
+    uint64_t missing = 0;
+    const Outcome measured = system.fill_shortfall(device_path, &missing);
+    if (!measured.ok()) {
+        return note(kJobRefused, "cannot measure the room for a full format", measured.reason);
+    }
+    if (missing != 0) {
+        return note(kJobRefused, "cannot format '" + path_for_display(device_path) + "' in full",
+                    "its file system lacks " + std::to_string(missing) +
+                        " bytes to hold every byte of the image");
+    }
+    return kJobSucceeded;
+}
+
+// A new empty partition table, and the disk's properties read again.
+FormatJobResult reinitialise(DiskDevice& device, PartitionStyle style, const DiskGuids& guids,
+                             const FailureNote& note) {
+    Outcome step = device.create_disk(make_create_disk(style, guids));
+    if (step.ok()) {
+        step = device.update_properties();
+    }
+    return step.ok() ? kJobSucceeded : note(kJobRefused, "cannot re-initialise the disk", step);
+}
+
+// The writing pass and the flush; with `verify`, everything it wrote read back and compared.
+FormatJobResult write_file_system(VolumeFormat& volume, DiskDevice& device, uint32_t io_chunk,
+                                  bool verify, ProgressSpan& span, const FailureNote& note) {
+    ReadBackLog log(device, io_chunk);
+    const FormatJobResult result = volume_result(
+        write_volume(volume, verify ? static_cast<DiskIo&>(log) : device), volume, note);
+    if (result != kJobSucceeded) {
+        return result;
+    }
+    Outcome step = device.flush();
+    if (!step.ok()) {
+        return note(kJobWriteFailed, "cannot flush the disk", step.reason);
+    }
+    if (!verify) {
+        return kJobSucceeded;
+    }
+    span.pass_done(volume.writer.units_done);
+    step = log.verify(&span);
+    return step.ok() ? kJobSucceeded
+                     : note(kJobWriteFailed, "verifying the file system",
+                            step.reason + "; the partition table was not written");
+}
+
+FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* device_path,
+                        const FormatJobParams& params, DiskSystem& system, ProgressFn progress,
+                        JobOptions options, const FailureNote& note) {
+    PartitionGeometry geometry;
+    FormatJobResult result = check_params(disk, params, &geometry, note);
+    if (result != kJobSucceeded) {
+        return result;
     }
     const auto cluster_size =
         static_cast<uint32_t>(params.cluster_size > 0 ? params.cluster_size : 0);
@@ -296,25 +356,12 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* devic
     request.owner = owner;
     VolumeFormat volume;
     setup_volume_format(request, volume);
-    FormatJobResult result = volume_result(count_volume(volume), volume, note);
+    result = volume_result(count_volume(volume), volume, note);
+    if (result == kJobSucceeded && options.full) {
+        result = check_room_for_full(device_path, system, note);
+    }
     if (result != kJobSucceeded) {
         return result;
-    }
-
-    // A full format of an image writes every byte of it: the file system under it must have
-    // the room before the first write.
-    if (options.full) {
-        uint64_t missing = 0;
-        const Outcome measured = system.fill_shortfall(device_path, &missing);
-        if (!measured.ok()) {
-            return note(kJobRefused, "cannot measure the room for a full format", measured.reason);
-        }
-        if (missing != 0) {
-            return note(kJobRefused,
-                        "cannot format '" + path_for_display(device_path) + "' in full",
-                        "its file system lacks " + std::to_string(missing) +
-                            " bytes to hold every byte of the image");
-        }
     }
     // The full format and the read-back share one bar with the writing pass.
     ProgressSpan span{progress, owner, kPhaseFileSystem,
@@ -339,45 +386,21 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* devic
     }
     DiskDevice& device = *handles.disk;
     result = take_volumes_away(disk, device_path, system, handles, note);
-    if (result != kJobSucceeded) {
-        return result;
-    }
-    if (options.full) {
+    if (result == kJobSucceeded && options.full) {
         result = zero_whole_disk(disk, io_chunk, options.verify, volume, device, span, note);
-        if (result != kJobSucceeded) {
-            return result;
-        }
     }
-    result = wipe_start(disk, io_chunk, device, progress, owner, note);
-    if (result != kJobSucceeded) {
-        return result;
+    if (result == kJobSucceeded) {
+        result = wipe_start(disk, io_chunk, device, progress, owner, note);
     }
-    Outcome step = device.create_disk(make_create_disk(params.partition_style, guids));
-    if (step.ok()) {
-        step = device.update_properties();
+    if (result == kJobSucceeded) {
+        result = reinitialise(device, params.partition_style, guids, note);
     }
-    if (!step.ok()) {
-        return note(kJobRefused, "cannot re-initialise the disk", step);
+    if (result == kJobSucceeded) {
+        result = write_file_system(volume, device, io_chunk, options.verify, span, note);
     }
-    ReadBackLog log(device, io_chunk);
-    result = volume_result(
-        write_volume(volume, options.verify ? static_cast<DiskIo&>(log) : device), volume, note);
-    if (result != kJobSucceeded) {
-        return result;
-    }
-    step = device.flush();
-    if (!step.ok()) {
-        return note(kJobWriteFailed, "cannot flush the disk", step.reason);
-    }
-    if (options.verify) {
-        span.pass_done(volume.writer.units_done);
-        step = log.verify(&span);
-        if (!step.ok()) {
-            return note(kJobWriteFailed, "verifying the file system",
-                        step.reason + "; the partition table was not written");
-        }
-    }
-    return write_partition_table(disk, params, geometry, guids, device, options.verify, note);
+    return result == kJobSucceeded
+               ? write_partition_table(disk, params, geometry, guids, device, options.verify, note)
+               : result;
 }
 
 }  // namespace

@@ -80,11 +80,8 @@ ntfs_status link_file_name(const CountedName* file_name, const NtfsFormatContext
     if (load_u16(file.bytes + kRecordLinkCount) == 0xFFFF) {
         return NTFS_INVALID;
     }
-    const ntfs_status status =
-        add_file_name(ctx, file, allocated_size, data_size, kFileAttributesHiddenSystem, file_name);
-    if (status != NTFS_OK) {
-        return status;
-    }
+    NTFS_RETURN_IF_FAILED(add_file_name(ctx, file, allocated_size, data_size,
+                                        kFileAttributesHiddenSystem, file_name));
     return find_file_name_value(file, value, value_length);
 }
 
@@ -201,10 +198,7 @@ ntfs_status insert_block_entry(IndexBlockBuffer block, const NtfsFormatContext& 
     uint8_t* first = header + load_u32(header + kIndexEntriesOffset);
     uint8_t* end = header + index_length;
     uint8_t* point = nullptr;
-    ntfs_status status = find_insertion_point(ctx, first, end, value, false, &point);
-    if (status != NTFS_OK) {
-        return status;
-    }
+    NTFS_RETURN_IF_FAILED(find_insertion_point(ctx, first, end, value, false, &point));
     const uint32_t length = round_up8(value_length + 16);
     if (static_cast<uint64_t>(index_length) + length > load_u32(header + kIndexAllocated)) {
         return NTFS_NO_SPACE;
@@ -231,11 +225,7 @@ ntfs_status insert_root_entry(const NtfsFormatContext& ctx, const uint8_t* entry
     uint8_t* first = header + load_u32(header + kIndexEntriesOffset);
     uint8_t* end = header + load_u32(header + kIndexLength);
     uint8_t* point = nullptr;
-    const ntfs_status status =
-        find_insertion_point(ctx, first, end, entry + kEntryKey, true, &point);
-    if (status != NTFS_OK) {
-        return status;
-    }
+    NTFS_RETURN_IF_FAILED(find_insertion_point(ctx, first, end, entry + kEntryKey, true, &point));
     uint8_t* record_end = record.bytes + in_use;
     std::memmove(point + entry_length, point, static_cast<size_t>(record_end - point));
     std::memcpy(point, entry, entry_length);
@@ -267,21 +257,13 @@ ntfs_status link_in_root_index(const CountedName* file_name, const NtfsFormatCon
                                uint64_t reference, uint64_t allocated_size, uint64_t data_size) {
     const uint8_t* value = nullptr;
     uint32_t value_length = 0;
-    ntfs_status status =
-        link_file_name(file_name, ctx, file, allocated_size, data_size, &value, &value_length);
-    if (status != NTFS_OK) {
-        return status;
-    }
+    NTFS_RETURN_IF_FAILED(
+        link_file_name(file_name, ctx, file, allocated_size, data_size, &value, &value_length));
     ByteBuffer entry;
     uint32_t entry_length = 0;
-    status = make_index_entry(reference, value, value_length, &entry, &entry_length);
-    if (status != NTFS_OK) {
-        return status;
-    }
-    status = insert_root_entry(ctx, entry.get(), entry_length, directory, index_name_i30());
-    if (status != NTFS_OK) {
-        return status;
-    }
+    NTFS_RETURN_IF_FAILED(make_index_entry(reference, value, value_length, &entry, &entry_length));
+    NTFS_RETURN_IF_FAILED(
+        insert_root_entry(ctx, entry.get(), entry_length, directory, index_name_i30()));
     raise_link_count(file);
     return NTFS_OK;
 }
@@ -291,62 +273,50 @@ ntfs_status link_in_index_block(const CountedName* file_name, const NtfsFormatCo
                                 uint64_t allocated_size, uint64_t data_size) {
     const uint8_t* value = nullptr;
     uint32_t value_length = 0;
-    ntfs_status status =
-        link_file_name(file_name, ctx, file, allocated_size, data_size, &value, &value_length);
-    if (status != NTFS_OK) {
-        return status;
-    }
-    status = insert_block_entry(block, ctx, reference, value, value_length);
-    if (status != NTFS_OK) {
-        return status;
-    }
+    NTFS_RETURN_IF_FAILED(
+        link_file_name(file_name, ctx, file, allocated_size, data_size, &value, &value_length));
+    NTFS_RETURN_IF_FAILED(insert_block_entry(block, ctx, reference, value, value_length));
     raise_link_count(file);
     return NTFS_OK;
 }
 
-ntfs_status convert_to_large_index(NtfsFormatContext& ctx, const CountedName* index_name,
-                                   FileRecordBuffer record, const ClusterRun* run,
-                                   ByteBuffer* block) {
-    block->reset();
-    uint32_t position = 0;
-    if (find_attribute(record, index_name, ctx, kAttrIndexRoot, &position) != kAttributeFound) {
-        return NTFS_NOT_FOUND;
-    }
-    if (record.bytes[position + kAttrNonResident] != 0) {
-        return NTFS_INVALID;
-    }
-    const uint32_t block_size = load_u32(value_of(record.bytes + position) + 0x08);
+namespace {
 
-    // The index $BITMAP: block 0 in use.
+// The index $BITMAP with block 0 in use: resident while the record has room for it.
+ntfs_status add_index_bitmap(NtfsFormatContext& ctx, FileRecordBuffer record,
+                             const CountedName* index_name) {
     const uint8_t bitmap[8] = {1, 0, 0, 0, 0, 0, 0, 0};
-    ntfs_status status = NTFS_OK;
     if (record_bytes_in_use(record) + 32 > record_bytes_allocated(record)) {
-        status = allocate_nonresident_attribute(ctx, record, kAttrBitmap, index_name, bitmap,
-                                                sizeof bitmap);
-    } else {
-        status =
-            add_resident_attribute(ctx, record, kAttrBitmap, 0, bitmap, sizeof bitmap, index_name);
+        return allocate_nonresident_attribute(ctx, record, kAttrBitmap, index_name, bitmap,
+                                              sizeof bitmap);
     }
-    if (status != NTFS_OK) {
-        return status;
-    }
+    return add_resident_attribute(ctx, record, kAttrBitmap, 0, bitmap, sizeof bitmap, index_name);
+}
 
-    ByteBuffer image = allocate_zeroed(block_size);
-    if (!image) {
+// An empty index block ("INDX") of `block_size` bytes; `entries_offset` is where its entries go,
+// relative to its index header.
+ntfs_status new_index_block(uint32_t block_size, ByteBuffer* image, uint32_t* entries_offset) {
+    *image = allocate_zeroed(block_size);
+    if (!*image) {
         return NTFS_NO_MEMORY;
     }
-    uint8_t* b = image.get();
+    uint8_t* b = image->get();
     const uint32_t usa_count = block_size / 512 + 1;
-    const uint32_t entries_offset = ((2 * usa_count + 31) / 16 + 1) * 16;
+    *entries_offset = ((2 * usa_count + 31) / 16 + 1) * 16;
     std::memcpy(b, "INDX", 4);
     store_u16(b + kRecordUsaOffset, 0x28);
     store_u16(b + kRecordUsaCount, static_cast<uint16_t>(usa_count));
     store_u16(b + 0x28, 1);  // update sequence number
     uint8_t* block_header = b + kBlockIndexHeader;
-    store_u32(block_header + kIndexEntriesOffset, entries_offset);
+    store_u32(block_header + kIndexEntriesOffset, *entries_offset);
     store_u32(block_header + kIndexAllocated, block_size - 24);
+    return NTFS_OK;
+}
 
-    // The root's entries move into the block; the root keeps an end entry pointing at block 0.
+// The root's entries move into the block; the root keeps an end entry pointing at block 0.
+ntfs_status move_root_entries(FileRecordBuffer record, uint32_t position, uint8_t* block,
+                              uint32_t block_size, uint32_t entries_offset) {
+    uint8_t* block_header = block + kBlockIndexHeader;
     uint8_t* attr = record.bytes + position;
     uint8_t* header = value_of(attr) + kIndexHeader;
     uint8_t* first = header + load_u32(header + kIndexEntriesOffset);
@@ -380,20 +350,39 @@ ntfs_status convert_to_large_index(NtfsFormatContext& ctx, const CountedName* in
     store_u32(header + kIndexFlags, 1);  // large index
     store_u32(header + kIndexLength, 0x10 + new_length);
     store_u32(header + kIndexAllocated, 0x10 + new_length);
-    status = resize_resident_value(record, position, kIndexHeader + 0x10 + new_length);
-    if (status != NTFS_OK) {
-        return status;
-    }
+    NTFS_RETURN_IF_FAILED(
+        resize_resident_value(record, position, kIndexHeader + 0x10 + new_length));
     store_u64(first + new_length - 8, 0);  // sub-node VCN
+    return NTFS_OK;
+}
+
+}  // namespace
+
+ntfs_status convert_to_large_index(NtfsFormatContext& ctx, const CountedName* index_name,
+                                   FileRecordBuffer record, const ClusterRun* run,
+                                   ByteBuffer* block) {
+    block->reset();
+    uint32_t position = 0;
+    if (find_attribute(record, index_name, ctx, kAttrIndexRoot, &position) != kAttributeFound) {
+        return NTFS_NOT_FOUND;
+    }
+    if (record.bytes[position + kAttrNonResident] != 0) {
+        return NTFS_INVALID;
+    }
+    const uint32_t block_size = load_u32(value_of(record.bytes + position) + 0x08);
+    NTFS_RETURN_IF_FAILED(add_index_bitmap(ctx, record, index_name));
+    ByteBuffer image;
+    uint32_t entries_offset = 0;
+    NTFS_RETURN_IF_FAILED(new_index_block(block_size, &image, &entries_offset));
+    uint8_t* b = image.get();
+    NTFS_RETURN_IF_FAILED(move_root_entries(record, position, b, block_size, entries_offset));
 
     apply_fixups(b);
-    status = run != nullptr ? add_nonresident_attribute(ctx, record, kAttrIndexAllocation, *run, b,
-                                                        block_size, index_name)
-                            : allocate_nonresident_attribute(ctx, record, kAttrIndexAllocation,
-                                                             index_name, b, block_size);
-    if (status != NTFS_OK) {
-        return status;
-    }
+    NTFS_RETURN_IF_FAILED(run != nullptr
+                              ? add_nonresident_attribute(ctx, record, kAttrIndexAllocation, *run,
+                                                          b, block_size, index_name)
+                              : allocate_nonresident_attribute(ctx, record, kAttrIndexAllocation,
+                                                               index_name, b, block_size));
     remove_fixups(b);
     *block = std::move(image);
     return NTFS_OK;
@@ -406,10 +395,7 @@ ntfs_status write_index_block(IndexBlockBuffer block, const CountedName* index_n
         find_attribute_run(directory, index_name, ctx, kAttrIndexAllocation, &run));
     const uint32_t size = load_u32(block.bytes + kBlockIndexHeader + kIndexAllocated) + 24;
     apply_fixups(block.bytes);
-    const ntfs_status status = write_run(run, ctx, block.bytes, size, nullptr);
-    if (status != NTFS_OK) {
-        return status;
-    }
+    NTFS_RETURN_IF_FAILED(write_run(run, ctx, block.bytes, size, nullptr));
     remove_fixups(block.bytes);
     return NTFS_OK;
 }

@@ -186,11 +186,8 @@ ntfs_status add_resident_attribute(const NtfsFormatContext& ctx, FileRecordBuffe
     if (length > record_bytes_allocated(record)) {
         return NTFS_NO_SPACE;
     }
-    const ntfs_status status = insert_attribute_header(
-        record, position, round_up8(static_cast<uint32_t>(length)), type, 0, name);
-    if (status != NTFS_OK) {
-        return status;
-    }
+    NTFS_RETURN_IF_FAILED(insert_attribute_header(
+        record, position, round_up8(static_cast<uint32_t>(length)), type, 0, name));
     uint8_t* attr = record.bytes + position;
     store_u32(attr + kAttrValueLength, value_length);
     store_u16(attr + kAttrValueOffset, static_cast<uint16_t>(value_offset));
@@ -260,10 +257,7 @@ ntfs_status allocate_nonresident_attribute(NtfsFormatContext& ctx, FileRecordBuf
                                            uint32_t type, const CountedName* name,
                                            const uint8_t* data, uint64_t size) {
     ClusterRun run{};
-    const ntfs_status status = allocate_run(ctx, run, div_round_up(size, ctx.cluster_size));
-    if (status != NTFS_OK) {
-        return status;
-    }
+    NTFS_RETURN_IF_FAILED(allocate_run(ctx, run, div_round_up(size, ctx.cluster_size)));
     return add_nonresident_attribute(ctx, record, type, run, data, size, name);
 }
 

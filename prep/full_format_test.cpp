@@ -29,6 +29,24 @@ bool has(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
+// The zero pass of an 8 GiB volume over `device` in pieces of 1 MiB, after its counting pass.
+ZeroedVolume zero_8gib_volume(DiskDevice& device, bool verify, VolumeFormat& volume) {
+    VolumeRequest request;
+    request.label = u"MAROVAN EXT";
+    request.bytes_per_sector = 512;
+    request.cluster_size = 4096;
+    request.sector_count = kVolumeSectors;
+    request.io_chunk = 1048576;
+    setup_volume_format(request, volume);
+    EXPECT_EQ(count_volume(volume), NTFS_OK);
+    ZeroFillRequest zero;
+    zero.length = kVolumeSectors * 512;
+    zero.sector_size = 512;
+    zero.piece = request.io_chunk;
+    zero.verify = verify;
+    return zero_volume(volume, device, zero);
+}
+
 // The zero pass of an 8 GiB volume over a disk with bad sectors at chosen places: in the free
 // area they become the volume's bad clusters; where a system file must lie, too many of them,
 // a disk that went away or stopped answering end the run before the file system is written.
@@ -93,28 +111,13 @@ TEST(FullFormat, BadSectorsBecomeBadClustersOrEndTheRun) {
             system.altered[c.altered] = 1;
         }
         std::unique_ptr<DiskDevice> device = open_fake(system);
-
-        VolumeRequest request;
-        request.label = u"MAROVAN EXT";
-        request.bytes_per_sector = 512;
-        request.cluster_size = 4096;
-        request.sector_count = kVolumeSectors;
-        request.io_chunk = 1048576;
         VolumeFormat volume;
-        setup_volume_format(request, volume);
-        ASSERT_EQ(count_volume(volume), NTFS_OK);
-
-        ZeroFillRequest zero;
-        zero.length = kVolumeSectors * 512;
-        zero.sector_size = 512;
-        zero.piece = request.io_chunk;
-        zero.verify = c.altered != 0;
-        const ZeroedVolume zeroed = zero_volume(volume, *device, zero);
+        const ZeroedVolume zeroed = zero_8gib_volume(*device, c.altered != 0, volume);
         EXPECT_EQ(zeroed.status, c.status);
         EXPECT_TRUE(has(zeroed.failure, c.failure)) << zeroed.failure;
         if (c.status == NTFS_OK) {
             EXPECT_EQ(volume.bad_clusters, c.clusters);
-            EXPECT_EQ(volume.writer.units_expected > 0, true);
+            EXPECT_GT(volume.writer.units_expected, 0u);
         }
     }
 }

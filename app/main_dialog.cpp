@@ -303,55 +303,6 @@ void CVekFormatterDlg::register_device_notifications() {
         ::RegisterDeviceNotificationW(m_hWnd, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
 }
 
-uint32_t progress_percent(uint32_t units_done, uint32_t units_expected) {
-    return static_cast<uint32_t>(uint64_t{units_done} * 100 / units_expected);
-}
-
-int report_progress(int32_t, uint32_t units_done, uint32_t units_expected, void* owner) {
-    ::SetThreadExecutionState(ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED);
-    if (units_expected != 0) {
-        auto* dialog = static_cast<CVekFormatterDlg*>(owner);
-        ::SendMessageW(dialog->progress_.m_hWnd, PBM_SETPOS,
-                       progress_percent(units_done, units_expected), 0);
-    }
-    return 0;
-}
-
-DWORD WINAPI CVekFormatterDlg::format_thread_main(LPVOID parameter) {
-    auto* dialog = static_cast<CVekFormatterDlg*>(parameter);
-    ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
-    ::SetThreadExecutionState(ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED);
-    const FormatJobParams params = job_params_for(dialog->job_disk_);
-    dialog->job_result_ =
-        prepare_disk(dialog, dialog->job_disk_, params, *dialog->sources_.disks, &report_progress);
-    ::PostMessageW(dialog->m_hWnd, WM_FORMAT_DONE, 0, 0);
-    return 0;
-}
-
-void CVekFormatterDlg::start_format_job() {
-    HANDLE thread = ::CreateThread(nullptr, 0, &format_thread_main, this, 0, nullptr);
-    if (thread == nullptr) {
-        // No thread, no job: reported like a job that had no memory, so the dialog goes idle.
-        job_result_ = kJobNoMemory;
-        PostMessage(m_hWnd, WM_FORMAT_DONE, 0, 0);
-        return;
-    }
-    ::CloseHandle(thread);  // nothing waits for the thread
-}
-
-void CVekFormatterDlg::finish_format_job() {
-    if (job_result_ == kJobSucceeded) {
-        progress_.SetPos(100);
-    }
-    const ResultMessage message = message_for_result(job_result_);
-    ::MessageBoxW(m_hWnd, message.text.c_str(), ui::load_string(IDS_TITLE).c_str(), message.style);
-    busy_ = 0;
-    confirm_.SetCheck(BST_UNCHECKED);
-    refresh_disk_list();
-    update_controls();
-    apply_disk_limit();
-}
-
 void CVekFormatterDlg::on_selection_changed() {
     const int selected = disk_list_.GetCurSel();
     if (selected != last_selection_) {
@@ -381,6 +332,74 @@ void CVekFormatterDlg::paint_minimised_icon() {
     ::EndPaint(m_hWnd, &paint);
 }
 
+bool CVekFormatterDlg::OnCommand(int id, int code) {
+    if (id == IDC_CONFIRM && code == BN_CLICKED) {
+        update_controls();
+        return true;
+    }
+    if (id == IDC_CLOSE && code == BN_CLICKED) {
+        // Disabled while busy; a click that arrives all the same must not end the dialog under
+        // the running job.
+        if (busy_ == 0) {
+            EndDialog(IDOK);
+        }
+        return true;
+    }
+    if (id == IDC_DISK_LIST && code == CBN_SELCHANGE) {
+        on_selection_changed();
+        return true;
+    }
+    return ui::CDialog::OnCommand(id, code);
+}
+
+bool CVekFormatterDlg::OnTimer(UINT_PTR id) {
+    if (id == kResultTimerId) {
+        ::KillTimer(m_hWnd, kResultTimerId);
+        PostMessage(m_hWnd, WM_FORMAT_REPORT, 0, 0);
+    }
+    return false;
+}
+
+bool CVekFormatterDlg::OnSysCommand(UINT command) {
+    if (command == IDM_ABOUT) {
+        CAboutDlg about;
+        about.DoModal(m_hWnd);
+        return true;
+    }
+    if (command == IDM_LICENCE) {
+        open_licence();
+        return true;
+    }
+    return false;
+}
+
+// Volume arrivals and removals and changes of the device tree rebuild the list when the dialog
+// is idle; every WM_DEVICECHANGE is answered here.
+bool CVekFormatterDlg::OnDeviceChange(WPARAM event, LPARAM data) {
+    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(data);
+    const bool volume_event = (event == DBT_DEVICEARRIVAL || event == DBT_DEVICEREMOVECOMPLETE) &&
+                              header != nullptr && header->dbch_devicetype == DBT_DEVTYP_VOLUME;
+    if ((volume_event || event == DBT_DEVNODES_CHANGED) && refresh_disk_list() == 1) {
+        update_controls();
+        apply_disk_limit();
+    }
+    return true;
+}
+
+void CVekFormatterDlg::OnDestroy() {
+    if (instance_mutex_ != nullptr) {
+        ::RemovePropW(m_hWnd, kInstanceName);
+        ::CloseHandle(instance_mutex_);
+        instance_mutex_ = nullptr;
+    }
+    for (HDEVNOTIFY* notification : {&usb_device_notification_, &usb_hub_notification_}) {
+        if (*notification != nullptr) {
+            ::UnregisterDeviceNotification(*notification);
+            *notification = nullptr;
+        }
+    }
+}
+
 LRESULT CVekFormatterDlg::WindowProc(UINT message, WPARAM w, LPARAM l) {
     // AutoPlay stays quiet for as long as the dialog runs, whatever it is doing.
     if (message != 0 && message == autoplay_message_) {
@@ -388,49 +407,11 @@ LRESULT CVekFormatterDlg::WindowProc(UINT message, WPARAM w, LPARAM l) {
     }
     switch (message) {
         case WM_FORMAT_DONE:
-            if (job_result_ == kJobSucceeded) {
-                progress_.SetPos(100);
-            }
-            ::SetTimer(m_hWnd, kResultTimerId, kResultDelayMs, nullptr);
-            break;
-        case WM_TIMER:
-            if (w == kResultTimerId) {
-                ::KillTimer(m_hWnd, kResultTimerId);
-                PostMessage(m_hWnd, WM_FORMAT_REPORT, 0, 0);
-            }
+            on_format_done();
             break;
         case WM_FORMAT_REPORT:
             finish_format_job();
             return 0;
-        case WM_COMMAND:
-            if (LOWORD(w) == IDC_CONFIRM && HIWORD(w) == BN_CLICKED) {
-                update_controls();
-                return 0;
-            }
-            if (LOWORD(w) == IDC_CLOSE && HIWORD(w) == BN_CLICKED) {
-                // Disabled while busy; a click that arrives all the same must not end the dialog
-                // under the running job.
-                if (busy_ == 0) {
-                    EndDialog(IDOK);
-                }
-                return 0;
-            }
-            if (LOWORD(w) == IDC_DISK_LIST && HIWORD(w) == CBN_SELCHANGE) {
-                on_selection_changed();
-                return 0;
-            }
-            break;
-        case WM_SYSCOMMAND:
-            if ((w & 0xFFF0) == IDM_ABOUT) {
-                CAboutDlg about;
-                about.DoModal(m_hWnd);
-                return 0;
-            }
-            if ((w & 0xFFF0) == IDM_LICENCE) {
-                open_licence();
-                return 0;
-            }
-            break;
         case WM_CLOSE:
             if (busy_ == 0) {
                 EndDialog(IDOK);
@@ -446,39 +427,10 @@ LRESULT CVekFormatterDlg::WindowProc(UINT message, WPARAM w, LPARAM l) {
             break;
         case WM_QUERYDRAGICON:
             return reinterpret_cast<LRESULT>(icon_);
-        case WM_DESTROY:
-            if (instance_mutex_ != nullptr) {
-                ::RemovePropW(m_hWnd, kInstanceName);
-                ::CloseHandle(instance_mutex_);
-                instance_mutex_ = nullptr;
-            }
-            for (HDEVNOTIFY* notification : {&usb_device_notification_, &usb_hub_notification_}) {
-                if (*notification != nullptr) {
-                    ::UnregisterDeviceNotification(*notification);
-                    *notification = nullptr;
-                }
-            }
-            break;
         default:
             break;
     }
     return ui::CDialog::WindowProc(message, w, l);
-}
-
-// Volume arrivals and removals and changes of the device tree rebuild the list when the dialog
-// is idle; every WM_DEVICECHANGE is answered here.
-LRESULT CVekFormatterDlg::DefWindowProc(UINT message, WPARAM w, LPARAM l) {
-    if (message != WM_DEVICECHANGE) {
-        return ui::CDialog::DefWindowProc(message, w, l);
-    }
-    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(l);
-    const bool volume_event = (w == DBT_DEVICEARRIVAL || w == DBT_DEVICEREMOVECOMPLETE) &&
-                              header != nullptr && header->dbch_devicetype == DBT_DEVTYP_VOLUME;
-    if ((volume_event || w == DBT_DEVNODES_CHANGED) && refresh_disk_list() == 1) {
-        update_controls();
-        apply_disk_limit();
-    }
-    return 0;
 }
 
 }  // namespace lintora

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/disk_sources.h"
+#include "app/format_thread.h"
 #include "app/message_filter.h"
 #include "app/ui/dialog.h"
 #include "discovery/disk_info.h"
@@ -20,13 +21,6 @@ inline constexpr UINT WM_FORMAT_DONE = WM_USER + 102;
 inline constexpr UINT WM_FORMAT_REPORT = WM_USER + 101;
 inline constexpr UINT_PTR kResultTimerId = 101;
 inline constexpr UINT kResultDelayMs = 1500;
-
-// The bar's percentage of a pass: units_done * 100 / units_expected in 64 bits.
-uint32_t progress_percent(uint32_t units_done, uint32_t units_expected);
-
-// The progress callback of the job's writers; `owner` is the dialog. Keeps the machine awake
-// and moves the bar once the pass has a known total.
-int report_progress(int32_t phase, uint32_t units_done, uint32_t units_expected, void* owner);
 
 class CVekFormatterDlg : public ui::CDialog {
   public:
@@ -45,16 +39,22 @@ class CVekFormatterDlg : public ui::CDialog {
     void OnOK() override;
     void OnCancel() override {}
     void DoDataExchange() override;
+    bool OnCommand(int id, int code) override;
+    bool OnTimer(UINT_PTR id) override;
+    bool OnSysCommand(UINT command) override;
+    bool OnDeviceChange(WPARAM event, LPARAM data) override;
+    void OnDestroy() override;
     LRESULT WindowProc(UINT message, WPARAM w, LPARAM l) override;
     // Anything that went wrong without a job result of its own is shown as 104 with code 4.
     void OnException() override;
 
-    // Starts the format thread on `job_disk_`.
+    // The format thread (format_thread.cpp). Starts it on `job_disk_`.
     void start_format_job();
     static DWORD WINAPI format_thread_main(LPVOID dialog);
+    // The job ended: the bar at its end, the result after a moment.
+    void on_format_done();
     // After the job: the result message, then idle again with a refreshed list.
     void finish_format_job();
-    LRESULT DefWindowProc(UINT message, WPARAM w, LPARAM l) override;
     void register_device_notifications();
 
     // More than 8 listed disks end the program after message 108.

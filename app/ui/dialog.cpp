@@ -33,18 +33,43 @@ BOOL CDialog::OnInitDialog() {
     return TRUE;
 }
 
-LRESULT CDialog::WindowProc(UINT message, WPARAM w, LPARAM l) {
-    if (message == WM_COMMAND && HIWORD(w) <= BN_CLICKED) {
-        if (LOWORD(w) == IDOK) {
-            OnOK();
-            return 0;
-        }
-        if (LOWORD(w) == IDCANCEL) {
-            OnCancel();
-            return 0;
-        }
+bool CDialog::OnCommand(int id, int code) {
+    if (code > BN_CLICKED) {
+        return false;
     }
-    return DefWindowProc(message, w, l);
+    if (id == IDOK) {
+        OnOK();
+        return true;
+    }
+    if (id == IDCANCEL) {
+        OnCancel();
+        return true;
+    }
+    return false;
+}
+
+LRESULT CDialog::WindowProc(UINT message, WPARAM w, LPARAM l) {
+    bool handled = false;
+    switch (message) {
+        case WM_COMMAND:
+            handled = OnCommand(LOWORD(w), HIWORD(w));
+            break;
+        case WM_TIMER:
+            handled = OnTimer(w);
+            break;
+        case WM_SYSCOMMAND:
+            handled = OnSysCommand(static_cast<UINT>(w & 0xFFF0));
+            break;
+        case WM_DEVICECHANGE:
+            handled = OnDeviceChange(w, l);
+            break;
+        case WM_DESTROY:
+            OnDestroy();
+            break;
+        default:
+            break;
+    }
+    return handled ? 0 : DefWindowProc(message, w, l);
 }
 
 LRESULT CDialog::DefWindowProc(UINT message, WPARAM w, LPARAM l) {

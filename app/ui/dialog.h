@@ -1,5 +1,6 @@
 // A modal dialog from a dialog template, with the hooks a program overrides: OnInitDialog,
-// OnOK, OnCancel, DoDataExchange, WindowProc with DefWindowProc for every other message, and
+// OnOK, OnCancel, DoDataExchange, the typed message hooks (OnCommand, OnTimer, OnSysCommand,
+// OnDeviceChange, OnDestroy), WindowProc for any other message with DefWindowProc after it, and
 // OnException for an exception that escapes any of them.
 // The dialog window is subclassed once it exists, so WindowProc sees its messages first and
 // DefWindowProc hands them on to the system's dialog procedure.
@@ -26,6 +27,16 @@ class CDialog : public CWnd {
     virtual void OnOK() { EndDialog(IDOK); }
     virtual void OnCancel() { EndDialog(IDCANCEL); }
     virtual void DoDataExchange() {}
+    // The typed hooks WindowProc calls for their messages. One that returns true has handled the
+    // message (answered 0); false lets the system's dialog procedure handle it as well.
+    // A button's command: IDOK and IDCANCEL clicks call OnOK and OnCancel.
+    virtual bool OnCommand(int id, int code);
+    virtual bool OnTimer(UINT_PTR) { return false; }
+    // `command` without its low four bits, as the system menu's items are compared.
+    virtual bool OnSysCommand(UINT) { return false; }
+    virtual bool OnDeviceChange(WPARAM, LPARAM) { return false; }
+    virtual void OnDestroy() {}
+    // Every message first: the typed hooks for theirs, then DefWindowProc.
     virtual LRESULT WindowProc(UINT message, WPARAM w, LPARAM l);
     virtual LRESULT DefWindowProc(UINT message, WPARAM w, LPARAM l);
     // No exception crosses into the system's window code: one that escapes a hook ends up here,

@@ -7,9 +7,9 @@
 #include "app/main_dialog.h"
 #include "app/resource.h"
 #include "app/ui/window.h"
-#include "platform/fake_device_tree.h"
-#include "platform/fake_raw_disk.h"
-#include "platform/fake_storage.h"
+#include "platform/fake/fake_device_tree.h"
+#include "platform/fake/fake_raw_disk.h"
+#include "platform/fake/fake_storage.h"
 
 namespace lintora {
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "platform/fake_device_tree.h"
-#include "platform/fake_storage.h"
+#include "platform/fake/fake_device_tree.h"
+#include "platform/fake/fake_storage.h"
 
 namespace lintora {
 

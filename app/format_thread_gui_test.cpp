@@ -13,7 +13,7 @@
 #include "app/main_dialog.h"
 #include "app/resource.h"
 #include "app/ui/window.h"
-#include "platform/fake_raw_disk.h"
+#include "platform/fake/fake_raw_disk.h"
 
 namespace lintora {
 

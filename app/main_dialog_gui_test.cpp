@@ -18,7 +18,7 @@
 #include "app/messages.h"
 #include "app/resource.h"
 #include "app/ui/window.h"
-#include "platform/fake_raw_disk.h"
+#include "platform/fake/fake_raw_disk.h"
 
 namespace lintora {
 

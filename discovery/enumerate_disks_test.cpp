@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/fake_device_tree.h"
-#include "platform/fake_storage.h"
+#include "platform/fake/fake_device_tree.h"
+#include "platform/fake/fake_storage.h"
 
 namespace lintora {
 

@@ -9,9 +9,9 @@
 #include "discovery/disk_entry_text.h"
 #include "discovery/enumerate_disks.h"
 #include "discovery/usb_disk_walk.h"
+#include "platform/encoding/utf.h"
+#include "platform/fake/sysfs_fixture.h"
 #include "platform/scratch_folder.h"
-#include "platform/sysfs_fixture.h"
-#include "platform/utf.h"
 
 namespace lintora {
 

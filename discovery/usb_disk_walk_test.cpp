@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/fake_device_tree.h"
+#include "platform/fake/fake_device_tree.h"
 
 namespace lintora {
 

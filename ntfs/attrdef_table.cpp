@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "ntfs/le.h"
+#include "base/le.h"
 #include "ntfs/typed_attributes.h"
 
 namespace lintora {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "ntfs/le.h"
+#include "base/le.h"
 
 namespace lintora {
 

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
+#include "base/le.h"
 #include "ntfs/cluster_bitmap.h"
-#include "ntfs/le.h"
 #include "ntfs/record_layout.h"
 #include "ntfs/run_writer.h"
 #include "ntfs/typed_attributes.h"

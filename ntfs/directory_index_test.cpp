@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "ntfs/le.h"
+#include "base/le.h"
 #include "ntfs/record_layout.h"
 #include "ntfs/test_volume.h"
 #include "ntfs/typed_attributes.h"

@@ -5,11 +5,11 @@
 #include <ctime>
 #include <vector>
 
+#include "base/le.h"
 #include "ntfs/attrdef_table.h"
 #include "ntfs/cluster_bitmap.h"
 #include "ntfs/directory_index.h"
 #include "ntfs/file_record.h"
-#include "ntfs/le.h"
 #include "ntfs/record_layout.h"
 #include "ntfs/run_writer.h"
 #include "ntfs/system_files.h"

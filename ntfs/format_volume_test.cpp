@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "base/le.h"
 #include "ntfs/boot_sector.h"
 #include "ntfs/directory_index.h"
 #include "ntfs/file_record.h"
-#include "ntfs/le.h"
 #include "ntfs/record_layout.h"
 #include "ntfs/test_volume.h"
 

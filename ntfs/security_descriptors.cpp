@@ -2,7 +2,7 @@
 
 #include <initializer_list>
 
-#include "ntfs/le.h"
+#include "base/le.h"
 
 namespace lintora {
 

@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "base/le.h"
 #include "ntfs/boot_sector.h"
 #include "ntfs/cluster_bitmap.h"
 #include "ntfs/directory_index.h"
 #include "ntfs/file_record.h"
-#include "ntfs/le.h"
 #include "ntfs/record_layout.h"
 #include "ntfs/run_writer.h"
 #include "ntfs/security_descriptors.h"

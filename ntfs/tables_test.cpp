@@ -2,9 +2,9 @@
 
 #include <vector>
 
+#include "base/le.h"
 #include "ntfs/attrdef_table.h"
 #include "ntfs/boot_sector.h"
-#include "ntfs/le.h"
 #include "ntfs/security_descriptors.h"
 #include "ntfs/upcase_table.h"
 

@@ -1,6 +1,6 @@
 #include "ntfs/typed_attributes.h"
 
-#include "ntfs/le.h"
+#include "base/le.h"
 
 namespace lintora {
 

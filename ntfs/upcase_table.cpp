@@ -3,7 +3,7 @@
 #include <array>
 #include <cstring>
 
-#include "ntfs/le.h"
+#include "base/le.h"
 
 namespace lintora {
 

@@ -6,7 +6,7 @@
 #include <io.h>
 
 #include "platform/console.h"
-#include "platform/utf.h"
+#include "platform/encoding/utf.h"
 
 namespace lintora {
 

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/sysfs.h"
+#include "platform/sysfs_posix.h"
 
 namespace lintora {
 

@@ -8,7 +8,7 @@
 
 #include <vector>
 
-#include "platform/drive_layout.h"
+#include "platform/encoding/drive_layout.h"
 #include "platform/outcome.h"
 
 namespace lintora {

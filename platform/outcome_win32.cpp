@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "platform/encoding/utf.h"
 #include "platform/outcome.h"
-#include "platform/utf.h"
 
 namespace lintora {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/drive_layout.h"
-#include "platform/guid.h"
+#include "platform/encoding/drive_layout.h"
+#include "platform/encoding/guid.h"
 #include "platform/outcome.h"
 
 namespace lintora {

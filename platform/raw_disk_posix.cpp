@@ -24,11 +24,11 @@
 #include <thread>
 #include <vector>
 
+#include "platform/encoding/utf.h"
 #include "platform/kernel_partitions_posix.h"
 #include "platform/raw_disk.h"
-#include "platform/sysfs.h"
+#include "platform/sysfs_posix.h"
 #include "platform/table_writing_disk.h"
-#include "platform/utf.h"
 
 namespace lintora {
 

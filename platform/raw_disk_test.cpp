@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "ntfs/le.h"
+#include "base/le.h"
+#include "platform/encoding/utf.h"
 #include "platform/scratch_folder.h"
-#include "platform/utf.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "platform/fake_raw_disk.h"
+#include "platform/fake/fake_raw_disk.h"
 
 namespace lintora {
 

@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/encoding/utf.h"
 #include "platform/storage_query.h"
-#include "platform/sysfs.h"
-#include "platform/utf.h"
+#include "platform/sysfs_posix.h"
 
 namespace lintora {
 

@@ -1,6 +1,6 @@
 #include "platform/table_writing_disk.h"
 
-#include "platform/partition_table.h"
+#include "platform/encoding/partition_table.h"
 
 namespace lintora {
 

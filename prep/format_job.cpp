@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "ntfs/status.h"
+#include "platform/encoding/utf.h"
 #include "platform/raw_disk.h"
-#include "platform/utf.h"
 #include "prep/full_format.h"
 #include "prep/partition_layout.h"
 #include "prep/read_back_log.h"

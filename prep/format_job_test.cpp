@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "ntfs/le.h"
-#include "platform/drive_layout.h"
-#include "platform/fake_raw_disk.h"
+#include "base/le.h"
+#include "platform/encoding/drive_layout.h"
+#include "platform/fake/fake_raw_disk.h"
 #include "platform/raw_disk.h"
 #include "prep/partition_layout.h"
 

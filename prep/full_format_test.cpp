@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/fake_raw_disk.h"
+#include "platform/fake/fake_raw_disk.h"
 #include "platform/table_writing_disk.h"
 #include "prep/format_job.h"
 #include "prep/read_back_log.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "ntfs/le.h"
+#include "base/le.h"
 #include "platform/raw_disk.h"
 
 namespace lintora {

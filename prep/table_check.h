@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "platform/drive_layout.h"
+#include "platform/encoding/drive_layout.h"
 #include "platform/outcome.h"
 
 namespace lintora {

@@ -7,8 +7,8 @@
 
 #include "discovery/disk_entry_text.h"
 #include "discovery/disk_info.h"
+#include "platform/encoding/utf.h"
 #include "platform/raw_disk.h"
-#include "platform/utf.h"
 #include "prep/disk_plan.h"
 #include "prep/format_job.h"
 #include "tools/arguments.h"

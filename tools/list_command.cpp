@@ -6,7 +6,7 @@
 
 #include "discovery/disk_entry_text.h"
 #include "discovery/enumerate_disks.h"
-#include "platform/utf.h"
+#include "platform/encoding/utf.h"
 #include "tools/arguments.h"
 #include "tools/commands.h"
 #include "tools/json_text.h"

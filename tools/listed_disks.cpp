@@ -6,8 +6,8 @@
 #include "discovery/enumerate_disks.h"
 #include "discovery/usb_disk_walk.h"
 #include "platform/device_tree.h"
+#include "platform/encoding/utf.h"
 #include "platform/storage_query.h"
-#include "platform/utf.h"
 
 namespace lintora {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "discovery/enumerate_disks.h"
-#include "platform/sysfs_fixture.h"
+#include "platform/fake/sysfs_fixture.h"
 
 int main(int argc, char** argv) {
     if (argc != 2 && argc != 3) {

@@ -1,7 +1,7 @@
 #include "tools/target.h"
 
 #include "discovery/disk_info.h"
-#include "platform/utf.h"
+#include "platform/encoding/utf.h"
 #include "tools/terminal_text.h"
 
 namespace lintora {

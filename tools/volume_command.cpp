@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/encoding/utf.h"
 #include "platform/raw_disk.h"
-#include "platform/utf.h"
 #include "prep/boot_sector_hold.h"
 #include "prep/format_job.h"
 #include "prep/full_format.h"

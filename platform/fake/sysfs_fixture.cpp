@@ -1,4 +1,4 @@
-#include "platform/sysfs_fixture.h"
+#include "platform/fake/sysfs_fixture.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "app/application.h"
-#include "app/demo_disks.h"
+#include "app/demo/demo_disks.h"
 #include "app/fake_disks.h"
 #include "app/library_search.h"
 

@@ -1,10 +1,10 @@
-#include "platform/drive_layout.h"
+#include "platform/encoding/drive_layout.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "ntfs/le.h"
+#include "base/le.h"
 
 namespace lintora {
 

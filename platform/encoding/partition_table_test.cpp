@@ -1,11 +1,11 @@
-#include "platform/partition_table.h"
+#include "platform/encoding/partition_table.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "ntfs/le.h"
+#include "base/le.h"
 
 namespace lintora {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/drive_layout.h"
+#include "platform/encoding/drive_layout.h"
 
 namespace lintora {
 

@@ -1,4 +1,4 @@
-#include "platform/guid.h"
+#include "platform/encoding/guid.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "app/demo_disks.h"
+#include "app/demo/demo_disks.h"
 
 #include <chrono>
 #include <thread>

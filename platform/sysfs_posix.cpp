@@ -1,4 +1,4 @@
-#include "platform/sysfs.h"
+#include "platform/sysfs_posix.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

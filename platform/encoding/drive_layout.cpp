@@ -1,8 +1,8 @@
-#include "platform/drive_layout.h"
+#include "platform/encoding/drive_layout.h"
 
 #include <cstring>
 
-#include "ntfs/le.h"
+#include "base/le.h"
 
 namespace lintora {
 

@@ -1,4 +1,4 @@
-#include "platform/fake_device_tree.h"
+#include "platform/fake/fake_device_tree.h"
 
 #include <cstring>
 

@@ -12,7 +12,7 @@
 #include "app/main_dialog.h"
 #include "app/resource.h"
 #include "app/ui/common_controls.h"
-#include "platform/fake_raw_disk.h"
+#include "platform/fake/fake_raw_disk.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "platform/partition_table.h"
+#include "platform/encoding/partition_table.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "ntfs/le.h"
+#include "base/le.h"
 
 namespace lintora {
 

@@ -1,10 +1,10 @@
-#include "platform/fake_raw_disk.h"
+#include "platform/fake/fake_raw_disk.h"
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 
-#include "platform/utf.h"
+#include "platform/encoding/utf.h"
 
 namespace lintora {
 

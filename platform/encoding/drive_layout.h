@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/guid.h"
+#include "platform/encoding/guid.h"
 
 namespace lintora {
 

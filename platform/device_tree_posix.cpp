@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "platform/device_tree.h"
-#include "platform/sysfs.h"
-#include "platform/utf.h"
+#include "platform/encoding/utf.h"
+#include "platform/sysfs_posix.h"
 
 namespace lintora {
 

@@ -1,4 +1,4 @@
-#include "platform/fake_storage.h"
+#include "platform/fake/fake_storage.h"
 
 namespace lintora {
 

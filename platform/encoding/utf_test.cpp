@@ -1,4 +1,4 @@
-#include "platform/utf.h"
+#include "platform/encoding/utf.h"
 
 #include <gtest/gtest.h>
 

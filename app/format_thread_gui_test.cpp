@@ -6,6 +6,8 @@
 // clang-format on
 
 #include <chrono>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "app/fake_disks.h"
@@ -44,12 +46,32 @@ class FormatThread : public ::testing::Test {
     // Ticks, presses Start and answers Yes; then watches the bar until the result box comes.
     struct Watched {
         std::vector<int> positions;
-        bool busy_row = true;  // every control disabled, the bar shown, Close grayed
+        // The first control found wrong while busy (every control disabled, the "formatting"
+        // text shown, Close grayed in the system menu); empty when none was.
+        std::string busy_fault;
         bool autoplay_cancelled = true;
         bool stayed_open = true;
         double seconds_to_box = 0;
         GuiDriver::Box box;
     };
+    static std::string busy_fault(GuiDriver& gui) {
+        const std::pair<int, const char*> disabled[] = {{IDC_CLOSE, "Close enabled"},
+                                                        {IDC_DISK_LIST, "the list enabled"},
+                                                        {IDC_CONFIRM, "the check box enabled"},
+                                                        {IDOK, "Start enabled"}};
+        for (const auto& [id, fault] : disabled) {
+            if (gui.enabled(id)) {
+                return fault;
+            }
+        }
+        if (!gui.visible(IDC_FORMATTING)) {
+            return "the formatting text hidden";
+        }
+        const UINT close =
+            ::GetMenuState(::GetSystemMenu(gui.window(), FALSE), SC_CLOSE, MF_BYCOMMAND);
+        return (close & MF_GRAYED) != 0 ? "" : "the system menu's Close not grayed";
+    }
+
     static Watched start_and_watch(GuiDriver& gui) {
         Watched w;
         gui.click(IDC_CONFIRM);
@@ -67,11 +89,9 @@ class FormatThread : public ::testing::Test {
             }
             w.positions.push_back(
                 static_cast<int>(::SendMessageW(gui.item(IDC_PROGRESS), PBM_GETPOS, 0, 0)));
-            w.busy_row =
-                w.busy_row && !gui.enabled(IDC_CLOSE) && !gui.enabled(IDC_DISK_LIST) &&
-                !gui.enabled(IDC_CONFIRM) && !gui.enabled(IDOK) && gui.visible(IDC_FORMATTING) &&
-                (::GetMenuState(::GetSystemMenu(gui.window(), FALSE), SC_CLOSE, MF_BYCOMMAND) &
-                 MF_GRAYED) != 0;
+            if (w.busy_fault.empty()) {
+                w.busy_fault = busy_fault(gui);
+            }
             w.autoplay_cancelled = w.autoplay_cancelled && gui.send(autoplay) == 1;
             gui.send(WM_CLOSE);
             gui.click(IDC_CLOSE);
@@ -100,7 +120,7 @@ TEST_F(FormatThread, ASuccessfulJobMovesTheBarToOneHundredThenShows107) {
         }
         EXPECT_EQ(w.positions.back(), 100);
         EXPECT_GE(w.seconds_to_box, 1.4);
-        EXPECT_TRUE(w.busy_row);
+        EXPECT_EQ(w.busy_fault, "");
         EXPECT_TRUE(w.autoplay_cancelled);
         EXPECT_TRUE(w.stayed_open);
         gui.answer(w.box, IDOK);

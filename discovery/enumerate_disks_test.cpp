@@ -134,12 +134,26 @@ TEST_F(Enumerate, NothingToListIsAnEmptyList) {
 
 // The system's own device tree and storage stack (sysfs here, the configuration manager under
 // Wine): the enumeration ends without error, whatever it finds.
-TEST(EnumerateOnThisSystem, EndsWithoutError) {
+// On the real device tree of this machine: whatever it finds is a whole record (a path, a size,
+// a sector size, the vendor asked for), counted as the list holds it, and never more than fit.
+TEST(EnumerateOnThisSystem, EveryDiskFoundIsAWholeRecord) {
     auto tree = make_system_device_tree();
     auto storage = make_system_storage();
-    auto found = std::make_unique<DiskList>();
-    EXPECT_LE(enumerate_disks(*found, *tree, *storage), kMaxDisks);
-    EXPECT_LE(enumerate_disks(*found, *tree, *storage, kAnyVendor), kMaxDisks);
+    for (const uint32_t vendor : {kMakerVendorId, kAnyVendor}) {
+        auto found = std::make_unique<DiskList>();
+        const uint32_t count = enumerate_disks(*found, *tree, *storage, vendor);
+        ASSERT_LE(count, kMaxDisks);
+        EXPECT_EQ(found->count, count);
+        for (uint32_t i = 0; i < count; ++i) {
+            const DiskInfo& disk = found->disks[i];
+            EXPECT_NE(disk.interface_path[0], u'\0') << i;
+            EXPECT_GT(disk.sector_count, 0u) << i;
+            EXPECT_GT(disk.bytes_per_sector, 0u) << i;
+            if (vendor != kAnyVendor) {
+                EXPECT_EQ(disk.vendor_id, vendor) << i;
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -58,17 +58,6 @@ TEST(PartitionGeometry, TooSmallAndJustLargeEnough) {
               kJobTooSmall);
 }
 
-TEST(FormatJob, DriverCodesMapToJobResults) {
-    EXPECT_EQ(job_result_for(0), kJobSucceeded);
-    EXPECT_EQ(job_result_for(3), kJobNoMemory);
-    EXPECT_EQ(job_result_for(6), kJobTooSmall);
-    EXPECT_EQ(job_result_for(7), kJobWriteFailed);
-    EXPECT_EQ(job_result_for(1), kJobFormatFailed);
-    EXPECT_EQ(job_result_for(2), kJobFormatFailed);
-    EXPECT_EQ(job_result_for(4), kJobFormatFailed);
-    EXPECT_EQ(job_result_for(5), kJobFormatFailed);
-}
-
 struct ProgressTrace {
     std::vector<std::pair<uint32_t, uint32_t>> file_system;  // (done, expected) of phase 2
     uint32_t wipe_calls = 0;

@@ -1,4 +1,4 @@
-// lintora disk FILE [--sector-size 512|4096] [--yes] [--any-size] [--any-disk]
+// lintora disk FILE [options]: see kUsage.
 // Runs the whole disk preparation job on a disk image or a block device: wipe, new partition
 // table (MBR up to 0xFFFFFFFF sectors, GPT above), one NTFS data partition.
 #include <cstdio>

@@ -1,4 +1,4 @@
-// lintora volume FILE [--sector-size 512|4096] [--sectors N] [--label TEXT] [--io-chunk BYTES]
+// lintora volume FILE [options]: see kUsage.
 // Formats FILE as one NTFS volume covering its first N sectors: a counting pass, then the
 // writing pass through the sector writer, as the disk preparation job does. The boot sector and
 // its backup are written last, so an interrupted run leaves no valid-looking volume behind.

@@ -232,6 +232,28 @@ Outcome check_whole_disk(int fd, const struct stat& st, const TargetInfo& info, 
     return failure_with("the partition table cannot be re-read");
 }
 
+// Repeats a positioned read or write (`step(bytes done)`) until all `length` bytes are moved:
+// a partial transfer goes on, an interrupted one is tried again, a transfer of nothing is
+// `at_end`.
+template <typename Step>
+Outcome transfer_all(uint32_t length, const std::string& at_end, Step step) {
+    uint32_t done = 0;
+    while (done < length) {
+        const ssize_t n = step(done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return last_system_failure();
+        }
+        if (n == 0) {
+            return Outcome::failure(at_end);
+        }
+        done += static_cast<uint32_t>(n);
+    }
+    return Outcome::success();
+}
+
 // The bytes of an open image or block device; the partition tables are written on top of it by
 // a TableWritingDisk.
 class PosixDisk final : public DiskDevice {
@@ -241,42 +263,19 @@ class PosixDisk final : public DiskDevice {
     PosixDisk(int fd, bool table_fixed) : fd_(fd), table_fixed_(table_fixed) {}
 
     Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override {
-        uint32_t done = 0;
-        while (done < length) {
-            const ssize_t n =
-                ::pwrite(fd_.get(), data + done, length - done, static_cast<off_t>(offset + done));
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n < 0) {
-                return last_system_failure();
-            }
-            if (n == 0) {
-                return Outcome::failure("the device took no more bytes");
-            }
-            done += static_cast<uint32_t>(n);
-        }
-        return Outcome::success();
+        return transfer_all(length, "the device took no more bytes", [&](uint32_t done) {
+            return ::pwrite(fd_.get(), data + done, length - done,
+                            static_cast<off_t>(offset + done));
+        });
     }
 
     Outcome read_at(uint64_t offset, uint8_t* data, uint32_t length) override {
-        uint32_t done = 0;
-        while (done < length) {
-            const ssize_t n =
-                ::pread(fd_.get(), data + done, length - done, static_cast<off_t>(offset + done));
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n < 0) {
-                return last_system_failure();
-            }
-            if (n == 0) {
-                return Outcome::failure("the target ends before byte " +
-                                        std::to_string(offset + length));
-            }
-            done += static_cast<uint32_t>(n);
-        }
-        return Outcome::success();
+        return transfer_all(length,
+                            "the target ends before byte " + std::to_string(offset + length),
+                            [&](uint32_t done) {
+                                return ::pread(fd_.get(), data + done, length - done,
+                                               static_cast<off_t>(offset + done));
+                            });
     }
 
     Outcome flush() override {
@@ -327,18 +326,10 @@ class PosixDisk final : public DiskDevice {
 class PosixDiskSystem final : public DiskSystem {
   public:
     Outcome query_target(const char16_t* path, TargetInfo* info) override {
-        std::string name;
-        Outcome named = native_name(path, &name);
-        if (!named.ok()) {
-            return named;
-        }
         Fd fd;
         struct stat st {};
-        Outcome opened = open_checked(name, O_RDONLY, &fd, &st);
-        if (!opened.ok()) {
-            return opened;
-        }
-        return describe(fd.get(), st, info);
+        Outcome opened = open_for_reading(path, &fd, &st);
+        return opened.ok() ? describe(fd.get(), st, info) : opened;
     }
 
     Outcome open_disk(const char16_t* path, uint32_t bytes_per_sector, DiskUse use,
@@ -436,14 +427,9 @@ class PosixDiskSystem final : public DiskSystem {
     }
 
     Outcome check_without_writing(const char16_t* path, DiskUse use) override {
-        std::string name;
-        Outcome named = native_name(path, &name);
-        if (!named.ok()) {
-            return named;
-        }
         Fd fd;
         struct stat st {};
-        Outcome opened = open_checked(name, O_RDONLY, &fd, &st);
+        Outcome opened = open_for_reading(path, &fd, &st);
         if (!opened.ok()) {
             return opened;
         }
@@ -503,6 +489,13 @@ class PosixDiskSystem final : public DiskSystem {
         }
         *name = *bytes;
         return Outcome::success();
+    }
+
+    // Opens `path` read-only, with the checks of its kind that every open makes.
+    static Outcome open_for_reading(const char16_t* path, Fd* fd, struct stat* st) {
+        std::string name;
+        Outcome named = native_name(path, &name);
+        return named.ok() ? open_checked(name, O_RDONLY, fd, st) : named;
     }
 
     static Outcome describe(int fd, const struct stat& st, TargetInfo* info) {

@@ -55,6 +55,23 @@ void append_utf16(std::u16string& out, uint32_t cp) {
     }
 }
 
+// Decodes one code point at `i` (advancing `i`): a surrogate pair or a single unit; a lone
+// surrogate comes back as itself.
+uint32_t decode_utf16(std::u16string_view text, size_t& i) {
+    const uint32_t unit = text[i++];
+    if (unit >= 0xD800 && unit < 0xDC00 && i < text.size() && text[i] >= 0xDC00 &&
+        text[i] < 0xE000) {
+        return 0x10000 + ((unit - 0xD800) << 10) + (static_cast<uint32_t>(text[i++]) - 0xDC00);
+    }
+    return unit;
+}
+
+bool is_surrogate(uint32_t cp) {
+    return cp >= 0xD800 && cp <= 0xDFFF;
+}
+
+}  // namespace
+
 void append_utf8(std::string& out, uint32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
@@ -72,23 +89,6 @@ void append_utf8(std::string& out, uint32_t cp) {
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
 }
-
-// Decodes one code point at `i` (advancing `i`): a surrogate pair or a single unit; a lone
-// surrogate comes back as itself.
-uint32_t decode_utf16(std::u16string_view text, size_t& i) {
-    const uint32_t unit = text[i++];
-    if (unit >= 0xD800 && unit < 0xDC00 && i < text.size() && text[i] >= 0xDC00 &&
-        text[i] < 0xE000) {
-        return 0x10000 + ((unit - 0xD800) << 10) + (static_cast<uint32_t>(text[i++]) - 0xDC00);
-    }
-    return unit;
-}
-
-bool is_surrogate(uint32_t cp) {
-    return cp >= 0xD800 && cp <= 0xDFFF;
-}
-
-}  // namespace
 
 std::optional<std::u16string> utf8_to_utf16(std::string_view text) {
     std::u16string out;

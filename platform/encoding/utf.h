@@ -3,6 +3,7 @@
 // sequences give nothing rather than a guess, so no text is ever silently rewritten.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,6 +11,8 @@
 namespace lintora {
 
 std::optional<std::u16string> utf8_to_utf16(std::string_view text);
+// Appends the UTF-8 bytes of one code point (a surrogate is written as it is: callers decide).
+void append_utf8(std::string& out, uint32_t code_point);
 std::optional<std::string> utf16_to_utf8(std::u16string_view text);
 
 // For messages only: malformed units show as U+FFFD.

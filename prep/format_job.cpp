@@ -224,27 +224,15 @@ constexpr const char* kZeroedState =
 
 // The zero pass over the whole disk, the reserved partition, the gaps and the tail included: a
 // user who asks for a full format wants nothing old left anywhere.
-FormatJobResult zero_whole_disk(const DiskInfo& disk, uint32_t io_chunk, bool verify,
-                                VolumeFormat& volume, DiskIo& device, ProgressSpan& span,
-                                const FailureNote& note) {
-    ZeroFillRequest zero;
-    zero.length = disk.sector_count * disk.bytes_per_sector;
-    zero.sector_size = disk.bytes_per_sector;
-    zero.piece = io_chunk;
-    zero.verify = verify;
-    zero.progress = &span;
-    const uint64_t file_system_units = span.total;
-    span.total += zero_fill_units(zero);
-    const ZeroedVolume zeroed = zero_volume(volume, device, zero);
+FormatJobResult zero_whole_disk(const DiskInfo& disk, bool verify, VolumeFormat& volume,
+                                DiskIo& device, ProgressSpan& span, const FailureNote& note) {
+    const ZeroedVolume zeroed =
+        zero_volume_on_bar(volume, device, disk.sector_count * disk.bytes_per_sector,
+                           disk.bytes_per_sector, verify, span);
     if (zeroed.status != NTFS_OK) {
         return note(zeroed.status == NTFS_WRITE_FAILED ? kJobWriteFailed : kJobFormatFailed,
                     "formatting the disk in full", zeroed.failure + kZeroedState);
     }
-    span.pass_done(zero_fill_units(zero));
-    // The bad clusters change the file system's writes a little: the bar keeps its place.
-    span.total =
-        span.before + std::max<uint64_t>(file_system_units,
-                                         uint64_t{volume.writer.units_expected} * (verify ? 2 : 1));
     return kJobSucceeded;
 }
 
@@ -387,7 +375,7 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* devic
     DiskDevice& device = *handles.disk;
     result = take_volumes_away(disk, device_path, system, handles, note);
     if (result == kJobSucceeded && options.full) {
-        result = zero_whole_disk(disk, io_chunk, options.verify, volume, device, span, note);
+        result = zero_whole_disk(disk, options.verify, volume, device, span, note);
     }
     if (result == kJobSucceeded) {
         result = wipe_start(disk, io_chunk, device, progress, owner, note);

@@ -50,4 +50,22 @@ ZeroedVolume zero_volume(VolumeFormat& volume, DiskIo& device, const ZeroFillReq
     return zeroed;
 }
 
+ZeroedVolume zero_volume_on_bar(VolumeFormat& volume, DiskIo& device, uint64_t length,
+                                uint32_t sector_size, bool verify, ProgressSpan& span) {
+    ZeroFillRequest zero;
+    zero.length = length;
+    zero.sector_size = sector_size;
+    zero.piece = volume.writer.unit_size;
+    zero.verify = verify;
+    zero.progress = &span;
+    span.total += zero_fill_units(zero);
+    const ZeroedVolume zeroed = zero_volume(volume, device, zero);
+    if (zeroed.status == NTFS_OK) {
+        span.pass_done(zero_fill_units(zero));
+        // The bad clusters change the file system's writes a little.
+        span.total = span.before + uint64_t{volume.writer.units_expected} * (verify ? 2 : 1);
+    }
+    return zeroed;
+}
+
 }  // namespace lintora

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "prep/progress_span.h"
 #include "prep/volume_format.h"
 #include "prep/zero_fill.h"
 
@@ -21,5 +22,11 @@ struct ZeroedVolume {
 
 // After count_volume. `zero` covers at least the volume.
 ZeroedVolume zero_volume(VolumeFormat& volume, DiskIo& device, const ZeroFillRequest& zero);
+
+// The same over bytes [0, length) of `device` in the volume writer's pieces, on one bar with the
+// passes after it: `span` grows by the zero pass, which it then counts as done, and its total
+// follows the second count (`verify`: the file system is read back as well).
+ZeroedVolume zero_volume_on_bar(VolumeFormat& volume, DiskIo& device, uint64_t length,
+                                uint32_t sector_size, bool verify, ProgressSpan& span);
 
 }  // namespace lintora

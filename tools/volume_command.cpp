@@ -84,20 +84,11 @@ std::string write_whole_volume(VolumeFormat& volume, DiskIo& device, uint64_t se
     volume.writer.progress = &ProgressSpan::forward;
     volume.writer.owner = &span;
     if (options.full) {
-        ZeroFillRequest zero;
-        zero.length = sectors * sector_size;
-        zero.sector_size = sector_size;
-        zero.piece = volume.writer.unit_size;
-        zero.verify = options.verify;
-        zero.progress = &span;
-        span.total += zero_fill_units(zero);
-        const ZeroedVolume zeroed = zero_volume(volume, device, zero);
+        const ZeroedVolume zeroed = zero_volume_on_bar(volume, device, sectors * sector_size,
+                                                       sector_size, options.verify, span);
         if (zeroed.status != NTFS_OK) {
             return zeroed.failure;
         }
-        span.pass_done(zero_fill_units(zero));
-        span.total =
-            span.before + uint64_t{volume.writer.units_expected} * (options.verify ? 2 : 1);
     }
     const ntfs_status status = write_volume(volume, hold);
     if (status != NTFS_OK) {
@@ -265,14 +256,6 @@ int run_volume_command(const std::vector<std::string>& words) {
                         {"--full", "--verify", "--dry-run"});
     if (!args.error.empty()) {
         return usage_error(args.error);
-    }
-    // A label that is wrong is told before the target is even looked at.
-    std::u16string label;
-    if (const std::string* text = args.option("--label")) {
-        const std::string problem = parse_label(*text, &label);
-        if (!problem.empty()) {
-            return usage_error(problem);
-        }
     }
     std::unique_ptr<DiskSystem> platform = make_system_disks();
     InterruptibleDisks system(*platform);

@@ -30,6 +30,12 @@ class DiskIo {
     virtual Outcome forget_cached() = 0;
 };
 
+// Flushes `io` and drops what the system caches of it: what is read next comes from the medium.
+inline Outcome flush_and_forget(DiskIo& io) {
+    Outcome step = io.flush();
+    return step.ok() ? io.forget_cached() : step;
+}
+
 // An open whole disk: its bytes, and its partition table as the system's partition manager
 // keeps it: a new empty table (MBR or GPT), the re-read of the disk's properties, and the final
 // layout (a DRIVE_LAYOUT_INFORMATION_EX image of `size` bytes).

@@ -13,17 +13,8 @@ FormatJobResult plan_disk(const DiskInfo& disk, const FormatJobParams& params, D
                                    &plan->geometry) != kJobSucceeded) {
         return refuse(kJobTooSmall, "it is too small for the partition layout");
     }
-    const auto cluster_size =
-        static_cast<uint32_t>(params.cluster_size > 0 ? params.cluster_size : 0);
-    VolumeRequest request;
-    request.label = params.volume_label;
-    request.bytes_per_sector = disk.bytes_per_sector;
-    request.cluster_size = cluster_size;
-    request.first_sector = plan->geometry.data_start;
-    request.sector_count = plan->geometry.data_sectors;
-    request.io_chunk = job_io_chunk(disk.io_chunk_size, cluster_size);
     VolumeFormat volume;
-    setup_volume_format(request, volume);
+    setup_volume_format(data_volume_request(disk, params, plan->geometry), volume);
     ntfs_status status = count_volume(volume);
     if (status == NTFS_OK) {
         status = plan_volume(volume, &plan->volume);

@@ -269,23 +269,6 @@ FormatJobResult check_params(const DiskInfo& disk, const FormatJobParams& params
     return kJobSucceeded;
 }
 
-// A full format of an image writes every byte of it: the file system under it must have the
-// room before the first write.
-FormatJobResult check_room_for_full(const char16_t* device_path, DiskSystem& system,
-                                    const FailureNote& note) {
-    uint64_t missing = 0;
-    const Outcome measured = system.fill_shortfall(device_path, &missing);
-    if (!measured.ok()) {
-        return note(kJobRefused, "cannot measure the room for a full format", measured.reason);
-    }
-    if (missing != 0) {
-        return note(kJobRefused, "cannot format '" + path_for_display(device_path) + "' in full",
-                    "its file system lacks " + std::to_string(missing) +
-                        " bytes to hold every byte of the image");
-    }
-    return kJobSucceeded;
-}
-
 // A new empty partition table, and the disk's properties read again.
 FormatJobResult reinitialise(DiskDevice& device, PartitionStyle style, const DiskGuids& guids,
                              const FailureNote& note) {
@@ -327,26 +310,22 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* devic
     if (result != kJobSucceeded) {
         return result;
     }
-    const auto cluster_size =
-        static_cast<uint32_t>(params.cluster_size > 0 ? params.cluster_size : 0);
-    const uint32_t io_chunk = job_io_chunk(disk.io_chunk_size, cluster_size);
-
     // The counting pass writes nothing: a volume that cannot be built is refused here, before
     // the disk is even opened.
-    VolumeRequest request;
-    request.label = params.volume_label;
-    request.bytes_per_sector = disk.bytes_per_sector;
-    request.cluster_size = cluster_size;
-    request.first_sector = geometry.data_start;
-    request.sector_count = geometry.data_sectors;
-    request.io_chunk = io_chunk;
+    VolumeRequest request = data_volume_request(disk, params, geometry);
+    const uint32_t io_chunk = request.io_chunk;
     request.progress = progress;
     request.owner = owner;
     VolumeFormat volume;
     setup_volume_format(request, volume);
     result = volume_result(count_volume(volume), volume, note);
     if (result == kJobSucceeded && options.full) {
-        result = check_room_for_full(device_path, system, note);
+        const Outcome room = check_room_for_full_format(system, device_path);
+        if (!room.ok()) {
+            result =
+                note(kJobRefused, "cannot format '" + path_for_display(device_path) + "' in full",
+                     room.reason);
+        }
     }
     if (result != kJobSucceeded) {
         return result;

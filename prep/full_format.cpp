@@ -6,6 +6,18 @@
 
 namespace lintora {
 
+Outcome check_room_for_full_format(DiskSystem& system, const char16_t* path) {
+    uint64_t missing = 0;
+    Outcome measured = system.fill_shortfall(path, &missing);
+    if (!measured.ok()) {
+        measured.reason = "cannot measure the room for a full format: " + measured.reason;
+        return measured;
+    }
+    return missing == 0 ? Outcome::success()
+                        : Outcome::failure("its file system lacks " + std::to_string(missing) +
+                                           " bytes to hold every byte of the image");
+}
+
 ZeroedVolume zero_volume(VolumeFormat& volume, DiskIo& device, const ZeroFillRequest& zero) {
     ZeroedVolume zeroed;
     ZeroFillResult result;
@@ -14,7 +26,6 @@ ZeroedVolume zero_volume(VolumeFormat& volume, DiskIo& device, const ZeroFillReq
         zeroed.failure = "zeroing failed: " + result.failure;
         return zeroed;
     }
-    zeroed.bad_sectors = result.bad_sectors.size();
     if (result.bad_sectors.empty()) {
         return zeroed;
     }

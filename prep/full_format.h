@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "platform/outcome.h"
 #include "prep/progress_span.h"
 #include "prep/volume_format.h"
 #include "prep/zero_fill.h"
@@ -13,12 +14,16 @@
 namespace lintora {
 
 class DiskIo;
+class DiskSystem;
 
 struct ZeroedVolume {
     ntfs_status status = NTFS_OK;  // of the second count; NTFS_WRITE_FAILED when zeroing failed
     std::string failure;           // what failed, empty on success
-    uint64_t bad_sectors = 0;
 };
+
+// A full format writes every byte of its target: an image's file system must have the room
+// before the first write. Success, or why not ("its file system lacks N bytes ...").
+Outcome check_room_for_full_format(DiskSystem& system, const char16_t* path);
 
 // After count_volume. `zero` covers at least the volume.
 ZeroedVolume zero_volume(VolumeFormat& volume, DiskIo& device, const ZeroFillRequest& zero);

@@ -128,4 +128,18 @@ DriveLayoutRecord make_drive_layout(PartitionStyle style, const PartitionGeometr
     return layout;
 }
 
+VolumeRequest data_volume_request(const DiskInfo& disk, const FormatJobParams& params,
+                                  const PartitionGeometry& geometry) {
+    const auto cluster_size =
+        static_cast<uint32_t>(params.cluster_size > 0 ? params.cluster_size : 0);
+    VolumeRequest request;
+    request.label = params.volume_label;
+    request.bytes_per_sector = disk.bytes_per_sector;
+    request.cluster_size = cluster_size;
+    request.first_sector = geometry.data_start;
+    request.sector_count = geometry.data_sectors;
+    request.io_chunk = job_io_chunk(disk.io_chunk_size, cluster_size);
+    return request;
+}
+
 }  // namespace lintora

@@ -8,6 +8,7 @@
 #include "platform/encoding/drive_layout.h"
 #include "platform/outcome.h"
 #include "prep/format_job.h"
+#include "prep/volume_format.h"
 
 namespace lintora {
 
@@ -30,6 +31,11 @@ struct PartitionGeometry {
 // kJobSucceeded with the geometry, or kJobTooSmall when the disk cannot hold the layout.
 FormatJobResult compute_partition_geometry(uint64_t sector_count, uint32_t bytes_per_sector,
                                            PartitionStyle style, PartitionGeometry* geometry);
+
+// The volume of the data partition: the job's label and cluster size, the disk's sectors and
+// transfer size; no progress callback.
+VolumeRequest data_volume_request(const DiskInfo& disk, const FormatJobParams& params,
+                                  const PartitionGeometry& geometry);
 
 // The GPT partition type of the Microsoft reserved partition and of basic data.
 Guid microsoft_reserved_type();

@@ -66,10 +66,7 @@ Outcome ReadBackLog::write_at(uint64_t offset, const uint8_t* data, uint32_t len
         const uint64_t old_end = it->first + it->second.length;
         if (it->first < offset || old_end > end) {
             uint64_t units = 0;
-            Outcome checked = target_.flush();
-            if (checked.ok()) {
-                checked = target_.forget_cached();
-            }
+            Outcome checked = flush_and_forget(target_);
             if (checked.ok()) {
                 checked = check(it->first, it->second, nullptr, &units);
             }
@@ -97,21 +94,24 @@ uint64_t ReadBackLog::pending_units() const {
 Outcome ReadBackLog::check(uint64_t offset, const Written& written, const ProgressSpan* progress,
                            uint64_t* units) {
     const uint32_t piece = read_piece_ < written.length ? read_piece_ : written.length;
-    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[piece]);
-    if (!buffer) {
-        return Outcome::failure("out of memory for the read-back");
+    if (!buffer_) {
+        buffer_.reset(new (std::nothrow) uint8_t[read_piece_]);
+        if (!buffer_) {
+            return Outcome::failure("out of memory for the read-back");
+        }
     }
+    uint8_t* buffer = buffer_.get();
     uint64_t hash = digest_start(written.length);
     for (uint32_t done = 0; done < written.length;) {
         const uint32_t size = written.length - done < piece ? written.length - done : piece;
-        const Outcome read = target_.read_at(offset + done, buffer.get(), size);
+        const Outcome read = target_.read_at(offset + done, buffer, size);
         if (!read.ok()) {
             Outcome failed = read;
             failed.reason = "read-back of " + std::to_string(size) + " bytes at byte " +
                             std::to_string(offset + done) + " failed: " + read.reason;
             return failed;
         }
-        hash = digest_more(hash, buffer.get(), size);
+        hash = digest_more(hash, buffer, size);
         done += size;
         ++*units;
         if (progress != nullptr) {
@@ -123,10 +123,7 @@ Outcome ReadBackLog::check(uint64_t offset, const Written& written, const Progre
 }
 
 Outcome ReadBackLog::verify(const ProgressSpan* progress) {
-    Outcome step = target_.flush();
-    if (step.ok()) {
-        step = target_.forget_cached();
-    }
+    Outcome step = flush_and_forget(target_);
     if (!step.ok()) {
         return step;
     }

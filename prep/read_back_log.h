@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "platform/raw_disk.h"
@@ -51,7 +52,8 @@ class ReadBackLog final : public DiskIo {
 
     DiskIo& target_;
     uint32_t read_piece_;
-    std::map<uint64_t, Written> log_;  // by offset; the ranges never overlap
+    std::map<uint64_t, Written> log_;    // by offset; the ranges never overlap
+    std::unique_ptr<uint8_t[]> buffer_;  // one read piece, made at the first read-back
 };
 
 }  // namespace lintora

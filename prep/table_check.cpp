@@ -95,10 +95,7 @@ Outcome check_gpt(DiskIo& device, const DriveLayoutRecord& layout, uint32_t sect
 
 Outcome check_partition_table(DiskIo& device, const DriveLayoutRecord& layout,
                               uint32_t sector_size) {
-    Outcome step = device.flush();
-    if (step.ok()) {
-        step = device.forget_cached();
-    }
+    Outcome step = flush_and_forget(device);
     if (!step.ok()) {
         return step;
     }

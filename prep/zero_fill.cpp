@@ -121,10 +121,7 @@ struct Pass {
 
     // Reads [first, end) back from the medium.
     bool read_back(uint64_t first, uint64_t end) {
-        Outcome step = device.flush();
-        if (step.ok()) {
-            step = device.forget_cached();
-        }
+        Outcome step = flush_and_forget(device);
         if (!step.ok()) {
             return fail("cannot flush before the read-back: " + step.reason);
         }

@@ -179,16 +179,10 @@ std::string check_before_writing(VolumeFormat& volume, const VolumeChoice& choic
     if (!choice.options.full) {
         return "";
     }
-    uint64_t missing = 0;
-    const Outcome measured = system.fill_shortfall(target.wide_path.c_str(), &missing);
-    if (!measured.ok()) {
-        return "cannot measure the room for a full format of '" + target.path +
-               "': " + measured.reason + "; nothing was written";
-    }
-    return missing == 0 ? ""
-                        : "cannot format '" + target.path + "' in full: its file system lacks " +
-                              std::to_string(missing) +
-                              " bytes to hold every byte of the image; nothing was written";
+    const Outcome room = check_room_for_full_format(system, target.wide_path.c_str());
+    return room.ok() ? ""
+                     : "cannot format '" + target.path + "' in full: " + room.reason +
+                           "; nothing was written";
 }
 
 // The checks that need no write access and the plan; nothing is opened for writing.

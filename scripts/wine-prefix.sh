@@ -12,11 +12,23 @@ wine_loader=/usr/lib/wine/wine64
 wine_loader_for() {
     if [ "$1" = mingw-i686 ]; then echo /usr/lib/wine/wine; else echo "$wine_loader"; fi
 }
-export WINEPREFIX=${WINEPREFIX:-/tmp/lintora-wine} WINEDEBUG=-all
+default_wine_prefix=/tmp/lintora-wine
+export WINEPREFIX=${WINEPREFIX:-$default_wine_prefix} WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 prepare_wine_prefix() {
     "$wine_loader" wineboot --init >/dev/null 2>&1 || true
+    # A prefix made before 32-bit Wine was installed keeps an empty syswow64 (wineboot --update
+    # does not fill it), and every 32-bit program fails to load kernel32.dll: make ours again.
+    if [ -x /usr/lib/wine/wine ] && [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+        if [ "$WINEPREFIX" = "$default_wine_prefix" ]; then
+            /usr/lib/wine/wineserver -k 2>/dev/null || true
+            rm -rf "$WINEPREFIX"
+            "$wine_loader" wineboot --init >/dev/null 2>&1 || true
+        else
+            echo "warning: $WINEPREFIX was made without 32-bit Wine; 32-bit programs will not start" >&2
+        fi
+    fi
     "$wine_loader" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /t REG_SZ \
         /d 'IPAGothic' /f >/dev/null 2>&1 || true
     "$wine_loader" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /t REG_SZ \

@@ -44,7 +44,7 @@ install_missing() {
     cp /etc/apt/preferences.d/* "$preferences" 2>/dev/null || true
     printf 'Package: *\nPin: release l=Debian-Security\nPin-Priority: 100\n' \
         >"$preferences/point-release-first.pref"
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -q \
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-remove \
         -o Dir::Etc::PreferencesParts="$preferences" "${missing[@]}" || status=$?
     rm -rf "$preferences"
     return $status

@@ -5,16 +5,12 @@
 #include <vector>
 
 #include "base/le.h"
+#include "platform/encoding/partition_table.h"
 #include "platform/raw_disk.h"
 
 namespace lintora {
 
 namespace {
-
-constexpr uint32_t kMbrEntries = 446;
-constexpr uint32_t kMbrEntryBytes = 16;
-constexpr uint32_t kGptHeaderLba = 1;
-constexpr uint32_t kGptEntryBytes = 128;
 
 // Built by appending: GCC 12 at -O3 warns falsely (-Wrestrict) on a literal plus a short
 // std::to_string here.
@@ -49,7 +45,7 @@ Outcome check_mbr(DiskIo& device, const DriveLayoutRecord& layout, uint32_t sect
     }
     for (size_t i = 0; i < layout.entries.size() && i < 4; ++i) {
         const PartitionRecord& p = layout.entries[i];
-        const uint8_t* e = &mbr[kMbrEntries + i * kMbrEntryBytes];
+        const uint8_t* e = &mbr[kMbrEntryOffset + i * kMbrEntryBytes];
         if (e[4] != p.mbr_type || load_u32(e + 8) != p.starting_offset / sector_size ||
             load_u32(e + 12) != p.length / sector_size) {
             return differs("MBR entry", i + 1);

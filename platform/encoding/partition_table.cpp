@@ -46,7 +46,6 @@ void put_mbr_entry(uint8_t* p, uint8_t status, uint8_t type, uint64_t first, uin
     store_u32(p + 12, static_cast<uint32_t>(count));
 }
 
-constexpr uint32_t kMbrEntries = 0x1BE;
 constexpr uint8_t kProtectiveType = 0xEE;
 constexpr uint32_t kGptHeaderBytes = 92;
 
@@ -84,8 +83,9 @@ std::vector<uint8_t> build_mbr_sector(uint32_t sector_size, uint32_t signature,
         if (p.mbr_type == 0 || p.length == 0) {
             continue;
         }
-        put_mbr_entry(&sector[kMbrEntries + 16 * slot++], p.boot_indicator ? 0x80 : 0x00,
-                      p.mbr_type, p.starting_offset / sector_size, p.length / sector_size);
+        put_mbr_entry(&sector[kMbrEntryOffset + kMbrEntryBytes * slot++],
+                      p.boot_indicator ? 0x80 : 0x00, p.mbr_type, p.starting_offset / sector_size,
+                      p.length / sector_size);
     }
     sector[510] = 0x55;
     sector[511] = 0xAA;
@@ -103,7 +103,7 @@ GptImage build_gpt(uint32_t sector_size, uint64_t total_sectors, const Guid& dis
     const uint64_t last_usable = gpt.backup_entries_lba - 1;
 
     gpt.protective_mbr.assign(sector_size, 0);
-    put_mbr_entry(&gpt.protective_mbr[kMbrEntries], 0, kProtectiveType, 1,
+    put_mbr_entry(&gpt.protective_mbr[kMbrEntryOffset], 0, kProtectiveType, 1,
                   std::min<uint64_t>(total_sectors - 1, 0xFFFFFFFFu));
     gpt.protective_mbr[510] = 0x55;
     gpt.protective_mbr[511] = 0xAA;

@@ -16,6 +16,10 @@ uint32_t gpt_crc32(const uint8_t* data, size_t length);
 std::vector<uint8_t> build_mbr_sector(uint32_t sector_size, uint32_t signature,
                                       const std::vector<PartitionRecord>& partitions);
 
+// Where the four MBR entries start in sector 0, and the size of each.
+inline constexpr uint32_t kMbrEntryOffset = 0x1BE;
+inline constexpr uint32_t kMbrEntryBytes = 16;
+inline constexpr uint32_t kGptHeaderLba = 1;
 inline constexpr uint32_t kGptEntries = 128;
 inline constexpr uint32_t kGptEntryBytes = 128;
 

@@ -8,13 +8,22 @@
 # usage: scripts/gui-demo.sh [IMAGE [SECTOR_SIZE]]   (default: a new sparse 256 GiB image, 512)
 # With LINTORA_DEMO_UNPLUG_AFTER=N the disk stops taking writes after N of them: the program
 # must show message 104 with code 2, and the image is not judged. LINTORA_GUI_BUILD picks the
-# build: mingw-i686 (the shipped 32-bit program, under 32-bit Wine; the default) or mingw-x86_64.
+# build: mingw-i686 (the shipped 32-bit program, under 32-bit Wine; the default, where the kernel
+# runs 32-bit programs) or mingw-x86_64.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/install-deps.sh
 install_missing cmake ninja-build g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 \
     wine32:i386 xvfb xauth fonts-ipafont-gothic imagemagick fdisk gdisk ntfs-3g sleuthkit util-linux
 preset=${LINTORA_GUI_BUILD:-mingw-i686}
+# Where this kernel cannot run 32-bit programs, the 64-bit program stands in (unless
+# LINTORA_REQUIRE_I686=1, which makes that a failure).
+if [ "$preset" = mingw-i686 ] && ! probe=$(cmake/wine32.sh --version 2>&1); then
+    echo "$probe" >&2
+    [ "${LINTORA_REQUIRE_I686:-0}" != 1 ] || exit 1
+    echo "the 32-bit program cannot run here: running the 64-bit one (mingw-x86_64)"
+    preset=mingw-x86_64
+fi
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" --target LintoraDemo LintoraDemoDriver
 source scripts/wine-prefix.sh

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Lists what the tests left on the machine: loop devices, mounts, files in /var/tmp, /dev/shm
-# and /tmp (the shared Wine prefix aside) whose names carry "lintora-", and running Wine
+# and /tmp (the shared Wine prefix and the demonstration's image, which scripts/demo.sh keeps
+# for the user to look at, aside) whose names carry "lintora-", and running Wine
 # servers. Exits 1 when anything is left. Used by the test command at its end.
 # usage: scripts/leftovers.sh
 set -uo pipefail
@@ -17,7 +18,8 @@ wait "$waiter" 2>/dev/null
 left=$(
     losetup -a 2>/dev/null | grep -F 'lintora-'
     grep -F 'lintora-' /proc/self/mountinfo
-    find /var/tmp /dev/shm -maxdepth 1 -name '*lintora-*' 2>/dev/null
+    find /var/tmp /dev/shm -maxdepth 1 -name '*lintora-*' ! -path /var/tmp/lintora-demo.img \
+        2>/dev/null
     find /tmp -maxdepth 1 -name '*lintora-*' ! -name 'lintora-wine' 2>/dev/null
     pgrep -a wineserver
 )

@@ -7,6 +7,7 @@
 # WINEPREFIX.
 # usage: source scripts/wine-prefix.sh
 wine_loader=/usr/lib/wine/wine64
+wine_prefix_scripts=$(dirname "${BASH_SOURCE[0]}")
 
 # The loader of a Windows preset's programs: 32-bit Wine for the i686 build.
 wine_loader_for() {
@@ -19,8 +20,10 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 prepare_wine_prefix() {
     "$wine_loader" wineboot --init >/dev/null 2>&1 || true
     # A prefix made before 32-bit Wine was installed keeps an empty syswow64 (wineboot --update
-    # does not fill it), and every 32-bit program fails to load kernel32.dll: make ours again.
-    if [ -x /usr/lib/wine/wine ] && [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ]; then
+    # does not fill it), and every 32-bit program fails to load kernel32.dll: make ours again,
+    # where this kernel runs 32-bit programs at all.
+    if [ ! -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] &&
+        "$wine_prefix_scripts/../cmake/wine32.sh" --version >/dev/null 2>&1; then
         if [ "$WINEPREFIX" = "$default_wine_prefix" ]; then
             /usr/lib/wine/wineserver -k 2>/dev/null || true
             rm -rf "$WINEPREFIX"

@@ -8,6 +8,10 @@ source "$(dirname "$0")/checks_lib.sh"
 lintora=$1 sector_size=$2 sectors=$3 wine=${4:-}
 read -r -a options <<<"${5:-}"
 need_root_and_fuse
+# A loader that cannot run the Windows build's programs says why and exits 77: skipped.
+if [ -n "$wine" ]; then
+    "$wine" --version >/dev/null || exit $?
+fi
 
 work=$(mktemp -d /var/tmp/lintora-volume.XXXXXX)
 cleanup() {

@@ -35,6 +35,14 @@ uint64_t make_volume_serial() {
     return serial;
 }
 
+uint8_t encode_sectors_per_cluster(uint32_t sectors_per_cluster) {
+    if (sectors_per_cluster <= 128) {
+        return static_cast<uint8_t>(sectors_per_cluster);
+    }
+    // 256 and more do not fit a byte: the byte holds 256 - log2, 0xF8 for 256 sectors.
+    return static_cast<uint8_t>(257 - find_first_set(sectors_per_cluster));
+}
+
 uint8_t encode_unit_size(uint32_t size, uint32_t cluster_size) {
     if (size >= cluster_size) {
         return static_cast<uint8_t>(size / cluster_size);
@@ -47,7 +55,7 @@ void build_boot_image(const NtfsFormatContext& ctx, uint64_t serial, uint8_t* im
     std::memcpy(image, jump, 3);
     std::memcpy(image + 0x03, "NTFS    ", 8);
     store_u16(image + 0x0B, ctx.bytes_per_sector);
-    image[0x0D] = static_cast<uint8_t>(ctx.cluster_size / ctx.bytes_per_sector);
+    image[0x0D] = encode_sectors_per_cluster(ctx.cluster_size / ctx.bytes_per_sector);
     image[0x15] = 0xF8;            // media descriptor: fixed disk
     store_u16(image + 0x18, 63);   // sectors per track
     store_u16(image + 0x1A, 255);  // heads

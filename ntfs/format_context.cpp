@@ -49,6 +49,10 @@ const char* ntfs_status_text(ntfs_status status) {
             return "a bad cluster lies where a system file of the volume must go";
         case NTFS_TOO_MANY_BAD_CLUSTERS:
             return "too many bad sectors for the bad-cluster list";
+        case NTFS_BAD_CLUSTER_SIZE:
+            return "the cluster size is not a power of two from the sector size to 2 MiB";
+        case NTFS_TOO_MANY_CLUSTERS:
+            return "the volume has more clusters than NTFS allows (4294967295)";
         default:
             return "unknown failure";
     }

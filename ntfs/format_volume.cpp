@@ -8,6 +8,7 @@
 #include "base/le.h"
 #include "ntfs/attrdef_table.h"
 #include "ntfs/cluster_bitmap.h"
+#include "ntfs/cluster_limits.h"
 #include "ntfs/directory_index.h"
 #include "ntfs/file_record.h"
 #include "ntfs/record_layout.h"
@@ -48,9 +49,11 @@ namespace {
 // follows from them.
 ntfs_status set_geometry(const NtfsFormatParams& params, NtfsFormatContext& ctx) {
     ctx.set_params(params);
-    if (ctx.bytes_per_sector == 0 || ctx.cluster_size < ctx.bytes_per_sector ||
-        ctx.cluster_size % ctx.bytes_per_sector != 0 || ctx.io_chunk_size == 0) {
+    if (ctx.bytes_per_sector == 0 || ctx.io_chunk_size == 0) {
         return NTFS_INVALID;
+    }
+    if (!is_valid_cluster_size(ctx.cluster_size, ctx.bytes_per_sector)) {
+        return NTFS_BAD_CLUSTER_SIZE;
     }
     if (static_cast<uint64_t>(ctx.bytes_per_sector) * ctx.sector_count < kMinimumVolumeBytes) {
         return NTFS_NO_SPACE;
@@ -58,7 +61,12 @@ ntfs_status set_geometry(const NtfsFormatParams& params, NtfsFormatContext& ctx)
     ctx.volume_version_major = 1;
     ctx.volume_version_minor = 2;
     ctx.last_sector = ctx.sector_count - 1;
-    ctx.total_clusters = ctx.last_sector / (ctx.cluster_size / ctx.bytes_per_sector);
+    ctx.total_clusters =
+        volume_cluster_count(ctx.sector_count, ctx.bytes_per_sector, ctx.cluster_size);
+    // Readers address clusters with 32 bits: a larger count is a volume none of them can use.
+    if (ctx.total_clusters > kMaxVolumeClusters) {
+        return NTFS_TOO_MANY_CLUSTERS;
+    }
     ctx.record_size = round_up_to(1024, ctx.bytes_per_sector);
     ctx.index_block_size = round_up_to(4096, ctx.bytes_per_sector);
     ctx.mft_size = std::max(16 * ctx.record_size, ctx.cluster_size);

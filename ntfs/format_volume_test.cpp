@@ -82,6 +82,65 @@ TEST(VolumeLayout, SizeLimits) {
     EXPECT_EQ(plan(kSmallest4096, 4096), NTFS_OK);
 }
 
+// NTFS's cluster rules: sizes that are powers of two from the sector to 2 MiB, counts that fit
+// 32 bits; larger clusters change the boot sector's size bytes and the one-cluster files.
+TEST(VolumeLayout, ClusterSizesAndTheClusterLimit) {
+    RecordingSink sink(false);
+    auto plan = [&](uint64_t sectors, uint16_t sector_size, uint32_t cluster_size,
+                    NtfsFormatContext& ctx) {
+        NtfsFormatParams params = test_params(sink, sectors, sector_size);
+        params.cluster_size = cluster_size;
+        return plan_volume_layout(params, ctx);
+    };
+    for (const uint32_t refused : {12288u, 256u, 4194304u, 0u}) {
+        NtfsFormatContext ctx;
+        EXPECT_EQ(plan(kSmallest512 * 2, 512, refused, ctx), NTFS_BAD_CLUSTER_SIZE) << refused;
+    }
+    NtfsFormatContext small_cluster;
+    EXPECT_EQ(plan(kSmallest4096, 4096, 2048, small_cluster), NTFS_BAD_CLUSTER_SIZE);
+    // 2^32 clusters' worth of sectors, the backup boot sector beyond them, is the most.
+    for (const uint32_t cluster_size : {4096u, 65536u}) {
+        const uint64_t most = (1ull << 32) * (cluster_size / 512);
+        NtfsFormatContext fits, over;
+        EXPECT_EQ(plan(most, 512, cluster_size, fits), NTFS_OK) << cluster_size;
+        EXPECT_EQ(fits.total_clusters, 0xFFFFFFFFu);
+        EXPECT_EQ(plan(most + 1, 512, cluster_size, over), NTFS_TOO_MANY_CLUSTERS) << cluster_size;
+    }
+
+    struct Case {
+        uint16_t sector_size;
+        uint32_t cluster_size;
+        uint8_t sectors_per_cluster_byte, record_byte, index_byte;
+        uint64_t mirror_records;
+    };
+    for (const Case& c :
+         {Case{512, 4096, 8, 0xF6, 1, 4}, Case{512, 8192, 16, 0xF6, 0xF4, 8},
+          Case{512, 65536, 128, 0xF6, 0xF4, 64}, Case{512, 131072, 0xF8, 0xF6, 0xF4, 128},
+          Case{512, 2097152, 0xF4, 0xF6, 0xF4, 2048}, Case{4096, 8192, 2, 0xF4, 0xF4, 4},
+          Case{4096, 16384, 4, 0xF4, 0xF4, 4}, Case{4096, 1048576, 0xF8, 0xF4, 0xF4, 256},
+          Case{4096, 2097152, 0xF7, 0xF4, 0xF4, 512}}) {
+        SCOPED_TRACE(std::to_string(c.sector_size) + "-byte sectors, " +
+                     std::to_string(c.cluster_size) + "-byte clusters");
+        NtfsFormatContext ctx;
+        ASSERT_EQ(plan(kSmallest512 * 2 * 512 / c.sector_size, c.sector_size, c.cluster_size, ctx),
+                  NTFS_OK);
+        uint8_t boot[8192] = {};
+        build_boot_image(ctx, 0, boot);
+        EXPECT_EQ(boot[0x0D], c.sectors_per_cluster_byte);
+        EXPECT_EQ(boot[0x40], c.record_byte);
+        EXPECT_EQ(boot[0x44], c.index_byte);
+        // $MFT at byte 3 GiB; $Boot and $MFTMirr one cluster each once a cluster holds 8 KiB.
+        EXPECT_EQ(ctx.mft_run.lcn * c.cluster_size, 3ull << 30);
+        EXPECT_EQ(ctx.mft_size % c.cluster_size, 0u);
+        EXPECT_EQ(ctx.mftmirr_run.length * c.cluster_size / ctx.record_size, c.mirror_records);
+        if (c.cluster_size >= 8192) {
+            EXPECT_EQ(ctx.boot_run.length, 1u);
+            EXPECT_EQ(ctx.mftmirr_run.lcn, 1u);
+        }
+        EXPECT_EQ(ctx.logfile_size % c.cluster_size, 0u);
+    }
+}
+
 TEST(VolumeLayout, LogFileSizeFollowsTheVolumeSize) {
     RecordingSink sink;
     auto log_clusters = [&](uint64_t sectors) {

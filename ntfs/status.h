@@ -18,6 +18,9 @@ inline constexpr ntfs_status NTFS_WRITE_FAILED = 7;   // the write callback wrot
 inline constexpr ntfs_status NTFS_BAD_SYSTEM_CLUSTER = 8;  // a bad cluster where a system file lies
 inline constexpr ntfs_status NTFS_TOO_MANY_BAD_CLUSTERS =
     9;  // the $Bad run list outgrows its record
+inline constexpr ntfs_status NTFS_BAD_CLUSTER_SIZE =
+    10;  // not a power of two, below the sector or above 2 MiB
+inline constexpr ntfs_status NTFS_TOO_MANY_CLUSTERS = 11;  // more than 0xFFFFFFFF clusters
 
 // A short text for a result code, for command-line reports.
 const char* ntfs_status_text(ntfs_status status);

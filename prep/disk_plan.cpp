@@ -13,6 +13,10 @@ FormatJobResult plan_disk(const DiskInfo& disk, const FormatJobParams& params, D
                                    &plan->geometry) != kJobSucceeded) {
         return refuse(kJobTooSmall, "it is too small for the partition layout");
     }
+    const ClusterChoice clusters = data_cluster_size(disk, params, plan->geometry);
+    if (clusters.cluster_size == 0) {
+        return refuse(kJobFormatFailed, clusters.refusal);
+    }
     VolumeFormat volume;
     setup_volume_format(data_volume_request(disk, params, plan->geometry), volume);
     ntfs_status status = count_volume(volume);

@@ -188,8 +188,8 @@ FormatJobResult wipe_start(const DiskInfo& disk, uint32_t io_chunk, DiskDevice& 
     return kJobSucceeded;
 }
 
-// The partition table, then a re-read of the disk's properties; with `verify`, the table read
-// back from the medium.
+// The partition table, then a re-read of the disk's properties and a flush; with `verify`, the
+// table read back from the medium.
 FormatJobResult write_partition_table(const DiskInfo& disk, const FormatJobParams& params,
                                       const PartitionGeometry& geometry, const DiskGuids& guids,
                                       DiskDevice& device, bool verify, const FailureNote& note) {
@@ -211,6 +211,12 @@ FormatJobResult write_partition_table(const DiskInfo& disk, const FormatJobParam
     const Outcome reread = device.update_properties();
     if (!reread.ok()) {
         return note(kJobRefused, "cannot re-read the new partition table", reread.reason);
+    }
+    // The table is what makes the disk usable: it reaches the medium before the job says done.
+    const Outcome flushed = device.flush();
+    if (!flushed.ok()) {
+        return note(kJobWriteFailed, "flushing after writing the partition table",
+                    flushed.reason);
     }
     const Outcome checked =
         verify ? check_partition_table(device, layout, disk.bytes_per_sector) : Outcome::success();
@@ -265,6 +271,10 @@ FormatJobResult check_params(const DiskInfo& disk, const FormatJobParams& params
                                    geometry) != kJobSucceeded) {
         return note(kJobTooSmall, "cannot prepare the disk",
                     "it is too small for the partition layout");
+    }
+    const ClusterChoice clusters = data_cluster_size(disk, params, *geometry);
+    if (clusters.cluster_size == 0) {
+        return note(kJobFormatFailed, "cannot prepare the disk", clusters.refusal);
     }
     return kJobSucceeded;
 }

@@ -12,8 +12,8 @@
 //   - wipes sectors 0 to 31 and re-initialises the disk as MBR or GPT;
 //   - writes the file system into the future data partition (the writing pass) and flushes;
 //   - with the verify option, reads the file system back and compares it;
-//   - writes the partition table, which is the last thing written, and re-reads the disk (with
-//     verify, reads the table back);
+//   - writes the partition table, which is the last thing written, re-reads the disk and flushes
+//     it (with verify, reads the table back);
 //   - closes every volume handle in letter order, then the disk.
 // Everything that can be refused without writing is refused before the first write.
 #pragma once
@@ -36,7 +36,7 @@ inline constexpr uint32_t kLabelUnits = 261;
 struct FormatJobParams {
     PartitionStyle partition_style = PartitionStyle::mbr;
     char16_t volume_label[kLabelUnits] = {};  // NUL-terminated
-    int32_t cluster_size = 4096;
+    int32_t cluster_size = 4096;  // 0: chosen by the data partition's size (the tool's default)
 };
 
 // The product's choice for a disk: MBR up to 0xFFFFFFFF sectors and GPT above, the label

@@ -128,10 +128,17 @@ DriveLayoutRecord make_drive_layout(PartitionStyle style, const PartitionGeometr
     return layout;
 }
 
+ClusterChoice data_cluster_size(const DiskInfo& disk, const FormatJobParams& params,
+                                const PartitionGeometry& geometry) {
+    // A negative size is no size at all: 1 is refused with the rule's own words.
+    const uint32_t requested =
+        params.cluster_size < 0 ? 1u : static_cast<uint32_t>(params.cluster_size);
+    return choose_cluster_size(requested, disk.bytes_per_sector, geometry.data_sectors);
+}
+
 VolumeRequest data_volume_request(const DiskInfo& disk, const FormatJobParams& params,
                                   const PartitionGeometry& geometry) {
-    const auto cluster_size =
-        static_cast<uint32_t>(params.cluster_size > 0 ? params.cluster_size : 0);
+    const uint32_t cluster_size = data_cluster_size(disk, params, geometry).cluster_size;
     VolumeRequest request;
     request.label = params.volume_label;
     request.bytes_per_sector = disk.bytes_per_sector;

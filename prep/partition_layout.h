@@ -7,6 +7,7 @@
 
 #include "platform/encoding/drive_layout.h"
 #include "platform/outcome.h"
+#include "prep/cluster_size.h"
 #include "prep/format_job.h"
 #include "prep/volume_format.h"
 
@@ -32,8 +33,13 @@ struct PartitionGeometry {
 FormatJobResult compute_partition_geometry(uint64_t sector_count, uint32_t bytes_per_sector,
                                            PartitionStyle style, PartitionGeometry* geometry);
 
-// The volume of the data partition: the job's label and cluster size, the disk's sectors and
-// transfer size; no progress callback.
+// The data partition's cluster size: the job's, or the automatic choice by the partition's size
+// (kAutomaticClusterSize), or the sentence that refuses it.
+ClusterChoice data_cluster_size(const DiskInfo& disk, const FormatJobParams& params,
+                                const PartitionGeometry& geometry);
+
+// The volume of the data partition: the job's label and cluster size (0 when refused), the
+// disk's sectors and transfer size; no progress callback.
 VolumeRequest data_volume_request(const DiskInfo& disk, const FormatJobParams& params,
                                   const PartitionGeometry& geometry);
 

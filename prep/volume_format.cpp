@@ -18,7 +18,10 @@ uint32_t job_io_chunk(uint32_t adapter_bytes, uint32_t cluster_size) {
     }
     const uint32_t wanted =
         std::min(adapter_bytes != 0 ? adapter_bytes : kFallbackIoChunk, kMaxIoChunk);
-    return std::max(wanted / cluster_size, 1u) * cluster_size;
+    // Clusters above 64 KiB are written in 64 KiB steps, a multiple of every sector size, so
+    // that no write grows past 1 MiB.
+    const uint32_t unit = std::min(cluster_size, 65536u);
+    return std::max(wanted / unit, 1u) * unit;
 }
 
 void setup_volume_format(const VolumeRequest& request, VolumeFormat& volume) {

@@ -23,8 +23,8 @@ inline constexpr uint32_t kMaxLabelUnits = 128;
 inline constexpr uint32_t kMaxIoChunk = 1048576;
 
 // Largest write and progress unit: the adapter's transfer size (64 KiB when it reports none),
-// at most 1 MiB, rounded down to whole clusters and never below one, so that every request
-// stays aligned to the disk's sectors.
+// at most 1 MiB, rounded down to whole clusters (of at most 64 KiB) and never below one, so
+// that every request stays aligned to the disk's sectors.
 uint32_t job_io_chunk(uint32_t adapter_bytes, uint32_t cluster_size);
 
 struct VolumeRequest {

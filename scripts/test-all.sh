@@ -10,7 +10,17 @@ source scripts/install-deps.sh
 install_missing cmake ninja-build g++ googletest libgtest-dev clang-format \
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 wine32:i386 \
     ntfs-3g sleuthkit gdisk fdisk util-linux strace time xvfb xauth fonts-ipafont-gothic fonts-wine \
-    imagemagick unrtf lintian man-db unzip
+    imagemagick unrtf lintian man-db unzip libfsntfs-utils 7zip
+
+# Some kernels cannot run 32-bit programs at all; there the shipped i686 build is built and its
+# resources, imports and zip are checked, but its tests report themselves skipped, and the run
+# says so at its end. LINTORA_REQUIRE_I686=1 makes that a failure.
+i686_skipped=
+if ! i686_probe=$(cmake/wine32.sh --version 2>&1); then
+    echo "$i686_probe" >&2
+    [ "${LINTORA_REQUIRE_I686:-0}" != 1 ] || exit 1
+    i686_skipped=${i686_probe#SKIP: }
+fi
 
 # The code is formatted as .clang-format says.
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
@@ -32,8 +42,9 @@ for preset in mingw-i686 mingw-x86_64; do
 done
 
 # The whole format run through the program under Wine, judged by the Linux checkers: the
-# shipped i686 program on a 256 GiB image with 512-byte sectors and on a disk unplugged mid-way,
-# the 64-bit one on a 3 TiB image with 4096-byte sectors.
+# shipped i686 program (the 64-bit one where 32-bit programs cannot run) on a 256 GiB image with
+# 512-byte sectors and on a disk unplugged mid-way, the 64-bit one on a 3 TiB image with
+# 4096-byte sectors.
 scripts/gui-demo.sh
 LINTORA_DEMO_UNPLUG_AFTER=300 scripts/gui-demo.sh
 rm -f /var/tmp/lintora-gui-demo.img
@@ -49,3 +60,8 @@ scripts/packages.sh
 # The Wine server stays a few seconds after its last program: wait for it before looking.
 /usr/lib/wine/wineserver -w 2>/dev/null || true
 scripts/leftovers.sh
+if [ -n "$i686_skipped" ]; then
+    echo "NOTE: the shipped 32-bit build's tests did not run on this machine: $i686_skipped" \
+        "(it was built, and its resources, imports and reproducible zip were checked; the GUI" \
+        "runs used the 64-bit program)"
+fi

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "prep/cluster_size.h"
+
 namespace lintora {
 
 std::optional<uint64_t> parse_count(const std::string& text) {
@@ -21,6 +23,17 @@ std::optional<uint64_t> parse_count(const std::string& text) {
         value = value * 10 + digit;
     }
     return value;
+}
+
+std::optional<uint32_t> parse_cluster_request(const std::string& text) {
+    if (text == "auto") {
+        return kAutomaticClusterSize;
+    }
+    const std::optional<uint64_t> value = parse_count(text);
+    if (!value || *value == 0 || *value > UINT32_MAX) {
+        return std::nullopt;
+    }
+    return static_cast<uint32_t>(*value);
 }
 
 const std::string* ParsedArguments::option(const std::string& name) const {

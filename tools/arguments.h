@@ -11,6 +11,11 @@ namespace lintora {
 // A whole decimal number without sign or suffix, or nothing.
 std::optional<uint64_t> parse_count(const std::string& text);
 
+// The value of --cluster-size: "auto" (kAutomaticClusterSize) or a positive whole number of
+// bytes that fits 32 bits; nothing for anything else. Whether NTFS takes it is checked with the
+// volume's size.
+std::optional<uint32_t> parse_cluster_request(const std::string& text);
+
 // Arguments after the command word: "--name value" options, "--flag" switches, and positionals;
 // after "--" every word is a positional. An option given twice, or followed by another option
 // instead of its value, is an error.

@@ -17,6 +17,7 @@ cleanup() {
     umount "$work/tmpfs" 2>/dev/null
     for loop in "${loops[@]}"; do losetup -d "$loop" 2>/dev/null; done
     rm -rf "$work"
+    rm -f "${big:-}"
 }
 trap cleanup EXIT
 failures=0 passes=0
@@ -67,6 +68,37 @@ expect dry-run-disk 0 "MBR; NTFS data partition at sector 2048" \
     "$lintora" disk "$image" --any-size --dry-run
 untouched "$image" dry-run-disk
 expect help-version 0 "lintora $version" "$lintora" list --help
+# NTFS's cluster limits, refused before anything is opened: sizes that are no cluster size, and
+# volumes beyond 16 TiB (in tmpfs: ext4 holds no file that large) with too small clusters.
+for size in 12288 256 4194304; do
+    expect "cluster-size-$size" 1 "must be a power of two from the sector size (512 bytes)" \
+        "$lintora" volume "$image" --cluster-size "$size"
+    untouched "$image" "cluster-size-$size"
+done
+expect cluster-size-text 2 "must be auto or a number of bytes" \
+    "$lintora" volume "$image" --cluster-size 4k
+big=$(mktemp /dev/shm/lintora-cli-big.XXXXXX)
+if truncate -s 20T "$big" 2>/dev/null; then
+    expect beyond-16-tib-4096 1 "42949672960 sectors of 512 bytes make 5368709119 clusters of 4096 bytes; NTFS allows at most 4294967295 (16 TiB with 4096-byte clusters): use --cluster-size 8192 or larger; nothing was written" \
+        "$lintora" volume "$big" --cluster-size 4096
+    untouched "$big" beyond-16-tib-4096
+    expect beyond-16-tib-plan 0 "clusters of 8192 bytes (2684354559 clusters)" \
+        "$lintora" volume "$big" --dry-run
+    expect beyond-16-tib-disk 1 "use --cluster-size 8192 or larger; nothing was written" \
+        "$lintora" disk "$big" --any-size --cluster-size 4096 --yes
+    untouched "$big" beyond-16-tib-disk
+    truncate -s 64T "$big"
+    expect disk-64-tib-plan 0 "clusters of 16384 bytes" "$lintora" disk "$big" --any-size --dry-run
+    expect disk-64-tib-asks 1 "Clusters:    16384 bytes" "$lintora" disk "$big" --any-size </dev/null
+    untouched "$big" disk-64-tib
+    truncate -s 300T "$big"
+    expect beyond-256-tib 1 "need Windows 10 version 1709 or later to mount: use --cluster-size 131072 or larger" \
+        "$lintora" volume "$big" --dry-run
+    untouched "$big" beyond-256-tib
+else
+    echo "skipped: the volumes beyond 16 TiB (/dev/shm takes no 20 TiB sparse file)"
+fi
+rm -f "$big"
 expect sector-size 2 "512 or 4096" "$lintora" volume "$image" --sector-size 1024
 expect sector-size-text 2 "512 or 4096" "$lintora" volume "$image" --sector-size big
 expect sectors-text 2 "positive whole number" "$lintora" volume "$image" --sectors 12x
@@ -234,6 +266,20 @@ if command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null; then
         "$work/syscalls" | tail -n 5 | tr '\n' ' ')
     [ "$last" = "flush write $((4 * 1024 * 1024 * 1024 - 512)) flush write 0 flush " ] && pass ||
         fail "boot sectors between flushes: the last calls were $last"
+
+    # The disk's partition table, MBR or GPT, is flushed after it is written: nothing is written
+    # after the last flush.
+    for disk_size in 4G 3T; do
+        table=$work/table-$disk_size
+        truncate -s "$disk_size" "$table"
+        strace -f -o "$work/syscalls" -e trace=pwrite64,fsync,fdatasync \
+            "$lintora" disk "$table" --any-size --yes >/dev/null
+        last=$(sed -nE 's/.*(pwrite64)\(.*/write/p; s/.*(fsync|fdatasync)\(.*/flush/p' \
+            "$work/syscalls" | tail -n 2 | tr '\n' ' ')
+        [ "$last" = "write flush " ] && pass ||
+            fail "table-flushed-$disk_size: the last calls were $last"
+        rm -f "$table"
+    done
 
     # SIGINT and SIGTERM part-way through: the exit code says which, the target holds no valid
     # volume (its boot sector is zeros), even where a valid volume was before.

@@ -9,6 +9,7 @@
 #include "discovery/disk_info.h"
 #include "platform/encoding/utf.h"
 #include "platform/raw_disk.h"
+#include "prep/cluster_size.h"
 #include "prep/disk_plan.h"
 #include "prep/format_job.h"
 #include "tools/arguments.h"
@@ -25,13 +26,16 @@ namespace lintora {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: lintora disk FILE [--sector-size 512|4096] [--yes] [--any-size] [--any-disk]\n"
-    "                         [--full] [--verify] [--dry-run]\n"
+    "usage: lintora disk FILE [--sector-size 512|4096] [--cluster-size BYTES|auto] [--yes]\n"
+    "                         [--any-size] [--any-disk] [--full] [--verify] [--dry-run]\n"
     "  Wipes FILE (a disk image or a whole block device), writes one NTFS data partition\n"
     "  labelled \"MAROVAN EXT\" and an MBR (up to 0xFFFFFFFF sectors) or GPT partition table.\n"
     "  --sector-size  logical sector size of an image (a device's own is always used)\n"
+    "  --cluster-size bytes per cluster, a power of two up to 2097152; auto (the default):\n"
+    "                 4096 up to 16 TiB, then the smallest that fits NTFS, up to 65536 (256 TiB)\n"
     "  --yes          do not ask for confirmation\n"
-    "  --any-size     format a disk outside the supported capacity window\n"
+    "  --any-size     format a disk outside the supported capacity window (up to the largest\n"
+    "                 volume NTFS allows with the chosen clusters)\n"
     "  --any-disk     format a block device that is not one of the maker's USB disks\n"
     "  --full         write zeros over the whole disk first and map the sectors that fail as\n"
     "                 bad clusters; takes as long as writing the whole disk (16 TiB: writing\n"
@@ -112,17 +116,19 @@ int dry_run(const Target& target, const DiskInfo& disk, const FormatJobParams& p
 
 // Shows the disk and asks twice; true only when both answers agree.
 bool user_agrees(const std::string& path, const std::string& capacity, uint32_t sector_size,
-                 const FormatJobParams& params) {
-    std::printf("Disk:        %s\nCapacity:    %s\nSector size: %u bytes\nPartitions:  %s\n",
-                path.c_str(), capacity.c_str(), sector_size,
-                params.partition_style == PartitionStyle::mbr ? "MBR" : "GPT");
+                 const FormatJobParams& params, uint32_t cluster_size) {
+    std::printf(
+        "Disk:        %s\nCapacity:    %s\nSector size: %u bytes\nPartitions:  %s\n"
+        "Clusters:    %u bytes\n",
+        path.c_str(), capacity.c_str(), sector_size,
+        params.partition_style == PartitionStyle::mbr ? "MBR" : "GPT", cluster_size);
     return confirmed("Format this disk?") &&
            confirmed("Warning: formatting erases all data recorded on the disk. Format it?");
 }
 
 // Runs the disk job and says how it ended.
 int run_job(const Target& target, const DiskInfo& disk, const FormatJobParams& params,
-            const JobOptions& options, InterruptibleDisks& system) {
+            uint32_t cluster_size, const JobOptions& options, InterruptibleDisks& system) {
     const std::string& path = target.path;
     watch_for_interrupts();
     ProgressBar bar(stderr);
@@ -131,6 +137,9 @@ int run_job(const Target& target, const DiskInfo& disk, const FormatJobParams& p
                                                 &failure, target.wide_path.c_str(), options);
     bar.finish();
     if (result == kJobSucceeded) {
+        std::printf("formatted %s: %s, one NTFS data partition, %u-byte clusters\n",
+                    terminal_safe(path).c_str(),
+                    params.partition_style == PartitionStyle::mbr ? "MBR" : "GPT", cluster_size);
         std::printf("%s\n", result_message(result));
         return 0;
     }
@@ -166,7 +175,7 @@ int run_disk_command(const std::vector<std::string>& words) {
         return 0;
     }
     const ParsedArguments args =
-        parse_arguments(words, {"--sector-size"},
+        parse_arguments(words, {"--sector-size", "--cluster-size"},
                         {"--yes", "--any-size", "--any-disk", "--full", "--verify", "--dry-run"});
     if (!args.error.empty()) {
         return usage_error(args.error);
@@ -211,19 +220,43 @@ int run_disk_command(const std::vector<std::string>& words) {
                      capacity.c_str(), sector_size);
         return 1;
     }
-    const FormatJobParams params = job_params_for(disk);
+    FormatJobParams params = job_params_for(disk);
+    params.cluster_size = static_cast<int32_t>(kAutomaticClusterSize);
+    if (const std::string* text = args.option("--cluster-size")) {
+        const std::optional<uint32_t> request = parse_cluster_request(*text);
+        if (!request || *request > INT32_MAX) {
+            return usage_error("the cluster size must be auto or a number of bytes, not '" + *text +
+                               "'");
+        }
+        params.cluster_size = static_cast<int32_t>(*request);
+    }
+    // NTFS's cluster limits for the data partition, before anything is asked or opened; a disk
+    // too small for the layout is refused by the plan and the job with their own words.
+    uint32_t cluster_size = 0;
+    PartitionGeometry geometry;
+    if (compute_partition_geometry(disk.sector_count, sector_size, params.partition_style,
+                                   &geometry) == kJobSucceeded) {
+        const ClusterChoice clusters = data_cluster_size(disk, params, geometry);
+        if (clusters.cluster_size == 0) {
+            std::fprintf(stderr, "lintora disk: cannot prepare the disk: %s; nothing was written\n",
+                         clusters.refusal.c_str());
+            return 1;
+        }
+        cluster_size = clusters.cluster_size;
+    }
     if (args.has_switch("--dry-run")) {
         return dry_run(target, disk, params, system);
     }
 
-    if (!args.has_switch("--yes") && !user_agrees(path, capacity, sector_size, params)) {
+    if (!args.has_switch("--yes") &&
+        !user_agrees(path, capacity, sector_size, params, cluster_size)) {
         std::printf("Nothing was written.\n");
         return 1;
     }
     JobOptions options;
     options.full = args.has_switch("--full");
     options.verify = args.has_switch("--verify");
-    return run_job(target, disk, params, options, system);
+    return run_job(target, disk, params, cluster_size, options, system);
 }
 
 }  // namespace lintora

@@ -8,6 +8,7 @@
 #include "platform/encoding/utf.h"
 #include "platform/raw_disk.h"
 #include "prep/boot_sector_hold.h"
+#include "prep/cluster_size.h"
 #include "prep/format_job.h"
 #include "prep/full_format.h"
 #include "prep/read_back_log.h"
@@ -27,11 +28,13 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: lintora volume FILE [--sector-size 512|4096] [--sectors N] [--label TEXT] "
-    "[--io-chunk BYTES] [--full] [--verify] [--dry-run]\n"
+    "[--cluster-size BYTES|auto] [--io-chunk BYTES] [--full] [--verify] [--dry-run]\n"
     "  Formats FILE (an image, a partition or a whole device) as one NTFS volume.\n"
     "  --sector-size  logical sector size of an image (a device's own is always used)\n"
     "  --sectors      size of the volume in sectors (default: all of FILE)\n"
     "  --label        volume label, at most 128 UTF-16 units (default \"MAROVAN EXT\")\n"
+    "  --cluster-size bytes per cluster, a power of two up to 2097152; auto (the default):\n"
+    "                 4096 up to 16 TiB, then the smallest that fits NTFS, up to 65536 (256 TiB)\n"
     "  --io-chunk     largest single write in bytes (default 65536)\n"
     "  --full         write zeros over the whole volume first and map the sectors that fail\n"
     "                 as bad clusters; takes as long as writing all of FILE (16 TiB: writing\n"
@@ -119,6 +122,7 @@ std::string write_whole_volume(VolumeFormat& volume, DiskIo& device, uint64_t se
 // What the command line asks of the volume, beyond its target.
 struct VolumeChoice {
     std::u16string label = u"MAROVAN EXT";
+    uint32_t cluster_request = kAutomaticClusterSize;
     uint64_t sectors = 0;
     uint32_t io_chunk = 65536;
     JobOptions options;
@@ -133,6 +137,13 @@ std::string parse_volume_choice(const ParsedArguments& args, const Target& targe
         if (!problem.empty()) {
             return problem;
         }
+    }
+    if (const std::string* text = args.option("--cluster-size")) {
+        const std::optional<uint32_t> request = parse_cluster_request(*text);
+        if (!request) {
+            return "the cluster size must be auto or a number of bytes, not '" + *text + "'";
+        }
+        choice->cluster_request = *request;
     }
     const uint32_t sector_size = target.sector_size;
     if (const std::string* text = args.option("--io-chunk")) {
@@ -232,9 +243,9 @@ int format_target(VolumeFormat& volume, const VolumeChoice& choice, const Target
         }
         return failed(failure + "; " + state);
     }
-    std::printf("formatted %s: NTFS, %llu sectors of %u bytes, label \"%s\"\n", path.c_str(),
-                static_cast<unsigned long long>(choice.sectors), target.sector_size,
-                terminal_safe(utf16_for_display(choice.label)).c_str());
+    std::printf("formatted %s: NTFS, %llu sectors of %u bytes, %u-byte clusters, label \"%s\"\n",
+                path.c_str(), static_cast<unsigned long long>(choice.sectors), target.sector_size,
+                volume.params.cluster_size, terminal_safe(utf16_for_display(choice.label)).c_str());
     return 0;
 }
 
@@ -245,9 +256,9 @@ int run_volume_command(const std::vector<std::string>& words) {
         print_help(kUsage);
         return 0;
     }
-    const ParsedArguments args =
-        parse_arguments(words, {"--sector-size", "--sectors", "--label", "--io-chunk"},
-                        {"--full", "--verify", "--dry-run"});
+    const ParsedArguments args = parse_arguments(
+        words, {"--sector-size", "--sectors", "--label", "--cluster-size", "--io-chunk"},
+        {"--full", "--verify", "--dry-run"});
     if (!args.error.empty()) {
         return usage_error(args.error);
     }
@@ -263,11 +274,17 @@ int run_volume_command(const std::vector<std::string>& words) {
         return usage_error(problem);
     }
 
+    // NTFS's cluster limits, before anything is opened.
+    const ClusterChoice clusters =
+        choose_cluster_size(choice.cluster_request, target.sector_size, choice.sectors);
+    if (clusters.cluster_size == 0) {
+        return failed(clusters.refusal + "; nothing was written");
+    }
     ProgressBar bar(stderr);
     VolumeRequest request;
     request.label = choice.label.c_str();
     request.bytes_per_sector = target.sector_size;
-    request.cluster_size = 4096;
+    request.cluster_size = clusters.cluster_size;
     request.sector_count = choice.sectors;
     request.io_chunk = choice.io_chunk;
     request.progress = &ProgressBar::report;

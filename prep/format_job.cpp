@@ -215,8 +215,7 @@ FormatJobResult write_partition_table(const DiskInfo& disk, const FormatJobParam
     // The table is what makes the disk usable: it reaches the medium before the job says done.
     const Outcome flushed = device.flush();
     if (!flushed.ok()) {
-        return note(kJobWriteFailed, "flushing after writing the partition table",
-                    flushed.reason);
+        return note(kJobWriteFailed, "flushing after writing the partition table", flushed.reason);
     }
     const Outcome checked =
         verify ? check_partition_table(device, layout, disk.bytes_per_sector) : Outcome::success();

@@ -8,7 +8,7 @@ namespace lintora {
 Outcome last_system_failure() {
     const int code = errno;
     Outcome failed = Outcome::failure(std::strerror(code));
-    failed.gone = code == ENODEV || code == ENXIO || code == ENOMEDIUM;
+    failed.cause = failure_class_of_errno(code);
     return failed;
 }
 

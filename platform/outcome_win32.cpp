@@ -7,14 +7,6 @@
 
 namespace lintora {
 
-namespace {
-
-// "A device which does not exist was specified": the code of a device that was removed while it
-// was open. Not every MinGW winerror.h names it.
-constexpr DWORD kNoSuchDevice = 433;
-
-}  // namespace
-
 Outcome last_system_failure() {
     const DWORD code = GetLastError();
     wchar_t* text = nullptr;
@@ -34,8 +26,7 @@ Outcome last_system_failure() {
     reason += (reason.empty() ? "Windows error " : " (Windows error ") + std::to_string(code) +
               (reason.empty() ? "" : ")");
     Outcome failed = Outcome::failure(reason);
-    failed.gone =
-        code == ERROR_DEVICE_NOT_CONNECTED || code == kNoSuchDevice || code == ERROR_NOT_READY;
+    failed.cause = failure_class_of_windows_error(code);
     return failed;
 }
 

@@ -21,7 +21,7 @@ Outcome settle_short_write(DiskIo& disk, uint64_t offset, const uint8_t* data, u
     if (!read.ok()) {
         Outcome failed =
             Outcome::failure(short_report + " and reading them back failed: " + read.reason);
-        failed.gone = read.gone;
+        failed.cause = read.cause;
         return failed;
     }
     return std::memcmp(back.get(), data, length) == 0

@@ -122,6 +122,68 @@ TEST(FullFormat, BadSectorsBecomeBadClustersOrEndTheRun) {
     }
 }
 
+// Only the medium's own errors are bad sectors, and only after a second try: a write-protected
+// disk or any other refusal ends the pass at its first failed piece, and an error that goes
+// away on the retry marks nothing bad.
+TEST(FullFormat, EachClassOfFailureGetsItsOwnAnswer) {
+    const std::pair<uint64_t, uint64_t> one_sector{kGiB + 1536, kGiB + 2048};
+    struct Case {
+        const char* name;
+        FailureClass cause;
+        uint32_t transient;  // 0: the range fails every time
+        bool verify;
+        ntfs_status status;
+        std::vector<uint64_t> clusters;
+        const char* failure;
+        size_t most_failed_calls;
+    };
+    const Case cases[] = {
+        {"write-protected",
+         FailureClass::refused,
+         0,
+         false,
+         NTFS_WRITE_FAILED,
+         {},
+         "write of 1048576 bytes at byte 1073741824 failed: Read-only file system",
+         1},
+        {"other refusal",
+         FailureClass::other,
+         0,
+         false,
+         NTFS_WRITE_FAILED,
+         {},
+         "at byte 1073741824 failed: Resource busy",
+         1},
+        {"medium error", FailureClass::medium, 0, false, NTFS_OK, {kGiB / 4096}, "", 3},
+        {"transient medium error", FailureClass::medium, 2, false, NTFS_OK, {}, "", 2},
+        {"medium error read back", FailureClass::medium, 0, true, NTFS_OK, {kGiB / 4096}, "", 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeDiskSystem system;
+        system.keep_bytes = false;
+        system.bad_ranges = {one_sector};
+        system.bad_range_cause = c.cause;
+        system.transient_failures = c.transient;
+        std::unique_ptr<DiskDevice> device = open_fake(system);
+        VolumeFormat volume;
+        const ZeroedVolume zeroed = zero_8gib_volume(*device, c.verify, volume);
+        EXPECT_EQ(zeroed.status, c.status);
+        EXPECT_TRUE(has(zeroed.failure, c.failure)) << zeroed.failure;
+        const auto& calls = system.log().calls;
+        EXPECT_LE(static_cast<size_t>(std::count_if(calls.begin(), calls.end(),
+                                                    [](const std::string& call) {
+                                                        return call.size() > 7 &&
+                                                               call.compare(call.size() - 7, 7,
+                                                                            " failed") == 0;
+                                                    })),
+                  c.most_failed_calls);
+        if (c.status == NTFS_OK) {
+            EXPECT_EQ(volume.bad_clusters, c.clusters);
+        }
+    }
+}
+
 // Every write is compared with what the medium gives back: a write covered whole by a later one
 // is not read at all, one covered in part is checked before it is overwritten, and a byte that
 // the medium did not keep names the write it belongs to.

@@ -40,18 +40,33 @@ struct Pass {
         return true;
     }
 
-    // A piece the disk refused: each sector of it again, alone. When every one fails and the
-    // disk no longer reads its first sector either, the disk is gone, not bad.
+    // One sector the medium failed, tried once more before it counts as bad: a transient error
+    // of a USB bridge must not mark a good cluster bad for good. Anything but a medium error
+    // ends the pass.
+    Outcome retry_sector(uint64_t at, Outcome failed, bool reading) {
+        if (!failed.medium_error()) {
+            return failed;
+        }
+        return reading ? device.read_at(at, readback, request.sector_size)
+                       : device.write_at(at, zeros, request.sector_size);
+    }
+
+    // A piece the medium failed: each sector of it again, alone. When every one fails and the
+    // disk no longer reads its first sector either, the disk is gone, not bad. A piece refused
+    // for any other reason (write-protected, gone, denied) ends the pass at once.
     bool write_sector_by_sector(uint64_t offset, uint32_t size, const Outcome& refused) {
-        if (refused.gone) {
+        if (!refused.medium_error()) {
             return fail("write of " + std::to_string(size) + " bytes at byte " +
                         std::to_string(offset) + " failed: " + refused.reason);
         }
         const uint32_t sector = request.sector_size;
         uint32_t failed = 0;
         for (uint32_t at = 0; at < size; at += sector) {
-            const Outcome written = device.write_at(offset + at, zeros, sector);
-            if (written.gone) {
+            Outcome written = device.write_at(offset + at, zeros, sector);
+            if (!written.ok()) {
+                written = retry_sector(offset + at, written, false);
+            }
+            if (!written.ok() && !written.medium_error()) {
                 return fail("write at byte " + std::to_string(offset + at) +
                             " failed: " + written.reason);
             }
@@ -98,7 +113,7 @@ struct Pass {
             if (read.ok()) {
                 return all_zero(offset, size);
             }
-            if (read.gone) {
+            if (!read.medium_error()) {
                 return fail("read-back of " + std::to_string(size) + " bytes at byte " +
                             std::to_string(offset) + " failed: " + read.reason);
             }
@@ -108,8 +123,11 @@ struct Pass {
             if (known_bad(at, at + 1)) {
                 continue;
             }
-            const Outcome read = device.read_at(at, readback, sector);
-            if (read.gone) {
+            Outcome read = device.read_at(at, readback, sector);
+            if (!read.ok()) {
+                read = retry_sector(at, read, true);
+            }
+            if (!read.ok() && !read.medium_error()) {
                 return fail("read-back at byte " + std::to_string(at) + " failed: " + read.reason);
             }
             if (!(read.ok() ? all_zero(at, sector) : note_bad(at))) {

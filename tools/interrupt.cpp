@@ -33,7 +33,7 @@ class InterruptibleDevice final : public ForwardingDiskDevice {
         if (g_signal != 0) {
             // No retry, and no sector is taken for a bad one: the run is to stop.
             Outcome stopped = Outcome::failure("interrupted by a signal");
-            stopped.gone = true;
+            stopped.cause = FailureClass::gone;
             return stopped;
         }
         Outcome written = write();

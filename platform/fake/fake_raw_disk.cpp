@@ -102,14 +102,21 @@ class FakeDisk final : public DiskDevice, FakeHandle {
   private:
     // A request that meets a bad range or an unplugged disk fails as the medium would fail it.
     Outcome medium_fault(uint64_t offset, uint32_t length) const {
-        Outcome failed = Outcome::failure("Input/output error");
         if (system_.unplugged) {
-            failed.reason = "No such device";
-            failed.gone = true;
-            return failed;
+            Outcome gone = Outcome::failure("No such device");
+            gone.cause = FailureClass::gone;
+            return gone;
         }
         for (const auto& [first, end] : system_.bad_ranges) {
             if (offset < end && first < offset + length) {
+                if (system_.transient_failures != 0 && --system_.transient_failures == 0) {
+                    system_.bad_ranges.clear();  // the last failure of a transient error
+                }
+                Outcome failed = Outcome::failure(
+                    system_.bad_range_cause == FailureClass::refused ? "Read-only file system"
+                    : system_.bad_range_cause == FailureClass::other ? "Resource busy"
+                                                                     : "Input/output error");
+                failed.cause = system_.bad_range_cause;
                 return failed;
             }
         }

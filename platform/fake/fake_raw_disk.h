@@ -102,8 +102,13 @@ class FakeDiskSystem final : public DiskSystem {
     // volume of its own that only that letter reaches.
     std::vector<FakeVolume> volumes;
     // Byte ranges [first, end) that fail every write and read that touches them, as bad sectors
-    // do ("Input/output error").
+    // do ("Input/output error"), or with another class of failure: a write-protected disk
+    // (refused) or an error that is neither (other).
     std::vector<std::pair<uint64_t, uint64_t>> bad_ranges;
+    FailureClass bad_range_cause = FailureClass::medium;
+    // When not 0, the bad ranges fail only this many requests in all, then work: a transient
+    // error of a USB bridge.
+    uint32_t transient_failures = 0;
     // Bytes that read back other than they were written (a write lost by a bridge), by offset.
     std::map<uint64_t, uint8_t> altered;
     // The disk went away: every write and read fails as on a device that was unplugged.

@@ -1,6 +1,7 @@
 #include "prep/boot_sector_hold.h"
 
 #include <algorithm>
+#include <string>
 
 namespace lintora {
 
@@ -17,6 +18,8 @@ Outcome BootSectorHold::clear() {
         Outcome written =
             target_.write_at(h.offset, zeros.data(), static_cast<uint32_t>(zeros.size()));
         if (!written.ok()) {
+            written.reason = "write of " + std::to_string(zeros.size()) + " bytes at byte " +
+                             std::to_string(h.offset) + " failed: " + written.reason;
             return written;
         }
     }

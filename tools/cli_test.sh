@@ -307,6 +307,12 @@ if command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null; then
 fi
 
 if [ "$(id -u)" = 0 ] && [ -e /dev/loop-control ]; then
+    # A write past the file-size limit fails with its byte and says what the image holds.
+    limited=$work/limited
+    truncate -s 4G "$limited"
+    expect file-size-limit 1 "at byte 4294966784 failed: File too large; '$limited' holds no valid volume" \
+        bash -c 'ulimit -f 1024; exec "$0" volume "$1"' "$lintora" "$limited"
+
     # No space left on a small tmpfs.
     mkdir "$work/tmpfs"
     if mount -t tmpfs -o size=4M tmpfs "$work/tmpfs"; then

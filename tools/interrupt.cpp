@@ -51,6 +51,11 @@ class InterruptibleDevice final : public ForwardingDiskDevice {
 void watch_for_interrupts() {
     std::signal(SIGINT, note_signal);
     std::signal(SIGTERM, note_signal);
+#ifdef SIGXFSZ
+    // A write past the file-size limit (ulimit -f) is to fail with EFBIG and be reported with
+    // its byte and the target's state, not to end the process without a word.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
 }
 
 int interrupting_signal() {

@@ -27,6 +27,9 @@ struct Outcome {
     // lock so while Explorer, the indexer or a scanner still has the volume open): worth a retry.
     bool in_use = false;
     FailureClass cause = FailureClass::other;
+    // The reason is a whole account of a step other than the request itself (a flush or a
+    // read-back a decorator made on the way): shown as it is, not as the request's failure.
+    bool names_step = false;
 
     bool ok() const { return kind == OutcomeKind::done; }
     bool gone() const { return !ok() && cause == FailureClass::gone; }

@@ -29,18 +29,31 @@ Outcome BootSectorHold::clear() {
 // The backup first, flushed, and the primary last: a run stopped between the two leaves the
 // primary zeroed, so the target holds no volume that a system would mount.
 Outcome BootSectorHold::commit() {
-    const Held& backup = held_[1];
-    Outcome step = target_.write_at(backup.offset, backup.bytes.data(),
-                                    static_cast<uint32_t>(backup.bytes.size()));
-    if (step.ok()) {
-        step = target_.flush();
-    }
+    const auto write = [this](const Held& h) {
+        Outcome written =
+            target_.write_at(h.offset, h.bytes.data(), static_cast<uint32_t>(h.bytes.size()));
+        if (!written.ok()) {
+            written.reason = "write of " + std::to_string(h.bytes.size()) + " bytes at byte " +
+                             std::to_string(h.offset) + " failed: " + written.reason;
+        }
+        return written;
+    };
+    Outcome step = write(held_[1]);
     if (!step.ok()) {
         return step;
     }
-    const Held& primary = held_[0];
-    return target_.write_at(primary.offset, primary.bytes.data(),
-                            static_cast<uint32_t>(primary.bytes.size()));
+    step = target_.flush();
+    if (!step.ok()) {
+        step.reason = "flushing after the backup boot sector failed: " + step.reason;
+        return step;
+    }
+    primary_written_ = true;
+    return write(held_[0]);
+}
+
+Outcome BootSectorHold::withdraw() {
+    const Outcome cleared = clear();
+    return cleared.ok() ? target_.flush() : cleared;
 }
 
 Outcome BootSectorHold::write_at(uint64_t offset, const uint8_t* data, uint32_t length) {

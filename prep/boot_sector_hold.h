@@ -21,6 +21,11 @@ class BootSectorHold final : public DiskIo {
     // Writes the held sectors, the backup first and flushed, the primary last; call it after the
     // volume is complete and flushed.
     Outcome commit();
+    // Takes a committed volume back after what follows the commit failed: zeros over both
+    // sectors again, flushed. On success the target holds no valid volume.
+    Outcome withdraw();
+    // Whether commit got as far as writing the primary boot sector (whatever the write said).
+    bool primary_written() const { return primary_written_; }
 
     Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override;
     Outcome read_at(uint64_t offset, uint8_t* data, uint32_t length) override {
@@ -37,6 +42,7 @@ class BootSectorHold final : public DiskIo {
 
     DiskIo& target_;
     Held held_[2];
+    bool primary_written_ = false;
 };
 
 }  // namespace lintora

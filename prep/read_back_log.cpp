@@ -65,12 +65,17 @@ Outcome ReadBackLog::write_at(uint64_t offset, const uint8_t* data, uint32_t len
     while (it != log_.end() && it->first < end) {
         const uint64_t old_end = it->first + it->second.length;
         if (it->first < offset || old_end > end) {
+            // An earlier write that this one overlaps in part is checked before it is gone.
             uint64_t units = 0;
             Outcome checked = flush_and_forget(target_);
-            if (checked.ok()) {
+            if (!checked.ok()) {
+                checked.reason =
+                    "flushing before the read-back of an earlier write failed: " + checked.reason;
+            } else {
                 checked = check(it->first, it->second, nullptr, &units);
             }
             if (!checked.ok()) {
+                checked.names_step = true;
                 return checked;
             }
         }
@@ -125,6 +130,7 @@ Outcome ReadBackLog::check(uint64_t offset, const Written& written, const Progre
 Outcome ReadBackLog::verify(const ProgressSpan* progress) {
     Outcome step = flush_and_forget(target_);
     if (!step.ok()) {
+        step.reason = "flushing before the read-back failed: " + step.reason;
         return step;
     }
     uint64_t units = 0;

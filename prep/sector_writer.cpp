@@ -29,6 +29,12 @@ uint64_t write_sectors(void* writer, uint64_t offset, const uint8_t* data, uint6
     if (w->device != nullptr) {
         const Outcome written = w->device->write_at(position, data, bytes);
         if (!written.ok()) {
+            if (written.names_step) {
+                if (w->failure != nullptr) {
+                    *w->failure = written.reason;
+                }
+                return 0;
+            }
             return refuse(w, position, length, written.reason);
         }
     }

@@ -106,4 +106,20 @@ faulty -- volume "$work/small/sparse.img" --full || status=$?
 expect_failure "no room for a full format" "bytes to hold every byte of the image; nothing was written" $status
 [ "$(du -k "$work/small/sparse.img" | cut -f1)" = 0 ] || fail "the image was written to"
 umount "$work/small"
+# A flush that fails from its N-th call on: every step names itself ("flushing ..."), never as a
+# failed write, and what the line claims of the image is true: "holds no valid volume" only where
+# no system finds a volume; where the boot sectors could not be taken back, it says so.
+for from in 1 2 3 4 5 6; do
+    fresh_image
+    status=0
+    faulty LINTORA_FAULT_FLUSH_FROM=$from -- volume "$image" --verify || status=$?
+    [ "$status" = 1 ] || fail "flush failing from call $from: exit $status: $(cat "$work/err")"
+    grep -q "flushing .* failed: Input/output error" "$work/err" ||
+        fail "flush failing from call $from: the step is not named: $(cat "$work/err")"
+    ! grep -q "write of .* failed: Input/output error" "$work/err" ||
+        fail "flush failing from call $from: reported as a failed write: $(cat "$work/err")"
+    if grep -q "holds no valid volume" "$work/err" && ntfsfix -n "$image" >/dev/null 2>&1; then
+        fail "flush failing from call $from: said to hold no valid volume, yet ntfsfix finds one: $(cat "$work/err")"
+    fi
+done
 echo "full format and read-back under injected faults: every check passed"

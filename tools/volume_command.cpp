@@ -70,16 +70,34 @@ std::string parse_label(const std::string& text, std::u16string* label) {
     return "";
 }
 
+// How writing the volume ended: what failed (empty when nothing did), and whether a volume may
+// be left on the target that was not flushed or not read back as written.
+struct VolumeWriteEnd {
+    std::string failure;
+    bool volume_may_remain = false;
+};
+
+// After the boot sectors were committed, a failure takes them back; only when that worked does
+// the target hold no valid volume.
+VolumeWriteEnd withdrawn(BootSectorHold& hold, std::string failure) {
+    const Outcome taken_back = hold.withdraw();
+    if (taken_back.ok()) {
+        return {std::move(failure) + "; the boot sectors were zeroed again", false};
+    }
+    return {std::move(failure) + "; zeroing the boot sectors again failed: " + taken_back.reason,
+            true};
+}
+
 // Writes the volume through `device`, keeping its boot sectors back until the rest is on the
-// medium (and, with verify, read back). Returns an empty text or what failed.
-std::string write_whole_volume(VolumeFormat& volume, DiskIo& device, uint64_t sectors,
-                               uint32_t sector_size, const JobOptions& options) {
+// medium (and, with verify, read back).
+VolumeWriteEnd write_whole_volume(VolumeFormat& volume, DiskIo& device, uint64_t sectors,
+                                  uint32_t sector_size, const JobOptions& options) {
     ReadBackLog log(device, volume.writer.unit_size);
     DiskIo& target = options.verify ? static_cast<DiskIo&>(log) : device;
     BootSectorHold hold(target, 0, sectors, sector_size);
     Outcome step = hold.clear();
     if (!step.ok()) {
-        return "cannot clear the boot sectors: " + step.reason;
+        return {"cannot clear the boot sectors: " + step.reason};
     }
     // One bar over the zero pass, the writing pass and the read-back.
     ProgressSpan span{volume.writer.progress, volume.writer.owner, kPhaseFileSystem,
@@ -90,33 +108,44 @@ std::string write_whole_volume(VolumeFormat& volume, DiskIo& device, uint64_t se
         const ZeroedVolume zeroed = zero_volume_on_bar(volume, device, sectors * sector_size,
                                                        sector_size, options.verify, span);
         if (zeroed.status != NTFS_OK) {
-            return zeroed.failure;
+            return {zeroed.failure};
         }
     }
     const ntfs_status status = write_volume(volume, hold);
     if (status != NTFS_OK) {
-        return volume.failure.empty()
-                   ? std::string("formatting failed: ") + ntfs_status_text(status)
-                   : volume.failure;
+        return {volume.failure.empty()
+                    ? std::string("formatting failed: ") + ntfs_status_text(status)
+                    : volume.failure};
     }
     step = hold.flush();
-    if (step.ok() && options.verify) {
+    if (!step.ok()) {
+        return {"flushing after writing the file system failed: " + step.reason +
+                "; the boot sectors were not written"};
+    }
+    if (options.verify) {
         span.pass_done(volume.writer.units_done);
         step = log.verify(&span);
         if (!step.ok()) {
-            return step.reason + "; the boot sectors were not written";
+            return {step.reason + "; the boot sectors were not written"};
         }
     }
-    if (step.ok()) {
-        step = hold.commit();
+    step = hold.commit();
+    if (!step.ok()) {
+        // The backup goes first and is flushed: until the primary is written it stays zeros.
+        const std::string failure = "cannot write the boot sectors: " + step.reason;
+        return hold.primary_written() ? withdrawn(hold, failure) : VolumeWriteEnd{failure};
     }
-    if (step.ok()) {
-        step = hold.flush();
+    step = hold.flush();
+    if (!step.ok()) {
+        return withdrawn(hold, "flushing after writing the boot sectors failed: " + step.reason);
     }
-    if (step.ok() && options.verify) {
+    if (options.verify) {
         step = log.verify();  // the boot sectors just committed
+        if (!step.ok()) {
+            return withdrawn(hold, step.reason);
+        }
     }
-    return step.ok() ? "" : "cannot finish the volume: " + step.reason;
+    return {};
 }
 
 // What the command line asks of the volume, beyond its target.
@@ -231,12 +260,15 @@ int format_target(VolumeFormat& volume, const VolumeChoice& choice, const Target
         return failed("cannot open '" + path + "' for writing: " + opened.reason);
     }
     watch_for_interrupts();
-    const std::string failure =
+    const VolumeWriteEnd end =
         write_whole_volume(volume, *device, choice.sectors, target.sector_size, choice.options);
     bar.finish();
-    if (!failure.empty()) {
+    if (!end.failure.empty()) {
+        const std::string& failure = end.failure;
         const std::string state = system.writes() == 0 ? "nothing was written to '" + path + "'"
-                                                       : "'" + path + "' holds no valid volume";
+                                  : end.volume_may_remain
+                                      ? "'" + path + "' may hold a volume that was not verified"
+                                      : "'" + path + "' holds no valid volume";
         if (const int signal_number = interrupting_signal()) {
             std::fprintf(stderr, "lintora volume: interrupted; %s\n", state.c_str());
             return 128 + signal_number;

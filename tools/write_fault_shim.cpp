@@ -5,6 +5,8 @@
 //   LINTORA_FAULT_ERRNO=N        ... with errno N (default EIO; ENODEV: a device that went away)
 //   LINTORA_FAULT_DROP=OFFSET    every pwrite that starts at OFFSET reports success and writes
 //                                nothing
+//   LINTORA_FAULT_FLUSH_FROM=N   the N-th fsync or fdatasync (1-based) and every later one fail
+//                                with EIO, as a drive that stops taking its cache's flush does
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -16,10 +18,12 @@ namespace {
 
 using pwrite_fn = ssize_t (*)(int, const void*, size_t, off_t);
 using pread_fn = ssize_t (*)(int, void*, size_t, off_t);
+using sync_fn = int (*)(int);
 
 bool configured = false;
 uint64_t bad_first = 0, bad_end = 0, drop_at = 0;
 bool have_bad = false, have_drop = false;
+uint64_t flush_from = 0, flushes = 0;
 int fault_errno = EIO;
 
 void configure(void) {
@@ -39,6 +43,10 @@ void configure(void) {
     const char* code = std::getenv("LINTORA_FAULT_ERRNO");
     if (code != nullptr) {
         fault_errno = std::atoi(code);
+    }
+    const char* flush = std::getenv("LINTORA_FAULT_FLUSH_FROM");
+    if (flush != nullptr) {
+        flush_from = std::strtoull(flush, nullptr, 0);
     }
     const char* drop = std::getenv("LINTORA_FAULT_DROP");
     if (drop != nullptr) {
@@ -75,6 +83,16 @@ ssize_t faulty_pread(const char* name, int fd, void* data, size_t count, off_t o
     return real(fd, data, count, offset);
 }
 
+int faulty_sync(const char* name, int fd) {
+    configure();
+    if (flush_from != 0 && ++flushes >= flush_from) {
+        errno = EIO;
+        return -1;
+    }
+    auto real = reinterpret_cast<sync_fn>(dlsym(RTLD_NEXT, name));
+    return real(fd);
+}
+
 }  // namespace
 
 extern "C" {
@@ -90,6 +108,12 @@ ssize_t pread(int fd, void* data, size_t count, off_t offset) {
 }
 ssize_t pread64(int fd, void* data, size_t count, off_t offset) {
     return faulty_pread("pread64", fd, data, count, offset);
+}
+int fsync(int fd) {
+    return faulty_sync("fsync", fd);
+}
+int fdatasync(int fd) {
+    return faulty_sync("fdatasync", fd);
 }
 
 }  // extern "C"

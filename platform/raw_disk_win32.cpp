@@ -372,7 +372,12 @@ class Win32DiskSystem final : public DiskSystem {
             CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                         nullptr, OPEN_EXISTING, 0, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
-            return last_system_failure();
+            // Another program holds the volume open without sharing it for writing: it may let
+            // go in a moment, as a lock refused as in use does.
+            const bool shared_away = GetLastError() == ERROR_SHARING_VIOLATION;
+            Outcome refused = last_system_failure();
+            refused.in_use = shared_away;
+            return refused;
         }
         *volume = std::make_unique<Win32Volume>(handle);
         return Outcome::success();

@@ -74,6 +74,18 @@ bool is_supported_sector_size(uint32_t bytes) {
 constexpr uint32_t kLockTries = 10;
 constexpr uint32_t kLockRetryMs = 500;
 
+// A volume held open by a program that shares it for reading only cannot even be opened for
+// writing; such a program may let go in a moment too.
+template <typename Open>
+Outcome open_retrying(Open open, DiskSystem& system) {
+    Outcome opened = open();
+    for (uint32_t tries = 1; !opened.ok() && opened.in_use && tries < kLockTries; ++tries) {
+        system.pause(kLockRetryMs);
+        opened = open();
+    }
+    return opened;
+}
+
 Outcome lock_and_dismount(VolumeHandle& volume, DiskSystem& system) {
     Outcome locked = volume.lock_volume();
     for (uint32_t tries = 1; !locked.ok() && locked.in_use && tries < kLockTries; ++tries) {
@@ -93,8 +105,9 @@ bool same_volume_path(const std::u16string& a, const std::u16string& b) {
 }
 
 // Tells the shell each drive of the disk goes away, then locks and dismounts its volume; the
-// handles stay open (and the volumes locked) until the job ends. The GUID paths of the lettered
-// volumes are collected, so that none of them is locked a second time by that path.
+// handles stay open (and the volumes locked) until the job ends. The GUID path of each lettered
+// volume is looked up before it is locked (a locked volume may not answer), so that none of
+// them is locked a second time by that path.
 FormatJobResult take_lettered_volumes(const DiskInfo& disk, DiskSystem& system, JobHandles& handles,
                                       std::vector<std::u16string>* taken, const FailureNote& note) {
     FormatJobResult result = kJobSucceeded;
@@ -104,8 +117,12 @@ FormatJobResult take_lettered_volumes(const DiskInfo& disk, DiskSystem& system, 
         }
         const std::string volume = std::string(1, letter) + ":";
         system.notify_drive_removed(letter);
+        std::u16string path;
+        if (system.volume_path_of_letter(letter, &path).ok()) {
+            taken->push_back(path);
+        }
         std::unique_ptr<VolumeHandle>& slot = handles.volumes[static_cast<size_t>(letter - 'A')];
-        Outcome step = system.open_volume(letter, &slot);
+        Outcome step = open_retrying([&] { return system.open_volume(letter, &slot); }, system);
         if (!step.ok()) {
             result = note(kJobRefused, "cannot open volume " + volume, step);
             return;
@@ -114,10 +131,6 @@ FormatJobResult take_lettered_volumes(const DiskInfo& disk, DiskSystem& system, 
         if (!step.ok()) {
             result = note(kJobRefused, "cannot lock and dismount volume " + volume, step);
             return;
-        }
-        std::u16string path;
-        if (system.volume_path_of_letter(letter, &path).ok()) {
-            taken->push_back(path);
         }
     });
     return result;
@@ -141,7 +154,8 @@ FormatJobResult take_unlettered_volumes(const char16_t* device_path, DiskSystem&
         }
         const std::string volume = "volume " + utf16_for_display(path);
         std::unique_ptr<VolumeHandle> handle;
-        Outcome step = system.open_volume_path(path.c_str(), &handle);
+        Outcome step =
+            open_retrying([&] { return system.open_volume_path(path.c_str(), &handle); }, system);
         if (!step.ok()) {
             return note(kJobRefused, "cannot open " + volume, step);
         }

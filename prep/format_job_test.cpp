@@ -115,15 +115,17 @@ class FormatJobTest : public ::testing::Test {
 
 TEST_F(FormatJobTest, SucceedsWithTheStepsInOrder) {
     ASSERT_EQ(run({}, (1u << 4) | (1u << 5)), kJobSucceeded);
-    const std::vector<std::string> head(calls().begin(), calls().begin() + 10);
-    const std::vector<std::string> expected = {
-        "open_disk", "notify E",      "open_volume E", "lock E",     "dismount E",
-        "notify F",  "open_volume F", "lock F",        "dismount F", "list_volumes"};
+    // Each lettered volume's GUID path is known before it is locked.
+    const std::vector<std::string> head(calls().begin(), calls().begin() + 12);
+    const std::vector<std::string> expected = {"open_disk",     "notify E",      "volume_path E",
+                                               "open_volume E", "lock E",        "dismount E",
+                                               "notify F",      "volume_path F", "open_volume F",
+                                               "lock F",        "dismount F",    "list_volumes"};
     EXPECT_EQ(head, expected);
-    EXPECT_EQ(calls()[10], "write 0 512");
-    EXPECT_EQ(calls()[10 + 31], "write 15872 512");
-    EXPECT_EQ(calls()[10 + 32], "create_disk");
-    EXPECT_EQ(calls()[10 + 33], "update_properties");
+    EXPECT_EQ(calls()[12], "write 0 512");
+    EXPECT_EQ(calls()[12 + 31], "write 15872 512");
+    EXPECT_EQ(calls()[12 + 32], "create_disk");
+    EXPECT_EQ(calls()[12 + 33], "update_properties");
     // The file system flushed, then the table, flushed in its turn before the job is done.
     const std::vector<std::string> tail(calls().end() - 7, calls().end());
     const std::vector<std::string> expected_tail = {
@@ -357,6 +359,20 @@ TEST_F(FormatJobTest, EveryVolumeOnTheDiskIsLockedOnceBeforeTheWipe) {
          {"open_volume E", "lock E in use", "lock E in use", "lock E in use", "lock E",
           "dismount E"}},
         {"a lock in use ten times", 1u << 4, {{'E', e, 10}}, {}, kJobRefused, 9, {}},
+        {"an open refused in use twice (the volume shared for reading only)",
+         1u << 4,
+         {{'E', e, 0, 2}},
+         {},
+         kJobSucceeded,
+         2,
+         {"open_volume E in use", "open_volume E in use", "open_volume E", "lock E", "dismount E"}},
+        {"an unlettered volume whose open is in use ten times",
+         0,
+         {{0, hidden, 0, 10}},
+         {},
+         kJobRefused,
+         9,
+         {}},
         {"a lock refused for another reason",
          1u << 4,
          {{'E', e}},

@@ -236,19 +236,31 @@ Outcome FakeDiskSystem::open_disk(const char16_t*, uint32_t, DiskUse,
     return Outcome::success();
 }
 
+Outcome FakeDiskSystem::open_in_use(FakeVolume& volume, const std::string& call) {
+    --volume.busy_opens;
+    log_.calls.push_back(call + " in use");
+    Outcome busy = Outcome::failure(
+        "The process cannot access the file because it is being used by another process");
+    busy.in_use = true;
+    return busy;
+}
+
 Outcome FakeDiskSystem::open_volume(char letter, std::unique_ptr<VolumeHandle>* volume) {
     const std::string call = std::string("open_volume ") + letter;
     if (refuses(FakeOp::open_volume, letter)) {
         log_.calls.push_back(call + " refused");
         return kRefused;
     }
-    log_.calls.push_back(call);
     FakeVolume* known = nullptr;
     for (FakeVolume& v : volumes) {
         if (v.letter == letter) {
             known = &v;
         }
     }
+    if (known != nullptr && known->busy_opens > 0) {
+        return open_in_use(*known, call);
+    }
+    log_.calls.push_back(call);
     *volume = std::make_unique<FakeVolumeHandle>(*this, std::string(1, letter), letter, known);
     return Outcome::success();
 }
@@ -262,6 +274,9 @@ Outcome FakeDiskSystem::open_volume_path(const char16_t* path,
                 log_.calls.push_back("open_volume " + name + " refused");
                 return kRefused;
             }
+            if (v.busy_opens > 0) {
+                return open_in_use(v, "open_volume " + name);
+            }
             log_.calls.push_back("open_volume " + name);
             *volume = std::make_unique<FakeVolumeHandle>(*this, name, '\0', &v);
             return Outcome::success();
@@ -272,6 +287,7 @@ Outcome FakeDiskSystem::open_volume_path(const char16_t* path,
 }
 
 Outcome FakeDiskSystem::volume_path_of_letter(char letter, std::u16string* path) {
+    log_.calls.push_back(std::string("volume_path ") + letter);
     for (const FakeVolume& v : volumes) {
         if (v.letter == letter) {
             *path = v.path;

@@ -41,12 +41,15 @@ struct FakeRefusal {
 
 // A volume on the fake disk, reachable by its GUID path and by a drive letter (0: none). Like a
 // real volume it takes one lock at a time (a second handle's lock is refused as in use), and it
-// answers the first `busy_locks` lock requests as in use, as a volume that Explorer or a scanner
-// still holds for a moment does.
+// answers the first `busy_locks` lock requests (and `busy_opens` opens) as in use, as a volume
+// that Explorer or a scanner still holds for a moment does.
 struct FakeVolume {
     char letter = 0;
     std::u16string path;
     uint32_t busy_locks = 0;
+    // The first `busy_opens` opens are refused as in use: another program holds the volume open
+    // without sharing it for writing (Windows' sharing violation).
+    uint32_t busy_opens = 0;
     bool locked = false;
 };
 
@@ -118,6 +121,8 @@ class FakeDiskSystem final : public DiskSystem {
     Outcome fill_shortfall(const char16_t* path, uint64_t* missing) override;
 
   private:
+    Outcome open_in_use(FakeVolume& volume, const std::string& call);
+
     std::vector<FakeRefusal> refuse_;
     std::map<FakeOp, uint32_t> counts_;
     FakeDiskLog log_;

@@ -315,6 +315,21 @@ TEST_F(MainDialog, TheAboutBoxIsOwnedByTheDialog) {
     });
 }
 
+// Beside the test program there is no licence document nor its text copy: the menu item says
+// so, naming the document's path, instead of doing nothing.
+TEST_F(MainDialog, ALicenceThatCannotBeOpenedIsNamedInAMessage) {
+    run([](GuiDriver& gui) {
+        gui.post(WM_SYSCOMMAND, IDM_LICENCE);
+        GuiDriver::Box box = gui.wait_for_box();
+        EXPECT_NE(box.text.find(L"EULA FOR LINTORA.rtf"), std::wstring::npos);
+        const std::wstring format = text_of(IDS_NO_LICENCE_VIEWER);
+        EXPECT_EQ(box.text.rfind(format.substr(0, format.find(L"%s")), 0), 0u);
+        gui.answer(box, IDOK);
+        gui.click(IDC_CLOSE);
+        EXPECT_TRUE(gui.wait_until_closed());
+    });
+}
+
 TEST(AboutBox, ShowsTheProgramsFileVersion) {
     CAboutDlg about;
     std::wstring version;

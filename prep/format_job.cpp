@@ -237,9 +237,26 @@ FormatJobResult write_partition_table(const DiskInfo& disk, const FormatJobParam
                         : note(kJobWriteFailed, "verifying the partition table", checked.reason);
 }
 
-// The state a failed full format leaves: the zero pass began at the disk's first sector.
-constexpr const char* kZeroedState =
-    "; the disk now holds zeros, no valid volume and no partition table";
+// The state a failed full format leaves, from what its zero pass wrote: the partition table's
+// sectors (the first 34 and, for GPT's backup, the last 33) are gone only where zeros reached
+// them.
+std::string zeroed_state(const ZeroedVolume& zeroed, const DiskInfo& disk) {
+    const uint64_t sector = disk.bytes_per_sector;
+    const uint64_t end = disk.sector_count * sector;
+    if (zeroed.zeroed_end == 0) {
+        return "; nothing was zeroed: the disk's partition table and volumes are as they were";
+    }
+    const bool table_kept = std::any_of(
+        zeroed.bad_sectors.begin(), zeroed.bad_sectors.end(),
+        [&](uint64_t bad) { return bad < kGptReservedStart * sector || bad + 33 * sector >= end; });
+    std::string state = zeroed.zeroed_end >= end ? "; the disk now holds zeros"
+                                                 : "; the disk now holds zeros up to byte " +
+                                                       std::to_string(zeroed.zeroed_end);
+    state += table_kept ? " but where sectors of its partition table could not be written (an "
+                          "old table may remain), and no valid volume"
+                        : ", no valid volume and no partition table";
+    return state;
+}
 
 // The zero pass over the whole disk, the reserved partition, the gaps and the tail included: a
 // user who asks for a full format wants nothing old left anywhere.
@@ -250,7 +267,7 @@ FormatJobResult zero_whole_disk(const DiskInfo& disk, bool verify, VolumeFormat&
                            disk.bytes_per_sector, verify, span);
     if (zeroed.status != NTFS_OK) {
         return note(zeroed.status == NTFS_WRITE_FAILED ? kJobWriteFailed : kJobFormatFailed,
-                    "formatting the disk in full", zeroed.failure + kZeroedState);
+                    "formatting the disk in full", zeroed.failure + zeroed_state(zeroed, disk));
     }
     return kJobSucceeded;
 }

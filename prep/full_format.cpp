@@ -21,7 +21,10 @@ Outcome check_room_for_full_format(DiskSystem& system, const char16_t* path) {
 ZeroedVolume zero_volume(VolumeFormat& volume, DiskIo& device, const ZeroFillRequest& zero) {
     ZeroedVolume zeroed;
     ZeroFillResult result;
-    if (!zero_fill(device, zero, &result)) {
+    const bool filled = zero_fill(device, zero, &result);
+    zeroed.zeroed_end = result.zeroed_end;
+    zeroed.bad_sectors = result.bad_sectors;
+    if (!filled) {
         zeroed.status = NTFS_WRITE_FAILED;
         zeroed.failure = "zeroing failed: " + result.failure;
         return zeroed;

@@ -19,6 +19,10 @@ class DiskSystem;
 struct ZeroedVolume {
     ntfs_status status = NTFS_OK;  // of the second count; NTFS_WRITE_FAILED when zeroing failed
     std::string failure;           // what failed, empty on success
+    // What the zero pass wrote: every sector before `zeroed_end` but `bad_sectors` (offsets on
+    // the device).
+    uint64_t zeroed_end = 0;
+    std::vector<uint64_t> bad_sectors;
 };
 
 // A full format writes every byte of its target: an image's file system must have the room

@@ -339,6 +339,49 @@ TEST(FormatJobVerify, WhatTheMediumLostStopsTheJob) {
     }
 }
 
+// What a failed full format says the disk holds follows what its zero pass wrote: a disk that
+// refused the first piece holds what it held, one whose table sectors stayed unwritten may keep
+// its old table, and one zeroed part of the way holds zeros up to there.
+TEST(FormatJobFull, TheStateOfAFailedZeroPassIsWhatWasWritten) {
+    const DiskInfo disk = smallest_mbr_disk();
+    const uint64_t end = disk.sector_count * 512;
+    struct Case {
+        const char* name;
+        std::pair<uint64_t, uint64_t> bad;
+        FailureClass cause;
+        const char* state;
+    };
+    for (const Case& c : {
+             Case{"write-protected",
+                  {0, 512},
+                  FailureClass::refused,
+                  "nothing was zeroed: the disk's partition table and volumes are as they were"},
+             Case{"sector 0 bad", {0, 512}, FailureClass::medium, "an old table may remain"},
+             Case{"backup GPT header bad",
+                  {end - 512, end},
+                  FailureClass::medium,
+                  "an old table may remain"},
+             Case{"refused part of the way",
+                  {kGiB, kGiB + 512},
+                  FailureClass::refused,
+                  "the disk now holds zeros up to byte 1073741824, no valid volume and no "
+                  "partition table"},
+         }) {
+        SCOPED_TRACE(c.name);
+        FakeDiskSystem system;
+        system.keep_bytes = false;
+        system.bad_ranges = {c.bad};
+        system.bad_range_cause = c.cause;
+        JobFailure failure;
+        JobOptions options;
+        options.full = true;
+        EXPECT_NE(prepare_disk(nullptr, disk, job_params_for(disk), system, nullptr, &failure,
+                               nullptr, options),
+                  kJobSucceeded);
+        EXPECT_TRUE(has(failure.why, c.state)) << failure.why;
+    }
+}
+
 // A full format of an image whose file system lacks the room is refused before the disk is opened.
 TEST(FormatJobFull, AnImageWithoutRoomIsRefusedBeforeTheFirstWrite) {
     const DiskInfo disk = smallest_mbr_disk();

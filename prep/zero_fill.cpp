@@ -12,8 +12,10 @@ namespace lintora {
 namespace {
 
 // With verify, the pieces are read back after every this many bytes: one flush and one cache
-// drop per batch, not per piece.
-constexpr uint64_t kVerifyBatch = 64ull << 20;
+// drop per batch, not per piece. USB disks carry 64 to 256 MiB of cache of their own, which the
+// system's flush does not empty for reads; a batch well above that is read from the medium, not
+// from the drive's cache.
+constexpr uint64_t kVerifyBatch = 1ull << 30;
 
 struct Pass {
     DiskIo& device;
@@ -175,6 +177,7 @@ uint64_t zero_fill_units(const ZeroFillRequest& request) {
 bool zero_fill(DiskIo& device, const ZeroFillRequest& request, ZeroFillResult* result) {
     result->bad_sectors.clear();
     result->failure.clear();
+    result->zeroed_end = request.offset;
     if (request.sector_size == 0 || request.piece == 0 ||
         request.piece % request.sector_size != 0 || request.offset % request.sector_size != 0 ||
         request.length % request.sector_size != 0) {
@@ -198,6 +201,7 @@ bool zero_fill(DiskIo& device, const ZeroFillRequest& request, ZeroFillResult* r
         }
         pass.tell();
         const uint64_t next = at + size;
+        result->zeroed_end = next;
         if (request.verify && (next - batch_start >= kVerifyBatch || next == end)) {
             if (!pass.read_back(batch_start, next)) {
                 return false;

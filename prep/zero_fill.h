@@ -30,6 +30,7 @@ struct ZeroFillRequest {
 struct ZeroFillResult {
     std::vector<uint64_t> bad_sectors;  // byte offsets, ascending
     std::string failure;                // what ended the pass, empty when it ran to the end
+    uint64_t zeroed_end = 0;  // the pass wrote every sector before this byte but the bad ones
 };
 
 // The progress units of the pass (twice the pieces with verify).

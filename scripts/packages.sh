@@ -30,7 +30,8 @@ for bits in 32 64; do
     (cd "$(dirname "$zip")" && sha256sum -c --quiet "$(basename "$zip").sha256") ||
         fail "$zip does not match its SHA-256 file"
     listing=$(unzip -Z1 "$zip")
-    for name in Lintora.exe "EULA FOR LINTORA.rtf" README.txt "THIRD-PARTY NOTICES.txt"; do
+    for name in Lintora.exe "EULA FOR LINTORA.rtf" "EULA FOR LINTORA.txt" README.txt \
+        "THIRD-PARTY NOTICES.txt"; do
         grep -qxF "Lintora-$version-win$bits/$name" <<<"$listing" || fail "$zip lacks $name"
     done
     unzip -p "$zip" "Lintora-$version-win$bits/README.txt" | head -c 3 | od -An -tx1 |

@@ -215,9 +215,10 @@ int run_disk_command(const std::vector<std::string>& words) {
 
     if (!args.has_switch("--any-size") && !is_capacity_supported(disk)) {
         std::fprintf(stderr,
-                     "lintora disk: this disk is not supported (%s with %u-byte sectors; "
+                     "lintora disk: this disk is not supported (%s, %llu sectors of %u bytes; "
                      "--any-size formats it anyway)\n",
-                     capacity.c_str(), sector_size);
+                     capacity.c_str(), static_cast<unsigned long long>(disk.sector_count),
+                     sector_size);
         return 1;
     }
     FormatJobParams params = job_params_for(disk);

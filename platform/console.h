@@ -10,6 +10,8 @@ namespace lintora {
 
 // Whether `stream` is an interactive terminal (a progress bar is drawn only there).
 bool is_terminal(std::FILE* stream);
+// The width of the terminal `stream` writes to, in columns; 0 when it is none or unknown.
+int terminal_columns(std::FILE* stream);
 
 // The program's arguments after its name, in UTF-8: as given on POSIX, converted from the UTF-16
 // command line on Windows. Nothing when an argument is not valid Unicode.

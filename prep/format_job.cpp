@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ntfs/cluster_limits.h"
 #include "ntfs/status.h"
 #include "platform/encoding/utf.h"
 #include "platform/raw_disk.h"
@@ -323,6 +324,7 @@ FormatJobResult reinitialise(DiskDevice& device, PartitionStyle style, const Dis
 FormatJobResult write_file_system(VolumeFormat& volume, DiskDevice& device, uint32_t io_chunk,
                                   bool verify, ProgressSpan& span, const FailureNote& note) {
     ReadBackLog log(device, io_chunk);
+    span.begin_pass(RunPhase::writing, volume.writer.units_expected);
     const FormatJobResult result = volume_result(
         write_volume(volume, verify ? static_cast<DiskIo&>(log) : device), volume, note);
     if (result != kJobSucceeded) {
@@ -336,6 +338,7 @@ FormatJobResult write_file_system(VolumeFormat& volume, DiskDevice& device, uint
         return kJobSucceeded;
     }
     span.pass_done(volume.writer.units_done);
+    span.begin_pass(RunPhase::verifying, log.pending_units());
     step = log.verify(&span);
     return step.ok() ? kJobSucceeded
                      : note(kJobWriteFailed, "verifying the file system",
@@ -371,9 +374,13 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* devic
         return result;
     }
     // The full format and the read-back share one bar with the writing pass.
-    ProgressSpan span{progress, owner, kPhaseFileSystem,
-                      uint64_t{volume.writer.units_expected} * (options.verify ? 2 : 1)};
-    if (options.full || options.verify) {
+    ProgressSpan span;
+    span.progress = progress;
+    span.owner = owner;
+    span.total = uint64_t{volume.writer.units_expected} * (options.verify ? 2 : 1);
+    span.watch = options.watch;
+    span.unit_bytes = volume.writer.unit_size;
+    if (options.full || options.verify || options.watch.report != nullptr) {
         volume.writer.progress = &ProgressSpan::forward;
         volume.writer.owner = &span;
     }
@@ -405,9 +412,21 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* devic
     if (result == kJobSucceeded) {
         result = write_file_system(volume, device, io_chunk, options.verify, span, note);
     }
-    return result == kJobSucceeded
-               ? write_partition_table(disk, params, geometry, guids, device, options.verify, note)
-               : result;
+    if (result == kJobSucceeded) {
+        result = write_partition_table(disk, params, geometry, guids, device, options.verify, note);
+    }
+    if (result == kJobSucceeded && options.summary != nullptr) {
+        JobSummary& summary = *options.summary;
+        summary.cluster_size = volume.params.cluster_size;
+        summary.clusters = volume_cluster_count(
+            volume.params.sector_count, volume.params.bytes_per_sector, volume.params.cluster_size);
+        summary.bad_clusters = volume.bad_clusters;
+        summary.verified_bytes =
+            options.verify ? volume.writer.bytes_done +
+                                 (options.full ? disk.sector_count * disk.bytes_per_sector : 0)
+                           : 0;
+    }
+    return result;
 }
 
 }  // namespace

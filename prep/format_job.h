@@ -20,8 +20,10 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "discovery/disk_info.h"
+#include "prep/progress_span.h"
 #include "prep/sector_writer.h"
 
 namespace lintora {
@@ -64,9 +66,21 @@ struct JobFailure {
 // every sector of the disk is written with zeros and the sectors that fail become the volume's
 // bad clusters. `verify`: every byte written for the file system is read back from the medium
 // and compared before the partition table is written, and the table is read back after.
+// What a finished job did, for a front-end's summary.
+struct JobSummary {
+    uint32_t cluster_size = 0;
+    uint64_t clusters = 0;
+    std::vector<uint64_t> bad_clusters;  // the clusters a full format mapped as bad
+    uint64_t verified_bytes = 0;         // read back and compared
+};
+
 struct JobOptions {
     bool full = false;
     bool verify = false;
+    // Told of each pass (zeroing, writing, reading back) apart, when set.
+    PassWatch watch;
+    // Filled as the job goes, when given.
+    JobSummary* summary = nullptr;
 };
 
 // Runs the whole job on `disk` through `system`. `progress` receives every write's progress with

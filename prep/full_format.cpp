@@ -73,6 +73,7 @@ ZeroedVolume zero_volume_on_bar(VolumeFormat& volume, DiskIo& device, uint64_t l
     zero.verify = verify;
     zero.progress = &span;
     span.total += zero_fill_units(zero);
+    span.begin_pass(RunPhase::zeroing, zero_fill_units(zero), verify ? 2 : 1);
     const ZeroedVolume zeroed = zero_volume(volume, device, zero);
     if (zeroed.status == NTFS_OK) {
         span.pass_done(zero_fill_units(zero));

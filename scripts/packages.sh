@@ -43,7 +43,7 @@ done
 # The program unpacked from each zip opens its licence document from its menu: the shipped
 # 32-bit one under 32-bit Wine, the 64-bit one under 64-bit Wine.
 # Where 32-bit programs cannot run, the 32-bit zip's check says so and is skipped.
-for build in "mingw-i686 32 cmake/wine32.sh" "mingw-x86_64 64 /usr/lib/wine/wine64"; do
+for build in "mingw-i686 32 $(pwd)/cmake/wine32.sh" "mingw-x86_64 64 /usr/lib/wine/wine64"; do
     read -r preset bits loader <<<"$build"
     if ! probe=$("$loader" --version 2>&1); then
         echo "$probe" >&2

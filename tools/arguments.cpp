@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/console.h"
 #include "prep/cluster_size.h"
 
 namespace lintora {
@@ -69,6 +70,15 @@ ParsedArguments parse_arguments(const std::vector<std::string>& words,
             return parsed;
         } else if (known(switch_options, word)) {
             parsed.switches.push_back(word);
+        } else if (const size_t equals = word.find('=');
+                   equals != std::string::npos && known(value_options, word.substr(0, equals))) {
+            // "--name=value", as GNU tools take it.
+            const std::string name = word.substr(0, equals);
+            if (parsed.option(name) != nullptr || parsed.has_switch(name)) {
+                parsed.error = name + " is given more than once";
+                return parsed;
+            }
+            parsed.options.emplace_back(name, word.substr(equals + 1));
         } else if (known(value_options, word)) {
             if (i + 1 >= words.size()) {
                 parsed.error = word + " needs a value";
@@ -121,6 +131,15 @@ TargetArguments parse_target(const ParsedArguments& args) {
         }
     }
     return target;
+}
+
+std::optional<ProgressMode> progress_choice(const ParsedArguments& args, std::FILE* stream) {
+    const bool terminal = is_terminal(stream);
+    if (const std::string* text = args.option("--progress")) {
+        return parse_progress_mode(*text, terminal);
+    }
+    return args.has_switch("--progress") ? ProgressMode::bar
+                                         : *parse_progress_mode("auto", terminal);
 }
 
 }  // namespace lintora

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/progress_report.h"
+
 namespace lintora {
 
 // A whole decimal number without sign or suffix, or nothing.
@@ -16,7 +18,8 @@ std::optional<uint64_t> parse_count(const std::string& text);
 // volume's size.
 std::optional<uint32_t> parse_cluster_request(const std::string& text);
 
-// Arguments after the command word: "--name value" options, "--flag" switches, and positionals;
+// Arguments after the command word: "--name value" (or "--name=value") options, "--flag"
+// switches, and positionals;
 // after "--" every word is a positional. An option given twice, or followed by another option
 // instead of its value, is an error.
 struct ParsedArguments {
@@ -32,6 +35,10 @@ struct ParsedArguments {
 ParsedArguments parse_arguments(const std::vector<std::string>& words,
                                 const std::vector<std::string>& value_options,
                                 const std::vector<std::string>& switch_options);
+
+// How progress is shown on `stream`: --progress=auto|bar|lines|none (a bare --progress: bar;
+// none given: auto, the bar on a terminal and lines otherwise); nothing for another value.
+std::optional<ProgressMode> progress_choice(const ParsedArguments& args, std::FILE* stream);
 
 // Whether the words hold "--help" or "-h" before any "--".
 bool asks_for_help(const std::vector<std::string>& words);

@@ -242,6 +242,32 @@ truncate -s 4G "$latin1"
 expect latin1-name 0 "formatted" "$lintora" volume "$latin1"
 [ "$(head -c 11 "$latin1" | tail -c 8)" = "NTFS    " ] && pass || fail "latin1-name: no volume in the file"
 
+# Progress a person can plan by: on a terminal one line with the phase and the time left, in
+# a log a line per phase, nothing at all with --progress=none; the last line sums the run up.
+long=$work/long
+truncate -s 4G "$long"
+if command -v script >/dev/null; then
+    script -q -e -c "\"$lintora\" volume \"$long\" --full --verify" "$work/tty" >/dev/null 2>&1
+    screen=$(tr '\r' '\n' <"$work/tty")
+    for word in "zeroing " "writing " "verifying " "read back and compared"; do
+        grep -qF -- "$word" <<<"$screen" && pass || fail "progress-bar: no '$word' on the terminal"
+    done
+    grep -qE "left [0-9]+:[0-9]{2}:[0-9]{2}" <<<"$screen" && pass ||
+        fail "progress-bar: no time left on the terminal: $screen"
+fi
+"$lintora" volume "$long" --full --verify >"$work/summary" 2>"$work/log" || fail "progress-lines: the run failed"
+for line in "zeroing: 4.0 GiB" "writing: " "verifying: "; do
+    grep -q "^$line" "$work/log" && pass || fail "progress-lines: no '$line' line: $(cat "$work/log")"
+done
+grep -qF "no bad sectors, 4.0 GiB read back and compared, in " "$work/summary" && pass ||
+    fail "summary: $(cat "$work/summary")"
+! grep -q $'\r' "$work/log" && pass || fail "progress-lines: a carriage return in the log"
+"$lintora" volume "$long" --full --progress=none >/dev/null 2>"$work/log" || fail "progress-none: the run failed"
+[ ! -s "$work/log" ] && pass || fail "progress-none: $(cat "$work/log")"
+expect progress-mode 2 "the progress must be auto, bar, lines or none" \
+    "$lintora" volume "$long" --progress=fast
+rm -f "$long"
+
 # Failures injected at the system calls, and interruptions, with strace.
 if command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null; then
     # LeakSanitizer cannot run under ptrace; the sanitizer build still checks everything else.

@@ -17,7 +17,8 @@
 #include "tools/dry_run.h"
 #include "tools/interrupt.h"
 #include "tools/listed_disks.h"
-#include "tools/progress_bar.h"
+#include "tools/progress_report.h"
+#include "tools/run_summary.h"
 #include "tools/target.h"
 #include "tools/terminal_text.h"
 
@@ -28,6 +29,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: lintora disk FILE [--sector-size 512|4096] [--cluster-size BYTES|auto] [--yes]\n"
     "                         [--any-size] [--any-disk] [--full] [--verify] [--dry-run]\n"
+    "                         [--progress[=auto|bar|lines|none]]\n"
     "  Wipes FILE (a disk image or a whole block device), writes one NTFS data partition\n"
     "  labelled \"MAROVAN EXT\" and an MBR (up to 0xFFFFFFFF sectors) or GPT partition table.\n"
     "  --sector-size  logical sector size of an image (a device's own is always used)\n"
@@ -43,7 +45,10 @@ constexpr const char* kUsage =
     "  --verify       read the file system and the partition table back from the medium and\n"
     "                 compare them; the table is written only after the rest compared equal\n"
     "  --dry-run      make the checks that need no write access and the counting pass, print\n"
-    "                 the partitions and the volume's plan, and open nothing for writing\n";
+    "                 the partitions and the volume's plan, and open nothing for writing\n"
+    "  --progress     how progress shows on stderr: bar (one line redrawn), lines (a line per\n"
+    "                 phase, a minute and 10 %), none; auto (the default): bar on a terminal,\n"
+    "                 lines otherwise; a bare --progress means bar\n";
 
 int usage_error(const std::string& message) {
     std::fprintf(stderr, "lintora disk: %s\n%s", terminal_safe(message).c_str(), kUsage);
@@ -128,18 +133,25 @@ bool user_agrees(const std::string& path, const std::string& capacity, uint32_t 
 
 // Runs the disk job and says how it ended.
 int run_job(const Target& target, const DiskInfo& disk, const FormatJobParams& params,
-            uint32_t cluster_size, const JobOptions& options, InterruptibleDisks& system) {
+            uint32_t cluster_size, JobOptions options, ProgressMode mode,
+            InterruptibleDisks& system) {
     const std::string& path = target.path;
     watch_for_interrupts();
-    ProgressBar bar(stderr);
+    ProgressReport report(stderr, mode);
     JobFailure failure;
-    const FormatJobResult result = prepare_disk(&bar, disk, params, system, &ProgressBar::report,
-                                                &failure, target.wide_path.c_str(), options);
-    bar.finish();
+    JobSummary summary;
+    options.watch = report.watch();
+    options.summary = &summary;
+    const FormatJobResult result = prepare_disk(nullptr, disk, params, system, nullptr, &failure,
+                                                target.wide_path.c_str(), options);
+    report.finish();
     if (result == kJobSucceeded) {
-        std::printf("formatted %s: %s, one NTFS data partition, %u-byte clusters\n",
-                    terminal_safe(path).c_str(),
-                    params.partition_style == PartitionStyle::mbr ? "MBR" : "GPT", cluster_size);
+        std::printf(
+            "formatted %s: %s, one NTFS data partition, %u-byte clusters%s\n",
+            terminal_safe(path).c_str(),
+            params.partition_style == PartitionStyle::mbr ? "MBR" : "GPT", cluster_size,
+            run_summary(summary.clusters * summary.cluster_size, summary, options, report.elapsed())
+                .c_str());
         std::printf("%s\n", result_message(result));
         return 0;
     }
@@ -147,7 +159,9 @@ int run_job(const Target& target, const DiskInfo& disk, const FormatJobParams& p
         const std::string state =
             system.writes() == 0 ? "nothing was written to '" + path + "'"
                                  : "'" + path + "' holds no partition table and no valid volume";
-        std::fprintf(stderr, "lintora disk: interrupted; %s\n", state.c_str());
+        const std::string where = report.where();
+        std::fprintf(stderr, "lintora disk: interrupted%s; %s\n",
+                     where.empty() ? "" : (" while " + where).c_str(), state.c_str());
         return 128 + signal_number;
     }
     std::fprintf(stderr, "lintora disk: %s: %s\n", terminal_safe(failure.what).c_str(),
@@ -174,11 +188,16 @@ int run_disk_command(const std::vector<std::string>& words) {
         print_help(kUsage);
         return 0;
     }
-    const ParsedArguments args =
-        parse_arguments(words, {"--sector-size", "--cluster-size"},
-                        {"--yes", "--any-size", "--any-disk", "--full", "--verify", "--dry-run"});
+    const ParsedArguments args = parse_arguments(
+        words, {"--sector-size", "--cluster-size", "--progress"},
+        {"--yes", "--any-size", "--any-disk", "--full", "--verify", "--dry-run", "--progress"});
     if (!args.error.empty()) {
         return usage_error(args.error);
+    }
+    const std::optional<ProgressMode> mode = progress_choice(args, stderr);
+    if (!mode) {
+        return usage_error("the progress must be auto, bar, lines or none, not '" +
+                           *args.option("--progress") + "'");
     }
     std::unique_ptr<DiskSystem> platform = make_system_disks();
     InterruptibleDisks system(*platform);
@@ -257,7 +276,7 @@ int run_disk_command(const std::vector<std::string>& words) {
     JobOptions options;
     options.full = args.has_switch("--full");
     options.verify = args.has_switch("--verify");
-    return run_job(target, disk, params, cluster_size, options, system);
+    return run_job(target, disk, params, cluster_size, options, *mode, system);
 }
 
 }  // namespace lintora

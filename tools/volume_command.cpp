@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "ntfs/cluster_limits.h"
 #include "platform/encoding/utf.h"
 #include "platform/raw_disk.h"
 #include "prep/boot_sector_hold.h"
@@ -18,7 +19,8 @@
 #include "tools/commands.h"
 #include "tools/dry_run.h"
 #include "tools/interrupt.h"
-#include "tools/progress_bar.h"
+#include "tools/progress_report.h"
+#include "tools/run_summary.h"
 #include "tools/target.h"
 #include "tools/terminal_text.h"
 
@@ -29,6 +31,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: lintora volume FILE [--sector-size 512|4096] [--sectors N] [--label TEXT] "
     "[--cluster-size BYTES|auto] [--io-chunk BYTES] [--full] [--verify] [--dry-run]\n"
+    "       [--progress[=auto|bar|lines|none]]\n"
     "  Formats FILE (an image, a partition or a whole device) as one NTFS volume.\n"
     "  --sector-size  logical sector size of an image (a device's own is always used)\n"
     "  --sectors      size of the volume in sectors (default: all of FILE)\n"
@@ -42,7 +45,10 @@ constexpr const char* kUsage =
     "  --verify       read everything written back from the medium and compare it before\n"
     "                 the volume is made valid; reads as much as was written\n"
     "  --dry-run      make the checks that need no write access and the counting pass, print\n"
-    "                 the plan, and open nothing for writing\n";
+    "                 the plan, and open nothing for writing\n"
+    "  --progress     how progress shows on stderr: bar (one line redrawn), lines (a line per\n"
+    "                 phase, a minute and 10 %), none; auto (the default): bar on a terminal,\n"
+    "                 lines otherwise; a bare --progress means bar\n";
 
 int usage_error(const std::string& message) {
     std::fprintf(stderr, "lintora volume: %s\n%s", terminal_safe(message).c_str(), kUsage);
@@ -100,8 +106,12 @@ VolumeWriteEnd write_whole_volume(VolumeFormat& volume, DiskIo& device, uint64_t
         return {"cannot clear the boot sectors: " + step.reason};
     }
     // One bar over the zero pass, the writing pass and the read-back.
-    ProgressSpan span{volume.writer.progress, volume.writer.owner, kPhaseFileSystem,
-                      uint64_t{volume.writer.units_expected} * (options.verify ? 2 : 1)};
+    ProgressSpan span;
+    span.progress = volume.writer.progress;
+    span.owner = volume.writer.owner;
+    span.total = uint64_t{volume.writer.units_expected} * (options.verify ? 2 : 1);
+    span.watch = options.watch;
+    span.unit_bytes = volume.writer.unit_size;
     volume.writer.progress = &ProgressSpan::forward;
     volume.writer.owner = &span;
     if (options.full) {
@@ -111,6 +121,7 @@ VolumeWriteEnd write_whole_volume(VolumeFormat& volume, DiskIo& device, uint64_t
             return {zeroed.failure};
         }
     }
+    span.begin_pass(RunPhase::writing, volume.writer.units_expected);
     const ntfs_status status = write_volume(volume, hold);
     if (status != NTFS_OK) {
         return {volume.failure.empty()
@@ -124,6 +135,7 @@ VolumeWriteEnd write_whole_volume(VolumeFormat& volume, DiskIo& device, uint64_t
     }
     if (options.verify) {
         span.pass_done(volume.writer.units_done);
+        span.begin_pass(RunPhase::verifying, log.pending_units());
         step = log.verify(&span);
         if (!step.ok()) {
             return {step.reason + "; the boot sectors were not written"};
@@ -251,7 +263,7 @@ int dry_run(const VolumeFormat& volume, const VolumeChoice& choice, const Target
 
 // Opens the target, writes the volume and says how it ended.
 int format_target(VolumeFormat& volume, const VolumeChoice& choice, const Target& target,
-                  DiskUse use, InterruptibleDisks& system, ProgressBar& bar) {
+                  DiskUse use, InterruptibleDisks& system, ProgressReport& report) {
     const std::string& path = target.path;
     std::unique_ptr<DiskDevice> device;
     const Outcome opened =
@@ -260,9 +272,11 @@ int format_target(VolumeFormat& volume, const VolumeChoice& choice, const Target
         return failed("cannot open '" + path + "' for writing: " + opened.reason);
     }
     watch_for_interrupts();
+    JobOptions options = choice.options;
+    options.watch = report.watch();
     const VolumeWriteEnd end =
-        write_whole_volume(volume, *device, choice.sectors, target.sector_size, choice.options);
-    bar.finish();
+        write_whole_volume(volume, *device, choice.sectors, target.sector_size, options);
+    report.finish();
     if (!end.failure.empty()) {
         const std::string& failure = end.failure;
         const std::string state = system.writes() == 0 ? "nothing was written to '" + path + "'"
@@ -270,14 +284,25 @@ int format_target(VolumeFormat& volume, const VolumeChoice& choice, const Target
                                       ? "'" + path + "' may hold a volume that was not verified"
                                       : "'" + path + "' holds no valid volume";
         if (const int signal_number = interrupting_signal()) {
-            std::fprintf(stderr, "lintora volume: interrupted; %s\n", state.c_str());
+            const std::string where = report.where();
+            std::fprintf(stderr, "lintora volume: interrupted%s; %s\n",
+                         where.empty() ? "" : (" while " + where).c_str(), state.c_str());
             return 128 + signal_number;
         }
         return failed(failure + "; " + state);
     }
-    std::printf("formatted %s: NTFS, %llu sectors of %u bytes, %u-byte clusters, label \"%s\"\n",
+    JobSummary summary;
+    summary.cluster_size = volume.params.cluster_size;
+    summary.clusters =
+        volume_cluster_count(choice.sectors, target.sector_size, volume.params.cluster_size);
+    summary.bad_clusters = volume.bad_clusters;
+    const uint64_t bytes = choice.sectors * target.sector_size;
+    summary.verified_bytes =
+        options.verify ? volume.writer.bytes_done + (options.full ? bytes : 0) : 0;
+    std::printf("formatted %s: NTFS, %llu sectors of %u bytes, %u-byte clusters, label \"%s\"%s\n",
                 path.c_str(), static_cast<unsigned long long>(choice.sectors), target.sector_size,
-                volume.params.cluster_size, terminal_safe(utf16_for_display(choice.label)).c_str());
+                volume.params.cluster_size, terminal_safe(utf16_for_display(choice.label)).c_str(),
+                run_summary(bytes, summary, options, report.elapsed()).c_str());
     return 0;
 }
 
@@ -289,10 +314,16 @@ int run_volume_command(const std::vector<std::string>& words) {
         return 0;
     }
     const ParsedArguments args = parse_arguments(
-        words, {"--sector-size", "--sectors", "--label", "--cluster-size", "--io-chunk"},
-        {"--full", "--verify", "--dry-run"});
+        words,
+        {"--sector-size", "--sectors", "--label", "--cluster-size", "--io-chunk", "--progress"},
+        {"--full", "--verify", "--dry-run", "--progress"});
     if (!args.error.empty()) {
         return usage_error(args.error);
+    }
+    const std::optional<ProgressMode> mode = progress_choice(args, stderr);
+    if (!mode) {
+        return usage_error("the progress must be auto, bar, lines or none, not '" +
+                           *args.option("--progress") + "'");
     }
     std::unique_ptr<DiskSystem> platform = make_system_disks();
     InterruptibleDisks system(*platform);
@@ -312,15 +343,13 @@ int run_volume_command(const std::vector<std::string>& words) {
     if (clusters.cluster_size == 0) {
         return failed(clusters.refusal + "; nothing was written");
     }
-    ProgressBar bar(stderr);
+    ProgressReport report(stderr, *mode);
     VolumeRequest request;
     request.label = choice.label.c_str();
     request.bytes_per_sector = target.sector_size;
     request.cluster_size = clusters.cluster_size;
     request.sector_count = choice.sectors;
     request.io_chunk = choice.io_chunk;
-    request.progress = &ProgressBar::report;
-    request.owner = &bar;
     VolumeFormat volume;
     setup_volume_format(request, volume);
     problem = check_before_writing(volume, choice, target, system);
@@ -333,7 +362,7 @@ int run_volume_command(const std::vector<std::string>& words) {
                             ? DiskUse::whole_disk
                             : DiskUse::volume;
     return choice.dry_run ? dry_run(volume, choice, target, use, system)
-                          : format_target(volume, choice, target, use, system, bar);
+                          : format_target(volume, choice, target, use, system, report);
 }
 
 }  // namespace lintora

@@ -10,6 +10,7 @@
 
 #include "app/about_dialog.h"
 #include "app/application.h"
+#include "app/licence_document.h"
 #include "app/messages.h"
 #include "app/resource.h"
 #include "discovery/disk_entry_text.h"
@@ -316,32 +317,7 @@ void CVekFormatterDlg::open_licence() const {
     wchar_t folder[270] = {};
     ::GetModuleFileNameW(nullptr, folder, 270);
     ::PathRemoveFileSpecW(folder);
-    // Where no program opens RTF (recent Windows has no WordPad), the plain-text copy beside it
-    // opens in Notepad; where neither opens, the user is told which file to read.
-    const auto open = [&](const wchar_t* name, wchar_t* path) {
-        ::lstrcpynW(path, folder, 270);
-        ::PathAppendW(path, name);
-        // No dialog of the shell's own on failure ("Open with", "not found"): the text copy
-        // and the message below answer that.
-        SHELLEXECUTEINFOW request = {};
-        request.cbSize = sizeof request;
-        request.fMask = SEE_MASK_FLAG_NO_UI;
-        request.hwnd = m_hWnd;
-        request.lpVerb = L"open";
-        request.lpFile = path;
-        request.nShow = SW_SHOWNORMAL;
-        return ::ShellExecuteExW(&request) != FALSE;
-    };
-    wchar_t document[270] = {};
-    wchar_t text[270] = {};
-    if (open(L"EULA FOR LINTORA.rtf", document) || open(L"EULA FOR LINTORA.txt", text)) {
-        return;
-    }
-    const std::wstring format = ui::load_string(IDS_NO_LICENCE_VIEWER);
-    std::wstring message = format.substr(0, format.find(L"%s"));
-    message += document;
-    ::MessageBoxW(m_hWnd, message.c_str(), ui::load_string(IDS_TITLE).c_str(),
-                  MB_OK | MB_ICONEXCLAMATION);
+    open_licence_document(m_hWnd, folder);
 }
 
 void CVekFormatterDlg::paint_minimised_icon() {

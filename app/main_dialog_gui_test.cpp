@@ -14,11 +14,13 @@
 #include "app/about_dialog.h"
 #include "app/fake_disks.h"
 #include "app/gui_driver.h"
+#include "app/licence_document.h"
 #include "app/main_dialog.h"
 #include "app/messages.h"
 #include "app/resource.h"
 #include "app/ui/window.h"
 #include "platform/fake/fake_raw_disk.h"
+#include "platform/scratch_folder.h"
 
 namespace lintora {
 
@@ -315,19 +317,21 @@ TEST_F(MainDialog, TheAboutBoxIsOwnedByTheDialog) {
     });
 }
 
-// Beside the test program there is no licence document nor its text copy: the menu item says
-// so, naming the document's path, instead of doing nothing.
-TEST_F(MainDialog, ALicenceThatCannotBeOpenedIsNamedInAMessage) {
-    run([](GuiDriver& gui) {
-        gui.post(WM_SYSCOMMAND, IDM_LICENCE);
-        GuiDriver::Box box = gui.wait_for_box();
-        EXPECT_NE(box.text.find(L"EULA FOR LINTORA.rtf"), std::wstring::npos);
-        const std::wstring format = text_of(IDS_NO_LICENCE_VIEWER);
-        EXPECT_EQ(box.text.rfind(format.substr(0, format.find(L"%s")), 0), 0u);
-        gui.answer(box, IDOK);
-        gui.click(IDC_CLOSE);
-        EXPECT_TRUE(gui.wait_until_closed());
-    });
+// In a folder without the licence document and its text copy, the licence item says so,
+// naming the document's path, instead of doing nothing.
+TEST(LicenceDocument, ThatCannotBeOpenedIsNamedInAMessage) {
+    const ScratchFolder empty("licence");
+    const std::wstring folder = empty.path().wstring();
+    std::wstring shown;
+    GuiDriver::run([&] { open_licence_document(nullptr, folder.c_str()); }, nullptr,
+                   [&](GuiDriver& gui) {
+                       GuiDriver::Box box = gui.wait_for_box();
+                       shown = box.text;
+                       gui.answer(box, IDOK);
+                   });
+    EXPECT_NE(shown.find(L"EULA FOR LINTORA.rtf"), std::wstring::npos) << shown.size();
+    const std::wstring format = text_of(IDS_NO_LICENCE_VIEWER);
+    EXPECT_EQ(shown.rfind(format.substr(0, format.find(L"%s")), 0), 0u);
 }
 
 TEST(AboutBox, ShowsTheProgramsFileVersion) {

@@ -14,22 +14,17 @@ namespace {
 
 constexpr uint64_t kMiB = 1ull << 20;
 
-// A report into a memory stream, on a clock the test moves.
+// A report into a temporary file, on a clock the test moves.
 struct Harness {
     double now = 0;
     int columns = 80;
-    char* buffer = nullptr;
-    size_t size = 0;
-    std::FILE* stream = open_memstream(&buffer, &size);
+    std::FILE* stream = std::tmpfile();
     ProgressReport report;
 
     explicit Harness(ProgressMode mode)
         : report(
               stream, mode, [this] { return now; }, [this] { return columns; }) {}
-    ~Harness() {
-        std::fclose(stream);
-        std::free(buffer);
-    }
+    ~Harness() { std::fclose(stream); }
     // `bytes` of the phase done `seconds` from now.
     void at(double seconds, RunPhase phase, uint64_t bytes, uint64_t total, uint64_t after = 0) {
         now = seconds;
@@ -37,7 +32,13 @@ struct Harness {
     }
     std::string text() {
         std::fflush(stream);
-        return std::string(buffer, size);
+        const long end = std::ftell(stream);
+        std::string all(static_cast<size_t>(end), '\0');
+        std::rewind(stream);
+        const size_t read = std::fread(all.data(), 1, all.size(), stream);
+        std::fseek(stream, 0, SEEK_END);
+        all.resize(read);
+        return all;
     }
     // What the terminal shows: the text after the last carriage return of the last line.
     std::string screen_line() {

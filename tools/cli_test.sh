@@ -266,6 +266,33 @@ grep -qF "no bad sectors, 4.0 GiB read back and compared, in " "$work/summary" &
 [ ! -s "$work/log" ] && pass || fail "progress-none: $(cat "$work/log")"
 expect progress-mode 2 "the progress must be auto, bar, lines or none" \
     "$lintora" volume "$long" --progress=fast
+# --json: one object that Python's json module reads, its cluster count what ntfsinfo reads; a
+# failed run's object names the class and says what the target holds.
+if command -v python3 >/dev/null; then
+    "$lintora" volume "$long" --json --progress=none >"$work/json" 2>/dev/null
+    clusters=$(ntfsinfo -m "$long" 2>/dev/null | sed -n 's/.*Volume Size in Clusters: //p')
+    python3 -c 'import json, sys
+run = json.load(open(sys.argv[1]))
+assert run["result"] == "formatted" and run["error"] is None, run
+assert run["clusters"] == int(sys.argv[2]) and run["cluster_size"] == 4096, run' \
+        "$work/json" "${clusters:-0}" && pass || fail "json-volume: $(cat "$work/json")"
+    bash -c 'ulimit -f 1024; exec "$0" volume "$1" --json' "$lintora" "$long" >"$work/json" 2>/dev/null
+    python3 -c 'import json, sys
+run = json.load(open(sys.argv[1]))
+error = run["error"]
+assert run["result"] == "failed" and error["class"] == "failed", run
+assert "File too large" in error["reason"] and error["no_valid_volume"], run' "$work/json" &&
+        pass || fail "json-failed: $(cat "$work/json")"
+    disk_json=$work/disk-json
+    truncate -s 3T "$disk_json"
+    "$lintora" disk "$disk_json" --any-size --yes --json >"$work/json" 2>/dev/null
+    python3 -c 'import json, sys
+run = json.load(open(sys.argv[1]))
+assert run["partition_style"] == "gpt" and run["volume_offset"] == 135266304, run
+assert run["clusters"] * run["cluster_size"] <= run["volume_bytes"], run' "$work/json" &&
+        pass || fail "json-disk: $(cat "$work/json")"
+    rm -f "$disk_json"
+fi
 rm -f "$long"
 
 # Failures injected at the system calls, and interruptions, with strace.

@@ -7,6 +7,7 @@
 
 #include "discovery/disk_entry_text.h"
 #include "discovery/disk_info.h"
+#include "ntfs/cluster_limits.h"
 #include "platform/encoding/utf.h"
 #include "platform/raw_disk.h"
 #include "prep/cluster_size.h"
@@ -18,6 +19,7 @@
 #include "tools/interrupt.h"
 #include "tools/listed_disks.h"
 #include "tools/progress_report.h"
+#include "tools/run_json.h"
 #include "tools/run_summary.h"
 #include "tools/target.h"
 #include "tools/terminal_text.h"
@@ -29,7 +31,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: lintora disk FILE [--sector-size 512|4096] [--cluster-size BYTES|auto] [--yes]\n"
     "                         [--any-size] [--any-disk] [--full] [--verify] [--dry-run]\n"
-    "                         [--progress[=auto|bar|lines|none]]\n"
+    "                         [--progress[=auto|bar|lines|none]] [--json]\n"
     "  Wipes FILE (a disk image or a whole block device), writes one NTFS data partition\n"
     "  labelled \"MAROVAN EXT\" and an MBR (up to 0xFFFFFFFF sectors) or GPT partition table.\n"
     "  --sector-size  logical sector size of an image (a device's own is always used)\n"
@@ -48,7 +50,8 @@ constexpr const char* kUsage =
     "                 the partitions and the volume's plan, and open nothing for writing\n"
     "  --progress     how progress shows on stderr: bar (one line redrawn), lines (a line per\n"
     "                 phase, a minute and 10 %), none; auto (the default): bar on a terminal,\n"
-    "                 lines otherwise; a bare --progress means bar\n";
+    "                 lines otherwise; a bare --progress means bar\n"
+    "  --json         end with one JSON object on stdout in place of the summary lines\n";
 
 int usage_error(const std::string& message) {
     std::fprintf(stderr, "lintora disk: %s\n%s", terminal_safe(message).c_str(), kUsage);
@@ -133,8 +136,8 @@ bool user_agrees(const std::string& path, const std::string& capacity, uint32_t 
 
 // Runs the disk job and says how it ended.
 int run_job(const Target& target, const DiskInfo& disk, const FormatJobParams& params,
-            uint32_t cluster_size, JobOptions options, ProgressMode mode,
-            InterruptibleDisks& system) {
+            uint32_t cluster_size, const PartitionGeometry& geometry, JobOptions options,
+            ProgressMode mode, bool json, InterruptibleDisks& system) {
     const std::string& path = target.path;
     watch_for_interrupts();
     ProgressReport report(stderr, mode);
@@ -145,7 +148,30 @@ int run_job(const Target& target, const DiskInfo& disk, const FormatJobParams& p
     const FormatJobResult result = prepare_disk(nullptr, disk, params, system, nullptr, &failure,
                                                 target.wide_path.c_str(), options);
     report.finish();
+    RunRecord record;
+    record.succeeded = result == kJobSucceeded;
+    record.target = target.wide_path;
+    record.partition_style = params.partition_style == PartitionStyle::mbr ? "mbr" : "gpt";
+    record.volume_offset = geometry.data_start * disk.bytes_per_sector;
+    record.volume_bytes = geometry.data_sectors * disk.bytes_per_sector;
+    record.cluster_size = cluster_size;
+    record.clusters = cluster_size == 0 ? 0
+                                        : volume_cluster_count(geometry.data_sectors,
+                                                               disk.bytes_per_sector, cluster_size);
+    record.bad_clusters = summary.bad_clusters;
+    record.verified_bytes = summary.verified_bytes;
+    record.seconds = report.elapsed();
+    // With --json the run ends with its record on stdout, whatever the way out.
+    const auto ended = [&](int status) {
+        if (json) {
+            std::printf("%s\n", run_json(record).c_str());
+        }
+        return status;
+    };
     if (result == kJobSucceeded) {
+        if (json) {
+            return ended(0);
+        }
         std::printf(
             "formatted %s: %s, one NTFS data partition, %u-byte clusters%s\n",
             terminal_safe(path).c_str(),
@@ -155,15 +181,19 @@ int run_job(const Target& target, const DiskInfo& disk, const FormatJobParams& p
         std::printf("%s\n", result_message(result));
         return 0;
     }
+    record.no_valid_volume = system.writes() != 0;
+    record.error_class = system.writes() == 0 ? "refused" : "failed";
     if (const int signal_number = interrupting_signal()) {
         const std::string state =
             system.writes() == 0 ? "nothing was written to '" + path + "'"
                                  : "'" + path + "' holds no partition table and no valid volume";
         const std::string where = report.where();
-        std::fprintf(stderr, "lintora disk: interrupted%s; %s\n",
-                     where.empty() ? "" : (" while " + where).c_str(), state.c_str());
-        return 128 + signal_number;
+        record.error_class = "interrupted";
+        record.error = "interrupted" + (where.empty() ? "" : " while " + where) + "; " + state;
+        std::fprintf(stderr, "lintora disk: %s\n", record.error.c_str());
+        return ended(128 + signal_number);
     }
+    record.error = failure.what + ": " + failure.why;
     std::fprintf(stderr, "lintora disk: %s: %s\n", terminal_safe(failure.what).c_str(),
                  terminal_safe(failure.why).c_str());
     if (result == kJobRefused) {
@@ -178,7 +208,7 @@ int run_job(const Target& target, const DiskInfo& disk, const FormatJobParams& p
     if (system.writes() == 0) {
         std::fprintf(stderr, "Nothing was written.\n");
     }
-    return 1;
+    return ended(1);
 }
 
 }  // namespace
@@ -188,9 +218,10 @@ int run_disk_command(const std::vector<std::string>& words) {
         print_help(kUsage);
         return 0;
     }
-    const ParsedArguments args = parse_arguments(
-        words, {"--sector-size", "--cluster-size", "--progress"},
-        {"--yes", "--any-size", "--any-disk", "--full", "--verify", "--dry-run", "--progress"});
+    const ParsedArguments args =
+        parse_arguments(words, {"--sector-size", "--cluster-size", "--progress"},
+                        {"--yes", "--any-size", "--any-disk", "--full", "--verify", "--dry-run",
+                         "--progress", "--json"});
     if (!args.error.empty()) {
         return usage_error(args.error);
     }
@@ -276,7 +307,8 @@ int run_disk_command(const std::vector<std::string>& words) {
     JobOptions options;
     options.full = args.has_switch("--full");
     options.verify = args.has_switch("--verify");
-    return run_job(target, disk, params, cluster_size, options, *mode, system);
+    return run_job(target, disk, params, cluster_size, geometry, options, *mode,
+                   args.has_switch("--json"), system);
 }
 
 }  // namespace lintora

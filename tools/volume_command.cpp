@@ -20,6 +20,7 @@
 #include "tools/dry_run.h"
 #include "tools/interrupt.h"
 #include "tools/progress_report.h"
+#include "tools/run_json.h"
 #include "tools/run_summary.h"
 #include "tools/target.h"
 #include "tools/terminal_text.h"
@@ -31,7 +32,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: lintora volume FILE [--sector-size 512|4096] [--sectors N] [--label TEXT] "
     "[--cluster-size BYTES|auto] [--io-chunk BYTES] [--full] [--verify] [--dry-run]\n"
-    "       [--progress[=auto|bar|lines|none]]\n"
+    "       [--progress[=auto|bar|lines|none]] [--json]\n"
     "  Formats FILE (an image, a partition or a whole device) as one NTFS volume.\n"
     "  --sector-size  logical sector size of an image (a device's own is always used)\n"
     "  --sectors      size of the volume in sectors (default: all of FILE)\n"
@@ -48,7 +49,8 @@ constexpr const char* kUsage =
     "                 the plan, and open nothing for writing\n"
     "  --progress     how progress shows on stderr: bar (one line redrawn), lines (a line per\n"
     "                 phase, a minute and 10 %), none; auto (the default): bar on a terminal,\n"
-    "                 lines otherwise; a bare --progress means bar\n";
+    "                 lines otherwise; a bare --progress means bar\n"
+    "  --json         end with one JSON object on stdout in place of the summary line\n";
 
 int usage_error(const std::string& message) {
     std::fprintf(stderr, "lintora volume: %s\n%s", terminal_safe(message).c_str(), kUsage);
@@ -168,6 +170,7 @@ struct VolumeChoice {
     uint32_t io_chunk = 65536;
     JobOptions options;
     bool dry_run = false;
+    bool json = false;
 };
 
 // The options' values, checked against the target; what is wrong with them, or an empty text.
@@ -211,6 +214,7 @@ std::string parse_volume_choice(const ParsedArguments& args, const Target& targe
     choice->options.full = args.has_switch("--full");
     choice->options.verify = args.has_switch("--verify");
     choice->dry_run = args.has_switch("--dry-run");
+    choice->json = args.has_switch("--json");
     return "";
 }
 
@@ -265,11 +269,28 @@ int dry_run(const VolumeFormat& volume, const VolumeChoice& choice, const Target
 int format_target(VolumeFormat& volume, const VolumeChoice& choice, const Target& target,
                   DiskUse use, InterruptibleDisks& system, ProgressReport& report) {
     const std::string& path = target.path;
+    RunRecord record;
+    record.target = target.wide_path;
+    record.partition_style = "none";
+    record.volume_bytes = choice.sectors * target.sector_size;
+    record.cluster_size = volume.params.cluster_size;
+    record.clusters =
+        volume_cluster_count(choice.sectors, target.sector_size, volume.params.cluster_size);
+    // With --json the run ends with its record on stdout, whatever the way out.
+    const auto ended = [&](int status) {
+        record.seconds = report.elapsed();
+        if (choice.json) {
+            std::printf("%s\n", run_json(record).c_str());
+        }
+        return status;
+    };
     std::unique_ptr<DiskDevice> device;
     const Outcome opened =
         system.open_disk(target.wide_path.c_str(), target.sector_size, use, &device);
     if (!opened.ok()) {
-        return failed("cannot open '" + path + "' for writing: " + opened.reason);
+        record.error_class = "refused";
+        record.error = "cannot open '" + path + "' for writing: " + opened.reason;
+        return ended(failed(record.error));
     }
     watch_for_interrupts();
     JobOptions options = choice.options;
@@ -283,26 +304,34 @@ int format_target(VolumeFormat& volume, const VolumeChoice& choice, const Target
                                   : end.volume_may_remain
                                       ? "'" + path + "' may hold a volume that was not verified"
                                       : "'" + path + "' holds no valid volume";
+        record.no_valid_volume = system.writes() != 0 && !end.volume_may_remain;
+        record.error_class = system.writes() == 0 ? "refused" : "failed";
         if (const int signal_number = interrupting_signal()) {
             const std::string where = report.where();
-            std::fprintf(stderr, "lintora volume: interrupted%s; %s\n",
-                         where.empty() ? "" : (" while " + where).c_str(), state.c_str());
-            return 128 + signal_number;
+            record.error_class = "interrupted";
+            record.error = "interrupted" + (where.empty() ? "" : " while " + where) + "; " + state;
+            std::fprintf(stderr, "lintora volume: %s\n", record.error.c_str());
+            return ended(128 + signal_number);
         }
-        return failed(failure + "; " + state);
+        record.error = failure + "; " + state;
+        return ended(failed(record.error));
     }
     JobSummary summary;
-    summary.cluster_size = volume.params.cluster_size;
-    summary.clusters =
-        volume_cluster_count(choice.sectors, target.sector_size, volume.params.cluster_size);
+    summary.cluster_size = record.cluster_size;
+    summary.clusters = record.clusters;
     summary.bad_clusters = volume.bad_clusters;
-    const uint64_t bytes = choice.sectors * target.sector_size;
     summary.verified_bytes =
-        options.verify ? volume.writer.bytes_done + (options.full ? bytes : 0) : 0;
+        options.verify ? volume.writer.bytes_done + (options.full ? record.volume_bytes : 0) : 0;
+    record.succeeded = true;
+    record.bad_clusters = summary.bad_clusters;
+    record.verified_bytes = summary.verified_bytes;
+    if (choice.json) {
+        return ended(0);
+    }
     std::printf("formatted %s: NTFS, %llu sectors of %u bytes, %u-byte clusters, label \"%s\"%s\n",
                 path.c_str(), static_cast<unsigned long long>(choice.sectors), target.sector_size,
                 volume.params.cluster_size, terminal_safe(utf16_for_display(choice.label)).c_str(),
-                run_summary(bytes, summary, options, report.elapsed()).c_str());
+                run_summary(record.volume_bytes, summary, options, report.elapsed()).c_str());
     return 0;
 }
 
@@ -316,7 +345,7 @@ int run_volume_command(const std::vector<std::string>& words) {
     const ParsedArguments args = parse_arguments(
         words,
         {"--sector-size", "--sectors", "--label", "--cluster-size", "--io-chunk", "--progress"},
-        {"--full", "--verify", "--dry-run", "--progress"});
+        {"--full", "--verify", "--dry-run", "--progress", "--json"});
     if (!args.error.empty()) {
         return usage_error(args.error);
     }

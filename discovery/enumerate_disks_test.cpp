@@ -139,9 +139,11 @@ TEST_F(Enumerate, NothingToListIsAnEmptyList) {
 TEST(EnumerateOnThisSystem, EveryDiskFoundIsAWholeRecord) {
     auto tree = make_system_device_tree();
     auto storage = make_system_storage();
+    uint32_t seen = 0;
     for (const uint32_t vendor : {kMakerVendorId, kAnyVendor}) {
         auto found = std::make_unique<DiskList>();
         const uint32_t count = enumerate_disks(*found, *tree, *storage, vendor);
+        seen += count;
         ASSERT_LE(count, kMaxDisks);
         EXPECT_EQ(found->count, count);
         for (uint32_t i = 0; i < count; ++i) {
@@ -153,6 +155,9 @@ TEST(EnumerateOnThisSystem, EveryDiskFoundIsAWholeRecord) {
                 EXPECT_EQ(disk.vendor_id, vendor) << i;
             }
         }
+    }
+    if (seen == 0) {
+        GTEST_SKIP() << "this machine has no fixed USB disk: the records had nothing to check";
     }
 }
 

@@ -100,6 +100,22 @@ TEST(FullFormat, BadSectorsBecomeBadClustersOrEndTheRun) {
          {},
          "read-back at byte 5368709127 differs from what was written (zeros)",
          5 * kGiB + 7},
+        // The whole piece is compared, not its first sector: a byte lost in its middle and one
+        // in its last sector (pieces of 1 MiB).
+        {"zeros lost mid-piece",
+         {},
+         false,
+         NTFS_WRITE_FAILED,
+         {},
+         "read-back at byte 5369233408 differs",
+         5 * kGiB + 524288},
+        {"zeros lost in a piece's last sector",
+         {},
+         false,
+         NTFS_WRITE_FAILED,
+         {},
+         "read-back at byte 5369757695 differs",
+         5 * kGiB + 1048575},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -30,6 +30,25 @@ class DiskIo {
     virtual Outcome forget_cached() = 0;
 };
 
+// An I/O target in front of another that it does not own: hands every request on, so that a
+// decorator (the read-back log, the boot sector hold) overrides only what it changes.
+class ForwardingDiskIo : public DiskIo {
+  public:
+    explicit ForwardingDiskIo(DiskIo& target) : target_(target) {}
+
+    Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override {
+        return target_.write_at(offset, data, length);
+    }
+    Outcome read_at(uint64_t offset, uint8_t* data, uint32_t length) override {
+        return target_.read_at(offset, data, length);
+    }
+    Outcome flush() override { return target_.flush(); }
+    Outcome forget_cached() override { return target_.forget_cached(); }
+
+  protected:
+    DiskIo& target_;
+};
+
 // Flushes `io` and drops what the system caches of it: what is read next comes from the medium.
 inline Outcome flush_and_forget(DiskIo& io) {
     Outcome step = io.flush();

@@ -7,7 +7,7 @@ namespace lintora {
 
 BootSectorHold::BootSectorHold(DiskIo& target, uint64_t volume_offset, uint64_t sector_count,
                                uint32_t sector_size)
-    : target_(target),
+    : ForwardingDiskIo(target),
       held_{{volume_offset, std::vector<uint8_t>(sector_size, 0)},
             {volume_offset + (sector_count - 1) * sector_size,
              std::vector<uint8_t>(sector_size, 0)}} {}

@@ -11,7 +11,7 @@
 
 namespace lintora {
 
-class BootSectorHold final : public DiskIo {
+class BootSectorHold final : public ForwardingDiskIo {
   public:
     BootSectorHold(DiskIo& target, uint64_t volume_offset, uint64_t sector_count,
                    uint32_t sector_size);
@@ -28,11 +28,6 @@ class BootSectorHold final : public DiskIo {
     bool primary_written() const { return primary_written_; }
 
     Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override;
-    Outcome read_at(uint64_t offset, uint8_t* data, uint32_t length) override {
-        return target_.read_at(offset, data, length);
-    }
-    Outcome flush() override { return target_.flush(); }
-    Outcome forget_cached() override { return target_.forget_cached(); }
 
   private:
     struct Held {
@@ -40,7 +35,6 @@ class BootSectorHold final : public DiskIo {
         std::vector<uint8_t> bytes;
     };
 
-    DiskIo& target_;
     Held held_[2];
     bool primary_written_ = false;
 };

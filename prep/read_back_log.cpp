@@ -50,7 +50,7 @@ uint64_t write_digest(const uint8_t* data, uint32_t length) {
 }
 
 ReadBackLog::ReadBackLog(DiskIo& target, uint32_t read_piece)
-    : target_(target), read_piece_(read_piece) {}
+    : ForwardingDiskIo(target), read_piece_(read_piece) {}
 
 Outcome ReadBackLog::write_at(uint64_t offset, const uint8_t* data, uint32_t length) {
     const uint64_t end = offset + length;

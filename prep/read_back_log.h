@@ -21,17 +21,12 @@ namespace lintora {
 // The digest of a write: stable across platforms, fast enough to keep up with a disk.
 uint64_t write_digest(const uint8_t* data, uint32_t length);
 
-class ReadBackLog final : public DiskIo {
+class ReadBackLog final : public ForwardingDiskIo {
   public:
     // Reads back in pieces of `read_piece` bytes (whole sectors), one progress unit each.
     ReadBackLog(DiskIo& target, uint32_t read_piece);
 
     Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override;
-    Outcome read_at(uint64_t offset, uint8_t* data, uint32_t length) override {
-        return target_.read_at(offset, data, length);
-    }
-    Outcome flush() override { return target_.flush(); }
-    Outcome forget_cached() override { return target_.forget_cached(); }
 
     // The progress units verify() will report for what is logged now (at most).
     uint64_t pending_units() const;
@@ -50,7 +45,6 @@ class ReadBackLog final : public DiskIo {
     Outcome check(uint64_t offset, const Written& written, const ProgressSpan* progress,
                   uint64_t* units);
 
-    DiskIo& target_;
     uint32_t read_piece_;
     std::map<uint64_t, Written> log_;    // by offset; the ranges never overlap
     std::unique_ptr<uint8_t[]> buffer_;  // one read piece, made at the first read-back

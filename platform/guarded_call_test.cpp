@@ -47,12 +47,19 @@ int32_t answers(void* context) {
     return *static_cast<int32_t*>(context) + 1;
 }
 
+LONG WINAPI program_filter(EXCEPTION_POINTERS*) {
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// The process's own top-level filter is the same after guarded calls, faulting or not.
 TEST(GuardedCall, AFaultGivesTheFailureAndACallItsAnswer) {
+    const LPTOP_LEVEL_EXCEPTION_FILTER before = SetUnhandledExceptionFilter(&program_filter);
     int32_t value = 41;
     for (int round = 0; round < 3; ++round) {
         EXPECT_EQ(call_guarded(&faults, nullptr, -1), -1);
         EXPECT_EQ(call_guarded(&answers, &value, -1), 42);
     }
+    EXPECT_EQ(SetUnhandledExceptionFilter(before), &program_filter);
 }
 
 }  // namespace

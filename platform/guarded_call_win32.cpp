@@ -9,19 +9,17 @@ namespace {
 // The recovery point of the guarded call running on this thread (a __builtin_setjmp buffer).
 thread_local void* t_recovery[5];
 thread_local bool t_guarding = false;
+#ifdef _WIN64
 LPTOP_LEVEL_EXCEPTION_FILTER g_previous_filter = nullptr;
+#endif
 
 [[noreturn]] __attribute__((noinline)) void resume_at_recovery_point() {
     __builtin_longjmp(t_recovery, 1);
 }
 
-// Continues the faulting thread in resume_at_recovery_point, on a fresh part of its own stack
-// below the fault, aligned as a function entry expects.
-LONG WINAPI recover_from_exception(EXCEPTION_POINTERS* info) {
-    if (!t_guarding) {
-        return g_previous_filter != nullptr ? g_previous_filter(info) : EXCEPTION_CONTINUE_SEARCH;
-    }
-    CONTEXT* context = info->ContextRecord;
+// Makes the faulting thread continue in resume_at_recovery_point, on a fresh part of its own
+// stack below the fault, aligned as a function entry expects.
+void redirect_to_recovery(CONTEXT* context) {
 #ifdef _WIN64
     context->Rsp = ((context->Rsp - 512) & ~DWORD64{15}) - 8;
     context->Rip = reinterpret_cast<DWORD64>(&resume_at_recovery_point);
@@ -29,8 +27,33 @@ LONG WINAPI recover_from_exception(EXCEPTION_POINTERS* info) {
     context->Esp = ((context->Esp - 512) & ~DWORD{15}) - 4;
     context->Eip = reinterpret_cast<DWORD>(&resume_at_recovery_point);
 #endif
+}
+
+#ifdef _WIN64
+// 64-bit Windows unwinds by tables: an exception that nothing handles reaches the process's
+// top-level filter, which the guard holds while its call runs.
+LONG WINAPI recover_from_exception(EXCEPTION_POINTERS* info) {
+    if (!t_guarding) {
+        return g_previous_filter != nullptr ? g_previous_filter(info) : EXCEPTION_CONTINUE_SEARCH;
+    }
+    redirect_to_recovery(info->ContextRecord);
     return EXCEPTION_CONTINUE_EXECUTION;
 }
+#else
+// 32-bit Windows walks a chain of handler frames on the thread's own stack. The guard's frame
+// lies under the call's, so it is asked before any top-level filter: under WOW64 an exception
+// that escapes a callback from the kernel (a window message sent from another process) may be
+// swallowed, or end the process, before the filter is ever asked.
+EXCEPTION_DISPOSITION NTAPI guard_frame_handler(EXCEPTION_RECORD* record, void*, CONTEXT* context,
+                                                void*) {
+    if (!t_guarding ||
+        (record->ExceptionFlags & (EXCEPTION_UNWINDING | EXCEPTION_EXIT_UNWIND)) != 0) {
+        return ExceptionContinueSearch;
+    }
+    redirect_to_recovery(context);
+    return ExceptionContinueExecution;
+}
+#endif
 
 }  // namespace
 
@@ -46,7 +69,9 @@ void set_exception_chain_head(EXCEPTION_REGISTRATION_RECORD* head) {
 #endif
 
 int32_t call_guarded(int32_t (*call)(void* context), void* context, int32_t failure) {
+#ifdef _WIN64
     g_previous_filter = SetUnhandledExceptionFilter(recover_from_exception);
+#endif
     // On 32-bit Windows the exception handlers of a thread form a chain of frames on its own stack,
     // headed at fs:[0]. A function that raised may have registered frames of its own (as system
     // libraries do); the long jump abandons that part of the stack but not the chain, which would
@@ -55,6 +80,10 @@ int32_t call_guarded(int32_t (*call)(void* context), void* context, int32_t fail
     // Windows unwinds by tables, not by a chain on the stack.)
 #ifndef _WIN64
     EXCEPTION_REGISTRATION_RECORD* volatile const chain = exception_chain_head();
+    EXCEPTION_REGISTRATION_RECORD guard{};
+    guard.Next = chain;
+    guard.Handler = &guard_frame_handler;
+    set_exception_chain_head(&guard);
 #endif
     volatile int32_t result = failure;
     if (__builtin_setjmp(t_recovery) == 0) {
@@ -63,9 +92,10 @@ int32_t call_guarded(int32_t (*call)(void* context), void* context, int32_t fail
     }
 #ifndef _WIN64
     set_exception_chain_head(chain);
+#else
+    SetUnhandledExceptionFilter(g_previous_filter);
 #endif
     t_guarding = false;
-    SetUnhandledExceptionFilter(g_previous_filter);
     return result;
 }
 

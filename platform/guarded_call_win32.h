@@ -1,7 +1,9 @@
 // Calls into run-time bound system functions that turn a raised exception (an access violation,
 // a RaiseException) into a failure value. MinGW has no __try; instead, while a guarded call runs,
-// the process's top-level exception filter sends an exception that no one else handles back to
-// the guard, on the thread that raised it.
+// an exception that no one else handles is sent back to the guard, on the thread that raised it:
+// on 32-bit Windows by a handler frame of the guard's own on the thread's chain (the process's
+// filter is left as it is), on 64-bit Windows by the process's top-level filter, which is put
+// back after the call.
 #pragma once
 
 #include <cstdint>

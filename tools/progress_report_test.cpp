@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tools/human_units.h"
+#include "tools/run_summary.h"
 
 namespace lintora {
 
@@ -127,6 +128,27 @@ TEST(ProgressReport, LinesAtPhaseStartsEachMinuteAndEachTenPercent) {
     EXPECT_EQ(log.find('\r'), std::string::npos);
     h.at(132, RunPhase::verifying, 0, total);
     EXPECT_NE(h.text().find("verifying: 5.9 GiB\n"), std::string::npos);
+}
+
+// The run's last line: what a clean full format found, the bad clusters a damaged disk gave,
+// and what was read back.
+TEST(RunSummary, NamesTheBadClustersTheReadBackAndTheTime) {
+    JobSummary summary;
+    summary.cluster_size = 4096;
+    summary.clusters = 1048575;
+    JobOptions quick;
+    EXPECT_EQ(run_summary(4ull << 30, summary, quick, 3.2),
+              ", 4.0 GiB in 1048575 clusters of 4096 bytes, in 0:00:03");
+    JobOptions full;
+    full.full = true;
+    EXPECT_EQ(run_summary(4ull << 30, summary, full, 61),
+              ", 4.0 GiB in 1048575 clusters of 4096 bytes, no bad sectors, in 0:01:01");
+    summary.bad_clusters = {300, 301, 9000};
+    full.verify = true;
+    summary.verified_bytes = (4ull << 30) + 23 * kMiB;
+    EXPECT_EQ(run_summary(4ull << 30, summary, full, 3600),
+              ", 4.0 GiB in 1048575 clusters of 4096 bytes, 3 bad clusters mapped (12.0 KiB), "
+              "4.0 GiB read back and compared, in 1:00:00");
 }
 
 TEST(ProgressReport, ModesFromTheCommandLine) {

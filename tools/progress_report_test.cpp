@@ -25,7 +25,10 @@ struct Harness {
     explicit Harness(ProgressMode mode)
         : report(
               stream, mode, [this] { return now; }, [this] { return columns; }) {}
-    ~Harness() { std::fclose(stream); }
+    ~Harness() {
+        report.finish();  // before the stream goes: the report's own destructor then writes nothing
+        std::fclose(stream);
+    }
     // `bytes` of the phase done `seconds` from now.
     void at(double seconds, RunPhase phase, uint64_t bytes, uint64_t total, uint64_t after = 0) {
         now = seconds;

@@ -38,7 +38,8 @@ ZeroedVolume zero_volume(VolumeFormat& volume, DiskIo& device, const ZeroFillReq
     std::string outside;
     if (!clusters_of_bad_sectors(result.bad_sectors, volume_offset,
                                  volume.params.sector_count * volume.params.bytes_per_sector,
-                                 cluster_size, &clusters, &outside)) {
+                                 volume.params.bytes_per_sector, cluster_size, &clusters,
+                                 &outside)) {
         zeroed.status = NTFS_BAD_SYSTEM_CLUSTER;
         zeroed.failure = outside;
         return zeroed;

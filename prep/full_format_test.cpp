@@ -79,6 +79,13 @@ TEST(FullFormat, BadSectorsBecomeBadClustersOrEndTheRun) {
          NTFS_BAD_SYSTEM_CLUSTER,
          {},
          "the bad sector at byte 3221233664 lies where the file system's own structures"},
+        // Sectors after the last cluster belong to no structure: a bad one there maps nothing.
+        {"after the last cluster",
+         {{(kVolumeSectors - 6) * 512, (kVolumeSectors - 5) * 512}},
+         false,
+         NTFS_OK,
+         {},
+         ""},
         {"backup boot sector",
          {{(kVolumeSectors - 1) * 512, kVolumeSectors * 512}},
          false,

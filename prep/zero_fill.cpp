@@ -218,9 +218,13 @@ bool zero_fill(DiskIo& device, const ZeroFillRequest& request, ZeroFillResult* r
 }
 
 bool clusters_of_bad_sectors(const std::vector<uint64_t>& bad_sectors, uint64_t volume_offset,
-                             uint64_t volume_bytes, uint32_t cluster_size,
+                             uint64_t volume_bytes, uint32_t sector_size, uint32_t cluster_size,
                              std::vector<uint64_t>* clusters, std::string* failure) {
     clusters->clear();
+    // The clusters cover every sector but the last (the backup boot sector), in whole clusters.
+    const uint64_t cluster_bytes_end =
+        volume_bytes >= sector_size ? (volume_bytes - sector_size) / cluster_size * cluster_size
+                                    : 0;
     for (const uint64_t bad : bad_sectors) {
         if (bad < volume_offset || bad - volume_offset >= volume_bytes) {
             *failure = "the bad sector at byte " + std::to_string(bad) +
@@ -228,7 +232,11 @@ bool clusters_of_bad_sectors(const std::vector<uint64_t>& bad_sectors, uint64_t 
                        "must go";
             return false;
         }
-        const uint64_t cluster = (bad - volume_offset) / cluster_size;
+        const uint64_t at = bad - volume_offset;
+        if (at >= cluster_bytes_end && at + sector_size < volume_bytes) {
+            continue;  // after the last cluster: nothing is stored there
+        }
+        const uint64_t cluster = at / cluster_size;
         if (clusters->empty() || clusters->back() != cluster) {
             clusters->push_back(cluster);
         }

@@ -41,9 +41,11 @@ bool zero_fill(DiskIo& device, const ZeroFillRequest& request, ZeroFillResult* r
 
 // The volume's clusters that hold `bad_sectors` (ascending, each once), for the formatter. A bad
 // sector outside the volume (the partition table, the reserved partition, a gap) cannot be
-// mapped: false with what is wrong in `failure`.
+// mapped: false with what is wrong in `failure`. The sectors after the last whole cluster and
+// before the backup boot sector belong to no cluster and hold nothing: a bad one there is left
+// alone. The backup boot sector itself is handed on, for the formatter to refuse.
 bool clusters_of_bad_sectors(const std::vector<uint64_t>& bad_sectors, uint64_t volume_offset,
-                             uint64_t volume_bytes, uint32_t cluster_size,
+                             uint64_t volume_bytes, uint32_t sector_size, uint32_t cluster_size,
                              std::vector<uint64_t>* clusters, std::string* failure);
 
 }  // namespace lintora

@@ -84,6 +84,20 @@ std::optional<unsigned> usb_id_attribute(const fs::path& dir, const char* name) 
 }
 
 // Blanks inside an id become underscores, as in the system's own device ids.
+// A field of a SCSI disk's inquiry data as Windows takes it into the disk's ids and name: at
+// most `width` characters (vendor 8, product 16, revision 4), its trailing blanks dropped. A
+// device that reports longer text through sysfs is cut as Windows cuts it, so that its ids stay
+// within the configuration manager's buffers and the disk is not lost from the list.
+std::string inquiry_field(std::string text, size_t width) {
+    if (text.size() > width) {
+        text.resize(width);
+    }
+    while (!text.empty() && text.back() == ' ') {
+        text.pop_back();
+    }
+    return text;
+}
+
 std::string id_part(std::string text) {
     std::replace(text.begin(), text.end(), ' ', '_');
     return text;
@@ -301,15 +315,15 @@ class SysfsDeviceTree final : public DeviceTree {
                 n.hardware_id = wide(text);
             } else if (uevent["DEVTYPE"] == "disk") {
                 const fs::path scsi = n.path / "device";
-                const std::string vendor = attribute(scsi, "vendor");
-                const std::string model = attribute(scsi, "model");
+                const std::string vendor = inquiry_field(attribute(scsi, "vendor"), 8);
+                const std::string model = inquiry_field(attribute(scsi, "model"), 16);
                 // The USB mass-storage driver's disks are USBSTOR disks; a disk behind a USB
                 // Attached SCSI bridge (the interface's driver is "uas") is a SCSI disk whose
                 // parent is still the USB device, as on Windows.
                 const bool usb_storage = is_usb_device(n.parent) && !is_uas_disk(n);
                 n.device_id = wide((usb_storage ? "USBSTOR\\DISK&VEN_" : "SCSI\\DISK&VEN_") +
                                    id_part(vendor) + "&PROD_" + id_part(model) + "&REV_" +
-                                   id_part(attribute(scsi, "rev")) + "\\" + name);
+                                   id_part(inquiry_field(attribute(scsi, "rev"), 4)) + "\\" + name);
                 n.friendly_name = wide(vendor + " " + model +
                                        (usb_storage ? " USB Device" : " SCSI Disk Device"));
                 n.object_name = wide("\\Device\\" + name);

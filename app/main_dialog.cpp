@@ -20,7 +20,8 @@ namespace lintora {
 
 namespace {
 
-constexpr uint32_t kMostDisks = 8;
+// More disks than this end the dialog with message 108.
+constexpr uint32_t kMostDialogDisks = 8;
 
 const wchar_t* wide(const char16_t* text) {
     return reinterpret_cast<const wchar_t*>(text);
@@ -198,7 +199,7 @@ void CVekFormatterDlg::update_controls() {
 }
 
 void CVekFormatterDlg::apply_disk_limit() {
-    if (disks_->count > kMostDisks) {
+    if (disks_->count > kMostDialogDisks) {
         prompt_active_ = 1;
         show_message(m_hWnd, IDS_TOO_MANY_DISKS, MB_OK | MB_ICONERROR);
         EndDialog(IDOK);

@@ -6,7 +6,8 @@
 
 namespace lintora {
 
-inline constexpr uint32_t kMaxDisks = 32;
+// The most disks a list holds (the tool's list; the dialog allows fewer, see the main dialog).
+inline constexpr uint32_t kMaxListedDisks = 32;
 inline constexpr uint32_t kPathUnits = 261;
 
 struct DiskInfo {
@@ -24,7 +25,7 @@ struct DiskInfo {
 
 struct DiskList {
     uint32_t count;
-    DiskInfo disks[kMaxDisks];
+    DiskInfo disks[kMaxListedDisks];
 };
 
 // Calls `visit` with each drive letter set in `letters` (bit 0 is 'A'), from A: to Z:.

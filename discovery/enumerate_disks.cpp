@@ -77,7 +77,7 @@ uint32_t enumerate_disks(DiskList& list, DeviceTree& tree, StorageSystem& storag
     StorageDeviceNumber letters[26] = {};
     scan_letters(storage, letters);
     DevNode previous = 0;
-    while (list.count < kMaxDisks) {
+    while (list.count < kMaxListedDisks) {
         DiskInfo& slot = list.disks[list.count];
         previous = find_next_usb_disk(tree, previous, &slot);
         if (previous == 0) {

@@ -22,7 +22,7 @@ bool is_usb_fixed_disk(StorageDevice& device);
 // The adapter's largest transfer into the record's io_chunk_size.
 bool query_io_chunk_size(StorageDevice& device, DiskInfo* disk);
 
-// Zero-fills `list` and fills it with the accepted disks in walk order, at most kMaxDisks;
+// Zero-fills `list` and fills it with the accepted disks in walk order, at most kMaxListedDisks;
 // returns their number. Every failed query rejects only the disk at hand.
 uint32_t enumerate_disks(DiskList& list, DeviceTree& tree, StorageSystem& storage,
                          uint32_t vendor_id = kMakerVendorId);

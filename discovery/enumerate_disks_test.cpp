@@ -144,7 +144,7 @@ TEST(EnumerateOnThisSystem, EveryDiskFoundIsAWholeRecord) {
         auto found = std::make_unique<DiskList>();
         const uint32_t count = enumerate_disks(*found, *tree, *storage, vendor);
         seen += count;
-        ASSERT_LE(count, kMaxDisks);
+        ASSERT_LE(count, kMaxListedDisks);
         EXPECT_EQ(found->count, count);
         for (uint32_t i = 0; i < count; ++i) {
             const DiskInfo& disk = found->disks[i];

@@ -206,9 +206,10 @@ std::string mounted_from(const std::vector<std::string>& numbers) {
 }
 
 // The checks that stand in for locking every volume of a disk, on an exclusively opened device.
-// `table_fixed` tells whether the kernel cannot re-read the device's table.
-Outcome check_whole_disk(int fd, const struct stat& st, const TargetInfo& info, bool* table_fixed) {
-    *table_fixed = false;
+// `kernel_cannot_reread` tells whether the kernel cannot re-read the device's table.
+Outcome check_whole_disk(int fd, const struct stat& st, const TargetInfo& info,
+                         bool* kernel_cannot_reread) {
+    *kernel_cannot_reread = false;
     if (info.is_partition) {
         return Outcome::failure("it is a partition, not a whole disk");
     }
@@ -220,7 +221,7 @@ Outcome check_whole_disk(int fd, const struct stat& st, const TargetInfo& info, 
         return Outcome::success();
     }
     if (errno == EINVAL) {
-        *table_fixed = true;
+        *kernel_cannot_reread = true;
         return remove_kernel_partitions(fd, st.st_rdev);
     }
     if (errno == EBUSY) {
@@ -258,9 +259,10 @@ Outcome transfer_all(uint32_t length, const std::string& at_end, Step step) {
 // a TableWritingDisk.
 class PosixDisk final : public DiskDevice {
   public:
-    // `table_fixed`: the kernel cannot re-read this device's table, so the partitions of a new
-    // layout are told to it one by one.
-    PosixDisk(int fd, bool table_fixed) : fd_(fd), table_fixed_(table_fixed) {}
+    // `kernel_cannot_reread`: the kernel cannot re-read this device's table, so the partitions of a
+    // new layout are told to it one by one.
+    PosixDisk(int fd, bool kernel_cannot_reread)
+        : fd_(fd), kernel_cannot_reread_(kernel_cannot_reread) {}
 
     Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override {
         return transfer_all(length, "the device took no more bytes", [&](uint32_t done) {
@@ -304,7 +306,7 @@ class PosixDisk final : public DiskDevice {
     }
 
     Outcome update_properties() override {
-        if (table_fixed_) {
+        if (kernel_cannot_reread_) {
             const Outcome added = add_kernel_partitions(fd_.get(), pending_);
             pending_.clear();
             return added.ok()
@@ -319,7 +321,7 @@ class PosixDisk final : public DiskDevice {
 
   private:
     Fd fd_;
-    bool table_fixed_;
+    bool kernel_cannot_reread_;
     std::vector<PartitionRecord> pending_;
 };
 
@@ -350,7 +352,7 @@ class PosixDiskSystem final : public DiskSystem {
             return opened;
         }
         TargetInfo info;
-        bool table_fixed = false;
+        bool kernel_cannot_reread = false;
         Outcome described = describe(fd.get(), st, &info);
         if (!described.ok()) {
             return described;
@@ -366,7 +368,7 @@ class PosixDiskSystem final : public DiskSystem {
                 return Outcome::failure("the device is read-only");
             }
             if (use == DiskUse::whole_disk) {
-                Outcome whole = check_whole_disk(fd.get(), st, info, &table_fixed);
+                Outcome whole = check_whole_disk(fd.get(), st, info, &kernel_cannot_reread);
                 if (!whole.ok()) {
                     return whole;
                 }
@@ -385,7 +387,7 @@ class PosixDiskSystem final : public DiskSystem {
             }
         }
         *device = std::make_unique<TableWritingDisk>(
-            std::make_unique<PosixDisk>(fd.release(), table_fixed), bytes_per_sector,
+            std::make_unique<PosixDisk>(fd.release(), kernel_cannot_reread), bytes_per_sector,
             info.size_bytes, info.kind == TargetKind::block_device);
         return Outcome::success();
     }

@@ -135,9 +135,9 @@ bool user_agrees(const std::string& path, const std::string& capacity, uint32_t 
 }
 
 // Runs the disk job and says how it ended.
-int run_job(const Target& target, const DiskInfo& disk, const FormatJobParams& params,
-            uint32_t cluster_size, const PartitionGeometry& geometry, JobOptions options,
-            ProgressMode mode, bool json, InterruptibleDisks& system) {
+int run_disk_job(const Target& target, const DiskInfo& disk, const FormatJobParams& params,
+                 uint32_t cluster_size, const PartitionGeometry& geometry, JobOptions options,
+                 ProgressMode mode, bool json, InterruptibleDisks& system) {
     const std::string& path = target.path;
     watch_for_interrupts();
     ProgressReport report(stderr, mode);
@@ -307,8 +307,8 @@ int run_disk_command(const std::vector<std::string>& words) {
     JobOptions options;
     options.full = args.has_switch("--full");
     options.verify = args.has_switch("--verify");
-    return run_job(target, disk, params, cluster_size, geometry, options, *mode,
-                   args.has_switch("--json"), system);
+    return run_disk_job(target, disk, params, cluster_size, geometry, options, *mode,
+                        args.has_switch("--json"), system);
 }
 
 }  // namespace lintora

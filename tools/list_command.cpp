@@ -92,7 +92,7 @@ int run_list_command(const std::vector<std::string>& words) {
     }
     if (list->count == 0) {
         std::fprintf(stderr, "lintora list: no disk found\n");
-    } else if (list->count >= kMaxDisks) {
+    } else if (list->count >= kMaxListedDisks) {
         std::fprintf(stderr,
                      "lintora list: the list is full (%u disks, as many as one search keeps); "
                      "more disks may be attached\n",

@@ -27,34 +27,48 @@ bool accept(DiskInfo& disk, StorageSystem& storage, const StorageDeviceNumber (&
         return false;
     }
     std::unique_ptr<StorageDevice> device = storage.open_disk(disk.interface_path);
-    if (!device) {
-        return false;
-    }
-    disk.drive_letters = 0;
-    StorageDeviceNumber number;
-    if (!device->device_number(&number)) {
-        return false;
-    }
-    disk.device_number = number.device_number;
-    for (uint32_t n = 0; n < 26; ++n) {
-        if (letters[n].device_type == number.device_type &&
-            letters[n].device_number == number.device_number) {
-            disk.drive_letters |= 1u << n;
-        }
-    }
-    uint64_t length = 0;
-    uint32_t sector = 0;
-    if (!is_usb_fixed_disk(*device) || !query_io_chunk_size(*device, &disk) ||
-        !device->length_bytes(&length) || length == 0 || !device->bytes_per_sector(&sector) ||
-        sector == 0) {
-        return false;
-    }
-    disk.bytes_per_sector = sector;
-    disk.sector_count = length / sector;
-    return disk.sector_count != 0;
+    return device && query_disk_record(*device, letters, &disk).empty();
 }
 
 }  // namespace
+
+std::string query_disk_record(StorageDevice& device, const StorageDeviceNumber (&letters)[26],
+                              DiskInfo* disk) {
+    StorageDeviceNumber number;
+    if (!device.device_number(&number)) {
+        return "its device number cannot be read";
+    }
+    disk->device_number = number.device_number;
+    disk->drive_letters = 0;
+    for (uint32_t n = 0; n < 26; ++n) {
+        if (letters[n].device_type == number.device_type &&
+            letters[n].device_number == number.device_number) {
+            disk->drive_letters |= 1u << n;
+        }
+    }
+    uint32_t bus = 0;
+    bool removable = false;
+    if (!device.device_descriptor(&bus, &removable) || bus != kBusTypeUsb) {
+        return "it is not on USB";
+    }
+    if (removable) {
+        return "it has removable media";
+    }
+    if (!query_io_chunk_size(device, disk)) {
+        return "its largest transfer cannot be read";
+    }
+    uint64_t length = 0;
+    uint32_t sector = 0;
+    if (!device.length_bytes(&length)) {
+        return "its size cannot be read as a number of bytes";
+    }
+    if (!device.bytes_per_sector(&sector) || sector == 0) {
+        return "its sector size cannot be read";
+    }
+    disk->bytes_per_sector = sector;
+    disk->sector_count = length / sector;
+    return disk->sector_count == 0 ? "it reports no size" : "";
+}
 
 bool is_usb_fixed_disk(StorageDevice& device) {
     uint32_t bus = 0;

@@ -22,33 +22,12 @@ std::unique_ptr<DiskList> list_disks(uint32_t vendor_id) {
 
 namespace {
 
-// The first storage query that rules the disk out, as enumeration asks them.
+// The first storage query that rules the disk out: enumeration's own.
 std::string storage_refusal(StorageDevice& device) {
-    StorageDeviceNumber number;
-    uint32_t bus = 0;
-    bool removable = false;
-    uint32_t transfer = 0;
-    uint64_t length = 0;
-    uint32_t sector = 0;
-    if (!device.device_number(&number)) {
-        return "its device number cannot be read";
-    }
-    if (!device.device_descriptor(&bus, &removable) || bus != kBusTypeUsb) {
-        return "it is not on USB";
-    }
-    if (removable) {
-        return "it has removable media";
-    }
-    if (!device.max_transfer_length(&transfer)) {
-        return "its largest transfer cannot be read";
-    }
-    if (!device.length_bytes(&length)) {
-        return "its size cannot be read as a number of bytes";
-    }
-    if (!device.bytes_per_sector(&sector) || sector == 0) {
-        return "its sector size cannot be read";
-    }
-    return length / sector == 0 ? "it reports no size" : "the list was full before it";
+    const StorageDeviceNumber no_letters[26] = {};
+    DiskInfo record{};
+    const std::string reason = query_disk_record(device, no_letters, &record);
+    return reason.empty() ? "the list was full before it" : reason;
 }
 
 }  // namespace

@@ -241,6 +241,37 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"TableFlush", {{FakeOp::flush, 2}}, 0, kJobWriteFailed, false}),
     [](const auto& test) { return test.param.name; });
 
+// A bad cluster beyond the part of the volume bitmap held in memory adds a write of its own:
+// the bar's total follows the count made with the bad clusters, so it is full exactly at the
+// last write.
+TEST_F(FormatJobTest, AFullFormatWithBadClustersEndsTheBarAtItsTotal) {
+    system = std::make_unique<FakeDiskSystem>();
+    system->keep_bytes = false;
+    DiskInfo disk = small_disk();
+    disk.sector_count = 2 * 2048 + 63 + (8ull << 30) / 512;
+    const uint64_t bad = 2048 * 512 + (6ull << 30);
+    system->bad_ranges = {{bad, bad + 512}};
+    JobOptions options;
+    options.full = true;
+    ASSERT_EQ(prepare_disk(&trace, disk, mbr_params(), *system, &trace_progress, &failure, nullptr,
+                           options),
+              kJobSucceeded)
+        << failure.why;
+    ASSERT_FALSE(trace.file_system.empty());
+    // The bar is full at the last write and not one write before it.
+    uint32_t last = 0;
+    for (size_t i = 0; i + 1 < trace.file_system.size(); ++i) {
+        const auto [done, expected] = trace.file_system[i];
+        if (expected == 0) {
+            continue;  // the first counting pass, before the total is known
+        }
+        ASSERT_LT(done, expected) << "report " << i << " of " << trace.file_system.size();
+        ASSERT_GE(done, last);
+        last = done;
+    }
+    EXPECT_EQ(trace.file_system.back().first, trace.file_system.back().second);
+}
+
 TEST_F(FormatJobTest, TooSmallDisksStopBeforeAnythingIsOpened) {
     DiskInfo disk = small_disk();
     disk.sector_count = 2 * 2048 + 62;
@@ -359,6 +390,15 @@ TEST_F(FormatJobTest, EveryVolumeOnTheDiskIsLockedOnceBeforeTheWipe) {
          {"open_volume E", "lock E in use", "lock E in use", "lock E in use", "lock E",
           "dismount E"}},
         {"a lock in use ten times", 1u << 4, {{'E', e, 10}}, {}, kJobRefused, 9, {}},
+        // The volume list may spell a lettered volume's GUID path in another case: it is the
+        // same volume, locked once.
+        {"a lettered volume listed in another case",
+         1u << 4,
+         {{'E', u"\\\\?\\Volume{abc}", 0, 0, false, u"\\\\?\\VOLUME{ABC}"}},
+         {},
+         kJobSucceeded,
+         0,
+         {"open_volume E", "lock E", "dismount E"}},
         {"an open refused in use twice (the volume shared for reading only)",
          1u << 4,
          {{'E', e, 0, 2}},

@@ -305,7 +305,7 @@ Outcome FakeDiskSystem::volumes_on_disk(const char16_t*, std::vector<std::u16str
     log_.calls.push_back("list_volumes");
     paths->clear();
     for (const FakeVolume& v : volumes) {
-        paths->push_back(v.path);
+        paths->push_back(v.listed_as.empty() ? v.path : v.listed_as);
     }
     return Outcome::success();
 }

@@ -51,6 +51,9 @@ struct FakeVolume {
     // without sharing it for writing (Windows' sharing violation).
     uint32_t busy_opens = 0;
     bool locked = false;
+    // How the volume list names it, when not as `path` (Windows compares such names without
+    // regard to case).
+    std::u16string listed_as = {};
 };
 
 // The bytes written to a fake disk, kept in pages; a byte never written reads as zero.

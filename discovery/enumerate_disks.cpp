@@ -46,13 +46,9 @@ std::string query_disk_record(StorageDevice& device, const StorageDeviceNumber (
             disk->drive_letters |= 1u << n;
         }
     }
-    uint32_t bus = 0;
-    bool removable = false;
-    if (!device.device_descriptor(&bus, &removable) || bus != kBusTypeUsb) {
-        return "it is not on USB";
-    }
-    if (removable) {
-        return "it has removable media";
+    const char* not_fixed_usb = usb_fixed_disk_refusal(device);
+    if (not_fixed_usb != nullptr) {
+        return not_fixed_usb;
     }
     if (!query_io_chunk_size(device, disk)) {
         return "its largest transfer cannot be read";
@@ -70,10 +66,17 @@ std::string query_disk_record(StorageDevice& device, const StorageDeviceNumber (
     return disk->sector_count == 0 ? "it reports no size" : "";
 }
 
-bool is_usb_fixed_disk(StorageDevice& device) {
+const char* usb_fixed_disk_refusal(StorageDevice& device) {
     uint32_t bus = 0;
     bool removable = true;
-    return device.device_descriptor(&bus, &removable) && bus == kBusTypeUsb && !removable;
+    if (!device.device_descriptor(&bus, &removable) || bus != kBusTypeUsb) {
+        return "it is not on USB";
+    }
+    return removable ? "it has removable media" : nullptr;
+}
+
+bool is_usb_fixed_disk(StorageDevice& device) {
+    return usb_fixed_disk_refusal(device) == nullptr;
 }
 
 bool query_io_chunk_size(StorageDevice& device, DiskInfo* disk) {

@@ -17,8 +17,10 @@ static_assert(kMakerVendorId <= 0xFFFF, "a USB vendor id has 16 bits");
 // For enumerate_disks: list fixed USB disks whatever their vendor.
 inline constexpr uint32_t kAnyVendor = 0xFFFFFFFF;
 
-// On the USB bus, with fixed (not removable) media.
+// On the USB bus, with fixed (not removable) media; or why not ("it is not on USB", "it has
+// removable media"), null when it is.
 bool is_usb_fixed_disk(StorageDevice& device);
+const char* usb_fixed_disk_refusal(StorageDevice& device);
 
 // The adapter's largest transfer into the record's io_chunk_size.
 bool query_io_chunk_size(StorageDevice& device, DiskInfo* disk);

@@ -35,6 +35,12 @@ uint32_t smallest_fitting(uint32_t from, uint32_t bytes_per_sector, uint64_t sec
     return 0;
 }
 
+// How a refused volume can be formatted anyway: the smallest size that fits, if any.
+std::string way_out(uint32_t fitting, const char* after) {
+    return fitting != 0 ? ": use --cluster-size " + std::to_string(fitting) + " or larger" + after
+                        : ": no cluster size up to 2 MiB is large enough";
+}
+
 }  // namespace
 
 ClusterChoice choose_cluster_size(uint32_t requested, uint32_t bytes_per_sector,
@@ -54,9 +60,7 @@ ClusterChoice choose_cluster_size(uint32_t requested, uint32_t bytes_per_sector,
             " clusters even of 65536 bytes, the largest size chosen automatically; NTFS allows "
             "at most 4294967295 (256 TiB with 65536-byte clusters), and clusters above 64 KiB "
             "need Windows 10 version 1709 or later to mount";
-        choice.refusal += fitting != 0 ? ": use --cluster-size " + std::to_string(fitting) +
-                                             " or larger to format it anyway"
-                                       : ": no cluster size up to 2 MiB is large enough";
+        choice.refusal += way_out(fitting, " to format it anyway");
         return choice;
     }
     if (!is_valid_cluster_size(requested, bytes_per_sector)) {
@@ -73,9 +77,7 @@ ClusterChoice choose_cluster_size(uint32_t requested, uint32_t bytes_per_sector,
                          " bytes; NTFS allows at most 4294967295 (" +
                          largest_volume_text(requested) + " with " + std::to_string(requested) +
                          "-byte clusters)";
-        choice.refusal += fitting != 0
-                              ? ": use --cluster-size " + std::to_string(fitting) + " or larger"
-                              : ": no cluster size up to 2 MiB is large enough";
+        choice.refusal += way_out(fitting, "");
         return choice;
     }
     choice.cluster_size = requested;

@@ -416,20 +416,24 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* devic
         result = write_partition_table(disk, params, geometry, guids, device, options.verify, note);
     }
     if (result == kJobSucceeded && options.summary != nullptr) {
-        JobSummary& summary = *options.summary;
-        summary.cluster_size = volume.params.cluster_size;
-        summary.clusters = volume_cluster_count(
-            volume.params.sector_count, volume.params.bytes_per_sector, volume.params.cluster_size);
-        summary.bad_clusters = volume.bad_clusters;
-        summary.verified_bytes =
-            options.verify ? volume.writer.bytes_done +
-                                 (options.full ? disk.sector_count * disk.bytes_per_sector : 0)
-                           : 0;
+        *options.summary = summarize_volume(
+            volume, options, options.full ? disk.sector_count * disk.bytes_per_sector : 0);
     }
     return result;
 }
 
 }  // namespace
+
+JobSummary summarize_volume(const VolumeFormat& volume, const JobOptions& options,
+                            uint64_t zeroed_bytes) {
+    JobSummary summary;
+    summary.cluster_size = volume.params.cluster_size;
+    summary.clusters = volume_cluster_count(
+        volume.params.sector_count, volume.params.bytes_per_sector, volume.params.cluster_size);
+    summary.bad_clusters = volume.bad_clusters;
+    summary.verified_bytes = options.verify ? volume.writer.bytes_done + zeroed_bytes : 0;
+    return summary;
+}
 
 FormatJobParams job_params_for(const DiskInfo& disk) {
     FormatJobParams params;

@@ -62,10 +62,6 @@ struct JobFailure {
     bool in_use = false;  // refused because another program holds the disk or a volume of it
 };
 
-// What the command-line tool can ask beyond the program's job. `full`: before the file system,
-// every sector of the disk is written with zeros and the sectors that fail become the volume's
-// bad clusters. `verify`: every byte written for the file system is read back from the medium
-// and compared before the partition table is written, and the table is read back after.
 // What a finished job did, for a front-end's summary.
 struct JobSummary {
     uint32_t cluster_size = 0;
@@ -74,6 +70,10 @@ struct JobSummary {
     uint64_t verified_bytes = 0;         // read back and compared
 };
 
+// What the command-line tool can ask beyond the program's job. `full`: before the file system,
+// every sector of the disk is written with zeros and the sectors that fail become the volume's
+// bad clusters. `verify`: every byte written for the file system is read back from the medium
+// and compared before the partition table is written, and the table is read back after.
 struct JobOptions {
     bool full = false;
     bool verify = false;
@@ -82,6 +82,13 @@ struct JobOptions {
     // Filled as the job goes, when given.
     JobSummary* summary = nullptr;
 };
+
+struct VolumeFormat;
+
+// What a volume just written holds: its clusters, the bad ones a full format mapped, and with
+// verify the bytes read back (the file system's, and the `zeroed_bytes` of a full format).
+JobSummary summarize_volume(const VolumeFormat& volume, const JobOptions& options,
+                            uint64_t zeroed_bytes);
 
 // Runs the whole job on `disk` through `system`. `progress` receives every write's progress with
 // `owner`; `failure`, when given, says what failed. `device_path`, when given, is opened in place

@@ -42,15 +42,15 @@ struct Pass {
         return true;
     }
 
-    // One sector the medium failed, tried once more before it counts as bad: a transient error
-    // of a USB bridge must not mark a good cluster bad for good. Anything but a medium error
-    // ends the pass.
-    Outcome retry_sector(uint64_t at, Outcome failed, bool reading) {
-        if (!failed.medium_error()) {
-            return failed;
-        }
-        return reading ? device.read_at(at, readback, request.sector_size)
-                       : device.write_at(at, zeros, request.sector_size);
+    // One sector alone, written (zeros) or read, and tried once more when the medium failed it:
+    // a transient error of a USB bridge must not mark a good cluster bad for good.
+    Outcome sector_io(uint64_t at, bool reading) {
+        const auto once = [&] {
+            return reading ? device.read_at(at, readback, request.sector_size)
+                           : device.write_at(at, zeros, request.sector_size);
+        };
+        const Outcome first = once();
+        return first.medium_error() ? once() : first;
     }
 
     // A piece the medium failed: each sector of it again, alone. When every one fails and the
@@ -64,10 +64,7 @@ struct Pass {
         const uint32_t sector = request.sector_size;
         uint32_t failed = 0;
         for (uint32_t at = 0; at < size; at += sector) {
-            Outcome written = device.write_at(offset + at, zeros, sector);
-            if (!written.ok()) {
-                written = retry_sector(offset + at, written, false);
-            }
+            const Outcome written = sector_io(offset + at, false);
             if (!written.ok() && !written.medium_error()) {
                 return fail("write at byte " + std::to_string(offset + at) +
                             " failed: " + written.reason);
@@ -125,10 +122,7 @@ struct Pass {
             if (known_bad(at, at + 1)) {
                 continue;
             }
-            Outcome read = device.read_at(at, readback, sector);
-            if (!read.ok()) {
-                read = retry_sector(at, read, true);
-            }
+            const Outcome read = sector_io(at, true);
             if (!read.ok() && !read.medium_error()) {
                 return fail("read-back at byte " + std::to_string(at) + " failed: " + read.reason);
             }

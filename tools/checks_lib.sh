@@ -18,6 +18,22 @@ need_root_and_fuse() {
     done
 }
 
+# A work folder of the check's own, /var/tmp/lintora-NAME.*, with mnt/ and store/ in it (a
+# check may mount a tmpfs on store/); when the script ends, what is mounted there and the loop
+# device in $loop go with it.
+make_work() {
+    work=$(mktemp -d "/var/tmp/lintora-$1.XXXXXX")
+    loop=
+    trap cleanup_work EXIT
+    mkdir "$work/mnt" "$work/store"
+}
+cleanup_work() {
+    umount "$work/mnt" 2>/dev/null || true
+    [ -n "$loop" ] && losetup -d "$loop" 2>/dev/null
+    umount "$work/store" 2>/dev/null || true
+    rm -rf "$work"
+}
+
 # ntfsfix (dry run) finds nothing to fix, ntfsresize finds the cluster accounting right, and
 # sleuthkit parses the volume and lists $MFT.
 check_static() {

@@ -7,16 +7,7 @@ source "$(dirname "$0")/checks_lib.sh"
 lintora=$1 sector_size=$2 sectors=$3 label=$4 data_start=$5 data_sectors=$6
 need_root_and_fuse
 
-work=$(mktemp -d /var/tmp/lintora-disk.XXXXXX)
-loop=
-cleanup() {
-    umount "$work/mnt" 2>/dev/null || true
-    [ -n "$loop" ] && losetup -d "$loop" 2>/dev/null
-    umount "$work/store" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir "$work/mnt" "$work/store"
+make_work disk
 
 # A file on ext4 ends 4 KiB short of 16 TiB; larger disks live on tmpfs (sparse, in memory).
 bytes=$((sectors * sector_size))

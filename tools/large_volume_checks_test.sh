@@ -12,16 +12,7 @@ for tool in ntfsinfo fsntfsinfo 7zz; do
     command -v "$tool" >/dev/null || fail "$tool is not installed"
 done
 
-work=$(mktemp -d /var/tmp/lintora-large.XXXXXX)
-loop=
-cleanup() {
-    umount "$work/mnt" 2>/dev/null || true
-    [ -n "$loop" ] && losetup -d "$loop" 2>/dev/null
-    umount "$work/store" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir "$work/mnt" "$work/store"
+make_work large
 # The writes of a quick format (the volume bitmap is the largest: 512 MiB at 2^32 clusters)
 # and of the files the mount writes, held in memory.
 mount -t tmpfs -o size=3G tmpfs "$work/store" || fail "cannot mount tmpfs"

@@ -316,12 +316,8 @@ int format_target(VolumeFormat& volume, const VolumeChoice& choice, const Target
         record.error = failure + "; " + state;
         return ended(failed(record.error));
     }
-    JobSummary summary;
-    summary.cluster_size = record.cluster_size;
-    summary.clusters = record.clusters;
-    summary.bad_clusters = volume.bad_clusters;
-    summary.verified_bytes =
-        options.verify ? volume.writer.bytes_done + (options.full ? record.volume_bytes : 0) : 0;
+    const JobSummary summary =
+        summarize_volume(volume, options, options.full ? record.volume_bytes : 0);
     record.succeeded = true;
     record.bad_clusters = summary.bad_clusters;
     record.verified_bytes = summary.verified_bytes;

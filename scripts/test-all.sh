@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Installs what is missing, configures and builds every preset, and runs every test: the unit
 # tests under AddressSanitizer and UndefinedBehaviorSanitizer, the release unit tests with the
-# end-to-end checks by ntfs-3g, ntfsfix, sleuthkit, sfdisk and sgdisk, and every Windows test
-# under Wine on both Windows builds (32-bit Wine runs the shipped i686 build). At the end the
-# machine must hold nothing the tests made.
+# end-to-end checks by ntfs-3g, ntfsfix, sleuthkit, sfdisk, sgdisk and the kernel's ntfs3 driver
+# in a virtual machine, and every Windows test under Wine on both Windows builds (32-bit Wine
+# runs the shipped i686 build). At the end the machine must hold nothing the tests made.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/install-deps.sh
 install_missing cmake ninja-build g++ googletest libgtest-dev clang-format \
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 wine32:i386 \
     ntfs-3g sleuthkit gdisk fdisk util-linux strace time xvfb xauth fonts-ipafont-gothic fonts-wine \
-    imagemagick unrtf lintian man-db unzip libfsntfs-utils 7zip
+    imagemagick unrtf lintian man-db unzip libfsntfs-utils 7zip \
+    qemu-system-x86 busybox-static cpio linux-image-amd64 linux-headers-amd64 linux-source-6.1
 
 # Some kernels cannot run 32-bit programs at all; there the shipped i686 build is built and its
 # resources, imports and zip are checked, but its tests report themselves skipped, and the run

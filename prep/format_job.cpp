@@ -14,9 +14,9 @@
 #include "platform/raw_disk.h"
 #include "prep/full_format.h"
 #include "prep/partition_layout.h"
-#include "prep/read_back_log.h"
 #include "prep/table_check.h"
 #include "prep/volume_format.h"
+#include "prep/volume_passes.h"
 
 namespace lintora {
 
@@ -259,20 +259,6 @@ std::string zeroed_state(const ZeroedVolume& zeroed, const DiskInfo& disk) {
     return state;
 }
 
-// The zero pass over the whole disk, the reserved partition, the gaps and the tail included: a
-// user who asks for a full format wants nothing old left anywhere.
-FormatJobResult zero_whole_disk(const DiskInfo& disk, bool verify, VolumeFormat& volume,
-                                DiskIo& device, ProgressSpan& span, const FailureNote& note) {
-    const ZeroedVolume zeroed =
-        zero_volume_on_bar(volume, device, disk.sector_count * disk.bytes_per_sector,
-                           disk.bytes_per_sector, verify, span);
-    if (zeroed.status != NTFS_OK) {
-        return note(zeroed.status == NTFS_WRITE_FAILED ? kJobWriteFailed : kJobFormatFailed,
-                    "formatting the disk in full", zeroed.failure + zeroed_state(zeroed, disk));
-    }
-    return kJobSucceeded;
-}
-
 FormatJobResult volume_result(ntfs_status status, const VolumeFormat& volume,
                               const FailureNote& note) {
     const FormatJobResult result = job_result_for(status);
@@ -320,29 +306,21 @@ FormatJobResult reinitialise(DiskDevice& device, PartitionStyle style, const Dis
     return step.ok() ? kJobSucceeded : note(kJobRefused, "cannot re-initialise the disk", step);
 }
 
-// The writing pass and the flush; with `verify`, everything it wrote read back and compared.
-FormatJobResult write_file_system(VolumeFormat& volume, DiskDevice& device, uint32_t io_chunk,
-                                  bool verify, ProgressSpan& span, const FailureNote& note) {
-    ReadBackLog log(device, io_chunk);
-    span.begin_pass(RunPhase::writing, volume.writer.units_expected);
-    const FormatJobResult result = volume_result(
-        write_volume(volume, verify ? static_cast<DiskIo&>(log) : device), volume, note);
-    if (result != kJobSucceeded) {
-        return result;
+// The job's result of the volume's passes, and what failed in the job's words.
+FormatJobResult passes_result(const VolumePassEnd& end, const VolumeFormat& volume,
+                              const DiskInfo& disk, const FailureNote& note) {
+    switch (end.step) {
+        case VolumeStep::zeroing:
+            return note(end.status == NTFS_WRITE_FAILED ? kJobWriteFailed : kJobFormatFailed,
+                        "formatting the disk in full", end.reason + zeroed_state(end.zeroed, disk));
+        case VolumeStep::writing:
+            return volume_result(end.status, volume, note);
+        case VolumeStep::flushing:
+            return note(kJobWriteFailed, "cannot flush the disk", end.reason);
+        default:
+            return note(kJobWriteFailed, "verifying the file system",
+                        end.reason + "; the partition table was not written");
     }
-    Outcome step = device.flush();
-    if (!step.ok()) {
-        return note(kJobWriteFailed, "cannot flush the disk", step.reason);
-    }
-    if (!verify) {
-        return kJobSucceeded;
-    }
-    span.pass_done(volume.writer.units_done);
-    span.begin_pass(RunPhase::verifying, log.pending_units());
-    step = log.verify(&span);
-    return step.ok() ? kJobSucceeded
-                     : note(kJobWriteFailed, "verifying the file system",
-                            step.reason + "; the partition table was not written");
 }
 
 FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* device_path,
@@ -373,18 +351,6 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* devic
     if (result != kJobSucceeded) {
         return result;
     }
-    // The full format and the read-back share one bar with the writing pass.
-    ProgressSpan span;
-    span.progress = progress;
-    span.owner = owner;
-    span.total = uint64_t{volume.writer.units_expected} * (options.verify ? 2 : 1);
-    span.watch = options.watch;
-    span.unit_bytes = volume.writer.unit_size;
-    if (options.full || options.verify || options.watch.report != nullptr) {
-        volume.writer.progress = &ProgressSpan::forward;
-        volume.writer.owner = &span;
-    }
-
     // Every GUID the disk gets is drawn now: without them nothing is written.
     DiskGuids guids;
     const Outcome drawn = draw_disk_guids(params.partition_style, system, &guids);
@@ -400,40 +366,37 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* devic
     }
     DiskDevice& device = *handles.disk;
     result = take_volumes_away(disk, device_path, system, handles, note);
-    if (result == kJobSucceeded && options.full) {
-        result = zero_whole_disk(disk, options.verify, volume, device, span, note);
+    if (result != kJobSucceeded) {
+        return result;
     }
-    if (result == kJobSucceeded) {
+    // The zero pass covers the whole disk, the reserved partition, the gaps and the tail
+    // included: a user who asks for a full format wants nothing old left anywhere. The old
+    // table's sectors are wiped and the disk re-initialised before the file system's first
+    // write; the partition table written after the volume is what makes it valid.
+    VolumePassPlan plan;
+    plan.zero_bytes = options.full ? disk.sector_count * disk.bytes_per_sector : 0;
+    plan.verify = options.verify;
+    plan.watch = options.watch;
+    plan.before_writing = [&] {
         result = wipe_start(disk, io_chunk, device, progress, owner, note);
+        if (result == kJobSucceeded) {
+            result = reinitialise(device, params.partition_style, guids, note);
+        }
+        return result == kJobSucceeded;
+    };
+    const VolumePassEnd end = write_volume_passes(volume, device, plan);
+    if (!end.succeeded) {
+        return end.step == VolumeStep::before_writing ? result
+                                                      : passes_result(end, volume, disk, note);
     }
-    if (result == kJobSucceeded) {
-        result = reinitialise(device, params.partition_style, guids, note);
-    }
-    if (result == kJobSucceeded) {
-        result = write_file_system(volume, device, io_chunk, options.verify, span, note);
-    }
-    if (result == kJobSucceeded) {
-        result = write_partition_table(disk, params, geometry, guids, device, options.verify, note);
-    }
+    result = write_partition_table(disk, params, geometry, guids, device, options.verify, note);
     if (result == kJobSucceeded && options.summary != nullptr) {
-        *options.summary = summarize_volume(
-            volume, options, options.full ? disk.sector_count * disk.bytes_per_sector : 0);
+        *options.summary = end.summary;
     }
     return result;
 }
 
 }  // namespace
-
-JobSummary summarize_volume(const VolumeFormat& volume, const JobOptions& options,
-                            uint64_t zeroed_bytes) {
-    JobSummary summary;
-    summary.cluster_size = volume.params.cluster_size;
-    summary.clusters = volume_cluster_count(
-        volume.params.sector_count, volume.params.bytes_per_sector, volume.params.cluster_size);
-    summary.bad_clusters = volume.bad_clusters;
-    summary.verified_bytes = options.verify ? volume.writer.bytes_done + zeroed_bytes : 0;
-    return summary;
-}
 
 FormatJobParams job_params_for(const DiskInfo& disk) {
     FormatJobParams params;

@@ -83,13 +83,6 @@ struct JobOptions {
     JobSummary* summary = nullptr;
 };
 
-struct VolumeFormat;
-
-// What a volume just written holds: its clusters, the bad ones a full format mapped, and with
-// verify the bytes read back (the file system's, and the `zeroed_bytes` of a full format).
-JobSummary summarize_volume(const VolumeFormat& volume, const JobOptions& options,
-                            uint64_t zeroed_bytes);
-
 // Runs the whole job on `disk` through `system`. `progress` receives every write's progress with
 // `owner`; `failure`, when given, says what failed. `device_path`, when given, is opened in place
 // of the record's interface_path (a path longer than the record holds). Every handle is closed

@@ -79,7 +79,7 @@ ZeroedVolume zero_volume_on_bar(VolumeFormat& volume, DiskIo& device, uint64_t l
     if (zeroed.status == NTFS_OK) {
         span.pass_done(zero_fill_units(zero));
         // The bad clusters change the file system's writes a little.
-        span.total = span.before + uint64_t{volume.writer.units_expected} * (verify ? 2 : 1);
+        span.total = span.before + file_system_units(volume, verify);
     }
     return zeroed;
 }

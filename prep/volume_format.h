@@ -59,6 +59,10 @@ void setup_volume_format(const VolumeRequest& request, VolumeFormat& volume);
 void set_bad_clusters(VolumeFormat& volume, std::vector<uint64_t> clusters);
 // The counting pass: on success the writer knows its total.
 ntfs_status count_volume(VolumeFormat& volume);
+// The progress units of writing a counted volume, and with verify of reading it back too.
+inline uint64_t file_system_units(const VolumeFormat& volume, bool verify) {
+    return uint64_t{volume.writer.units_expected} * (verify ? 2 : 1);
+}
 // The writing pass onto `device`, after count_volume.
 ntfs_status write_volume(VolumeFormat& volume, DiskIo& device);
 

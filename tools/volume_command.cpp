@@ -1,19 +1,18 @@
 // lintora volume FILE [options]: see kUsage.
 // Formats FILE as one NTFS volume covering its first N sectors: a counting pass, then the
-// writing pass through the sector writer, as the disk preparation job does. The boot sector and
-// its backup are written last, so an interrupted run leaves no valid-looking volume behind.
+// volume's passes the disk preparation job runs too. The boot sector and its backup are written
+// last, so an interrupted run leaves no valid-looking volume behind.
 #include <cstdio>
 #include <string>
 
 #include "ntfs/cluster_limits.h"
 #include "platform/encoding/utf.h"
 #include "platform/raw_disk.h"
-#include "prep/boot_sector_hold.h"
 #include "prep/cluster_size.h"
 #include "prep/format_job.h"
 #include "prep/full_format.h"
-#include "prep/read_back_log.h"
 #include "prep/volume_format.h"
+#include "prep/volume_passes.h"
 #include "prep/volume_plan.h"
 #include "tools/arguments.h"
 #include "tools/commands.h"
@@ -78,88 +77,27 @@ std::string parse_label(const std::string& text, std::u16string* label) {
     return "";
 }
 
-// How writing the volume ended: what failed (empty when nothing did), and whether a volume may
-// be left on the target that was not flushed or not read back as written.
-struct VolumeWriteEnd {
-    std::string failure;
-    bool volume_may_remain = false;
-};
-
-// After the boot sectors were committed, a failure takes them back; only when that worked does
-// the target hold no valid volume.
-VolumeWriteEnd withdrawn(BootSectorHold& hold, std::string failure) {
-    const Outcome taken_back = hold.withdraw();
-    if (taken_back.ok()) {
-        return {std::move(failure) + "; the boot sectors were zeroed again", false};
+// What failed in writing the volume, in the command's words.
+std::string pass_failure(const VolumePassEnd& end) {
+    switch (end.step) {
+        case VolumeStep::clearing_boot_sectors:
+            return "cannot clear the boot sectors: " + end.reason;
+        case VolumeStep::writing:
+            return end.reason.empty()
+                       ? std::string("formatting failed: ") + ntfs_status_text(end.status)
+                       : end.reason;
+        case VolumeStep::flushing:
+            return "flushing after writing the file system failed: " + end.reason +
+                   "; the boot sectors were not written";
+        case VolumeStep::verifying:
+            return end.reason + "; the boot sectors were not written";
+        case VolumeStep::committing_boot_sectors:
+            return "cannot write the boot sectors: " + end.reason;
+        case VolumeStep::flushing_boot_sectors:
+            return "flushing after writing the boot sectors failed: " + end.reason;
+        default:  // the zero pass, the boot sectors read back
+            return end.reason;
     }
-    return {std::move(failure) + "; zeroing the boot sectors again failed: " + taken_back.reason,
-            true};
-}
-
-// Writes the volume through `device`, keeping its boot sectors back until the rest is on the
-// medium (and, with verify, read back).
-VolumeWriteEnd write_whole_volume(VolumeFormat& volume, DiskIo& device, uint64_t sectors,
-                                  uint32_t sector_size, const JobOptions& options) {
-    ReadBackLog log(device, volume.writer.unit_size);
-    DiskIo& target = options.verify ? static_cast<DiskIo&>(log) : device;
-    BootSectorHold hold(target, 0, sectors, sector_size);
-    Outcome step = hold.clear();
-    if (!step.ok()) {
-        return {"cannot clear the boot sectors: " + step.reason};
-    }
-    // One bar over the zero pass, the writing pass and the read-back.
-    ProgressSpan span;
-    span.progress = volume.writer.progress;
-    span.owner = volume.writer.owner;
-    span.total = uint64_t{volume.writer.units_expected} * (options.verify ? 2 : 1);
-    span.watch = options.watch;
-    span.unit_bytes = volume.writer.unit_size;
-    volume.writer.progress = &ProgressSpan::forward;
-    volume.writer.owner = &span;
-    if (options.full) {
-        const ZeroedVolume zeroed = zero_volume_on_bar(volume, device, sectors * sector_size,
-                                                       sector_size, options.verify, span);
-        if (zeroed.status != NTFS_OK) {
-            return {zeroed.failure};
-        }
-    }
-    span.begin_pass(RunPhase::writing, volume.writer.units_expected);
-    const ntfs_status status = write_volume(volume, hold);
-    if (status != NTFS_OK) {
-        return {volume.failure.empty()
-                    ? std::string("formatting failed: ") + ntfs_status_text(status)
-                    : volume.failure};
-    }
-    step = hold.flush();
-    if (!step.ok()) {
-        return {"flushing after writing the file system failed: " + step.reason +
-                "; the boot sectors were not written"};
-    }
-    if (options.verify) {
-        span.pass_done(volume.writer.units_done);
-        span.begin_pass(RunPhase::verifying, log.pending_units());
-        step = log.verify(&span);
-        if (!step.ok()) {
-            return {step.reason + "; the boot sectors were not written"};
-        }
-    }
-    step = hold.commit();
-    if (!step.ok()) {
-        // The backup goes first and is flushed: until the primary is written it stays zeros.
-        const std::string failure = "cannot write the boot sectors: " + step.reason;
-        return hold.primary_written() ? withdrawn(hold, failure) : VolumeWriteEnd{failure};
-    }
-    step = hold.flush();
-    if (!step.ok()) {
-        return withdrawn(hold, "flushing after writing the boot sectors failed: " + step.reason);
-    }
-    if (options.verify) {
-        step = log.verify();  // the boot sectors just committed
-        if (!step.ok()) {
-            return withdrawn(hold, step.reason);
-        }
-    }
-    return {};
 }
 
 // What the command line asks of the volume, beyond its target.
@@ -293,13 +231,15 @@ int format_target(VolumeFormat& volume, const VolumeChoice& choice, const Target
         return ended(failed(record.error));
     }
     watch_for_interrupts();
-    JobOptions options = choice.options;
-    options.watch = report.watch();
-    const VolumeWriteEnd end =
-        write_whole_volume(volume, *device, choice.sectors, target.sector_size, options);
+    VolumePassPlan plan;
+    plan.zero_bytes = choice.options.full ? record.volume_bytes : 0;
+    plan.verify = choice.options.verify;
+    plan.hold_boot_sectors = true;
+    plan.watch = report.watch();
+    const VolumePassEnd end = write_volume_passes(volume, *device, plan);
     report.finish();
-    if (!end.failure.empty()) {
-        const std::string& failure = end.failure;
+    if (!end.succeeded) {
+        const std::string failure = pass_failure(end);
         const std::string state = system.writes() == 0 ? "nothing was written to '" + path + "'"
                                   : end.volume_may_remain
                                       ? "'" + path + "' may hold a volume that was not verified"
@@ -316,18 +256,18 @@ int format_target(VolumeFormat& volume, const VolumeChoice& choice, const Target
         record.error = failure + "; " + state;
         return ended(failed(record.error));
     }
-    const JobSummary summary =
-        summarize_volume(volume, options, options.full ? record.volume_bytes : 0);
+    const JobSummary& summary = end.summary;
     record.succeeded = true;
     record.bad_clusters = summary.bad_clusters;
     record.verified_bytes = summary.verified_bytes;
     if (choice.json) {
         return ended(0);
     }
-    std::printf("formatted %s: NTFS, %llu sectors of %u bytes, %u-byte clusters, label \"%s\"%s\n",
-                path.c_str(), static_cast<unsigned long long>(choice.sectors), target.sector_size,
-                volume.params.cluster_size, terminal_safe(utf16_for_display(choice.label)).c_str(),
-                run_summary(record.volume_bytes, summary, options, report.elapsed()).c_str());
+    std::printf(
+        "formatted %s: NTFS, %llu sectors of %u bytes, %u-byte clusters, label \"%s\"%s\n",
+        path.c_str(), static_cast<unsigned long long>(choice.sectors), target.sector_size,
+        volume.params.cluster_size, terminal_safe(utf16_for_display(choice.label)).c_str(),
+        run_summary(record.volume_bytes, summary, choice.options, report.elapsed()).c_str());
     return 0;
 }
 

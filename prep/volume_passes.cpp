@@ -1,0 +1,136 @@
+#include "prep/volume_passes.h"
+
+#include <utility>
+
+#include "ntfs/cluster_limits.h"
+#include "platform/raw_disk.h"
+#include "prep/boot_sector_hold.h"
+#include "prep/read_back_log.h"
+
+namespace lintora {
+
+namespace {
+
+VolumePassEnd failed_at(VolumeStep step, std::string reason) {
+    VolumePassEnd end;
+    end.step = step;
+    end.status = NTFS_WRITE_FAILED;
+    end.reason = std::move(reason);
+    return end;
+}
+
+// After the boot sectors were committed, a failure takes them back; only when that worked does
+// the target hold no valid volume.
+VolumePassEnd withdrawn(BootSectorHold& hold, VolumeStep step, std::string reason) {
+    const Outcome taken_back = hold.withdraw();
+    VolumePassEnd end = failed_at(step, std::move(reason));
+    if (taken_back.ok()) {
+        end.reason += "; the boot sectors were zeroed again";
+    } else {
+        end.reason += "; zeroing the boot sectors again failed: " + taken_back.reason;
+        end.volume_may_remain = true;
+    }
+    return end;
+}
+
+// The boot sectors held back: committed (the backup first), flushed and with verify read back.
+VolumePassEnd commit_boot_sectors(BootSectorHold& hold, ReadBackLog& log, bool verify) {
+    Outcome step = hold.commit();
+    if (!step.ok()) {
+        // Until the primary is written the volume is not valid: nothing to take back.
+        return hold.primary_written()
+                   ? withdrawn(hold, VolumeStep::committing_boot_sectors, step.reason)
+                   : failed_at(VolumeStep::committing_boot_sectors, step.reason);
+    }
+    step = hold.flush();
+    if (!step.ok()) {
+        return withdrawn(hold, VolumeStep::flushing_boot_sectors, step.reason);
+    }
+    step = verify ? log.verify() : Outcome::success();
+    if (!step.ok()) {
+        return withdrawn(hold, VolumeStep::verifying_boot_sectors, step.reason);
+    }
+    VolumePassEnd end;
+    end.succeeded = true;
+    return end;
+}
+
+}  // namespace
+
+VolumePassEnd write_volume_passes(VolumeFormat& volume, DiskIo& device,
+                                  const VolumePassPlan& plan) {
+    const NtfsFormatParams& params = volume.params;
+    ReadBackLog log(device, volume.writer.unit_size);
+    DiskIo& logged = plan.verify ? static_cast<DiskIo&>(log) : device;
+    BootSectorHold hold(logged, params.first_sector * params.bytes_per_sector, params.sector_count,
+                        params.bytes_per_sector);
+    DiskIo& target = plan.hold_boot_sectors ? static_cast<DiskIo&>(hold) : logged;
+    if (plan.hold_boot_sectors) {
+        const Outcome cleared = hold.clear();
+        if (!cleared.ok()) {
+            return failed_at(VolumeStep::clearing_boot_sectors, cleared.reason);
+        }
+    }
+    ProgressSpan span;
+    span.progress = volume.writer.progress;
+    span.owner = volume.writer.owner;
+    span.total = file_system_units(volume, plan.verify);
+    span.watch = plan.watch;
+    span.unit_bytes = volume.writer.unit_size;
+    if (plan.zero_bytes != 0 || plan.verify || plan.watch.report != nullptr) {
+        volume.writer.progress = &ProgressSpan::forward;
+        volume.writer.owner = &span;
+    }
+
+    VolumePassEnd end;
+    if (plan.zero_bytes != 0) {
+        end.zeroed = zero_volume_on_bar(volume, device, plan.zero_bytes, params.bytes_per_sector,
+                                        plan.verify, span);
+        if (end.zeroed.status != NTFS_OK) {
+            end.step = VolumeStep::zeroing;
+            end.status = end.zeroed.status;
+            end.reason = end.zeroed.failure;
+            return end;
+        }
+    }
+    if (plan.before_writing && !plan.before_writing()) {
+        end.step = VolumeStep::before_writing;
+        return end;
+    }
+    span.begin_pass(RunPhase::writing, volume.writer.units_expected);
+    end.status = write_volume(volume, target);
+    if (end.status != NTFS_OK) {
+        end.step = VolumeStep::writing;
+        end.reason = volume.failure;
+        return end;
+    }
+    Outcome step = target.flush();
+    if (!step.ok()) {
+        VolumePassEnd flush_failed = failed_at(VolumeStep::flushing, step.reason);
+        flush_failed.zeroed = std::move(end.zeroed);
+        return flush_failed;
+    }
+    if (plan.verify) {
+        span.pass_done(volume.writer.units_done);
+        span.begin_pass(RunPhase::verifying, log.pending_units());
+        step = log.verify(&span);
+        if (!step.ok()) {
+            return failed_at(VolumeStep::verifying, step.reason);
+        }
+    }
+    if (plan.hold_boot_sectors) {
+        VolumePassEnd committed = commit_boot_sectors(hold, log, plan.verify);
+        if (!committed.succeeded) {
+            return committed;
+        }
+    }
+    end.succeeded = true;
+    end.summary.cluster_size = params.cluster_size;
+    end.summary.clusters =
+        volume_cluster_count(params.sector_count, params.bytes_per_sector, params.cluster_size);
+    end.summary.bad_clusters = volume.bad_clusters;
+    end.summary.verified_bytes = plan.verify ? volume.writer.bytes_done + plan.zero_bytes : 0;
+    return end;
+}
+
+}  // namespace lintora

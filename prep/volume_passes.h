@@ -1,0 +1,65 @@
+// The passes that write one counted volume, in the one order the disk job and the volume
+// command share: a full format's zero pass, what the caller does before the file system (the
+// disk job wipes the old table there), the writing pass, the flush, with verify the read-back
+// of everything written, and, where nothing written after the volume makes it valid, the boot
+// sectors last. One progress bar spans every pass.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "ntfs/status.h"
+#include "prep/format_job.h"
+#include "prep/full_format.h"
+#include "prep/progress_span.h"
+#include "prep/volume_format.h"
+
+namespace lintora {
+
+class DiskIo;
+
+struct VolumePassPlan {
+    // A full format: zeros over bytes [0, zero_bytes) of the device first (the whole disk for
+    // the disk job), and the sectors that fail become bad clusters. 0: no zero pass.
+    uint64_t zero_bytes = 0;
+    bool verify = false;
+    // The boot sector and its backup zeroed first and written only once the rest is on the
+    // medium (and read back): for a volume that no partition table written after it makes
+    // valid.
+    bool hold_boot_sectors = false;
+    PassWatch watch;
+    // Runs after the zero pass, before the first write of the file system; false ends the
+    // passes there (the caller knows why).
+    std::function<bool()> before_writing;
+};
+
+// The step of the passes that failed.
+enum class VolumeStep : int32_t {
+    clearing_boot_sectors,
+    zeroing,
+    before_writing,
+    writing,
+    flushing,
+    verifying,
+    committing_boot_sectors,
+    flushing_boot_sectors,
+    verifying_boot_sectors,
+};
+
+struct VolumePassEnd {
+    bool succeeded = false;
+    VolumeStep step = VolumeStep::writing;  // where it failed
+    ntfs_status status = NTFS_OK;  // the writing pass's, or the count's after the zero pass
+    // The system's reason, or the writer's; after committed boot sectors, whether they were
+    // taken back is said at its end.
+    std::string reason;
+    ZeroedVolume zeroed;             // what a full format's zero pass wrote
+    bool volume_may_remain = false;  // committed boot sectors could not be taken back
+    JobSummary summary;              // on success
+};
+
+// After count_volume. Writes through `device`; every write the passes make is on it.
+VolumePassEnd write_volume_passes(VolumeFormat& volume, DiskIo& device, const VolumePassPlan& plan);
+
+}  // namespace lintora

@@ -64,6 +64,7 @@ TEST(FullFormat, BadSectorsBecomeBadClustersOrEndTheRun) {
         std::vector<uint64_t> clusters;
         const char* failure;
         uint64_t altered = 0;  // read back other than zero; with it the pieces are read back
+        bool unplugged_after_bad = false;
     };
     const Case cases[] = {
         {"none", {}, false, NTFS_OK, {}, ""},
@@ -123,6 +124,16 @@ TEST(FullFormat, BadSectorsBecomeBadClustersOrEndTheRun) {
          {},
          "read-back at byte 5369757695 differs",
          5 * kGiB + 1048575},
+        // A medium error that was the disk going away: the sectors retried alone fail as gone,
+        // and the first of them ends the pass instead of being mapped bad.
+        {"gone while its sectors are retried",
+         {{kGiB + 1536, kGiB + 2048}},
+         false,
+         NTFS_WRITE_FAILED,
+         {},
+         "write at byte 1073741824 failed: No such device",
+         0,
+         true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -130,6 +141,7 @@ TEST(FullFormat, BadSectorsBecomeBadClustersOrEndTheRun) {
         system.keep_bytes = false;
         system.bad_ranges = c.bad;
         system.unplugged = c.unplugged;
+        system.unplugged_after_bad = c.unplugged_after_bad;
         if (c.altered != 0) {
             system.altered[c.altered] = 1;
         }

@@ -112,6 +112,9 @@ class FakeDisk final : public DiskDevice, FakeHandle {
                 if (system_.transient_failures != 0 && --system_.transient_failures == 0) {
                     system_.bad_ranges.clear();  // the last failure of a transient error
                 }
+                if (system_.unplugged_after_bad) {
+                    system_.unplugged = true;  // this failure was the disk going away
+                }
                 Outcome failed = Outcome::failure(
                     system_.bad_range_cause == FailureClass::refused ? "Read-only file system"
                     : system_.bad_range_cause == FailureClass::other ? "Resource busy"

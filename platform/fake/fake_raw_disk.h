@@ -119,6 +119,9 @@ class FakeDiskSystem final : public DiskSystem {
     std::map<uint64_t, uint8_t> altered;
     // The disk went away: every write and read fails as on a device that was unplugged.
     bool unplugged = false;
+    // The first failure in a bad range unplugs the disk: a medium error that was the cable
+    // coming loose, every request after it failing as gone.
+    bool unplugged_after_bad = false;
     // What fill_shortfall answers.
     uint64_t shortfall = 0;
     Outcome fill_shortfall(const char16_t* path, uint64_t* missing) override;

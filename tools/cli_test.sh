@@ -345,6 +345,22 @@ if command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null; then
         rm -f "$table"
     done
 
+    # A dry run opens its target for reading only: no open of it asks for write access.
+    for command in volume disk; do
+        sizes=()
+        [ "$command" = disk ] && sizes=(--any-size)
+        strace -f -o "$work/syscalls" -e trace=open,openat "$lintora" "$command" "$eio" \
+            "${sizes[@]}" --dry-run >/dev/null
+        opens=$(grep -F "\"$eio\"" "$work/syscalls")
+        if [ -z "$opens" ]; then
+            fail "dry-run-opens-$command: the target was never opened"
+        elif grep -qE 'O_WRONLY|O_RDWR' <<<"$opens"; then
+            fail "dry-run-opens-$command: opened for writing: $opens"
+        else
+            pass
+        fi
+    done
+
     # SIGINT and SIGTERM part-way through: the exit code says which, the target holds no valid
     # volume (its boot sector is zeros), even where a valid volume was before.
     for signal in INT TERM; do

@@ -44,7 +44,8 @@ class Walk : public ::testing::Test {
         const DevNode pci = tree.add(root, {u"PCI\\VEN_8086", u"", u"", u"", {}});
         const DevNode hub = tree.add(pci, {u"USB\\ROOT_HUB30", u"", u"", u"", {}});
         const DevNode dev1 = tree.add(hub, usb_device(u"USB\\VID_1234&PID_0001&REV_0100"));
-        disk1 = tree.add(dev1, usb_disk(u"USBSTOR\\DISK&VEN_A&PROD_1", {u"\\\\?\\usbstor#a"}));
+        // Windows compares device ids ignoring case: a lower-case id is a disk as well.
+        disk1 = tree.add(dev1, usb_disk(u"usbstor\\disk&ven_a&prod_1", {u"\\\\?\\usbstor#a"}));
         const DevNode dev2 = tree.add(hub, usb_device(u"USB\\VID_1234&PID_0002"));
         tree.add(dev2, usb_disk(u"USBSTOR\\CDROM&VEN_X", {u"\\\\?\\cdrom"}));
         const DevNode dev3 = tree.add(hub, usb_device(u"USB\\VID_5678&PID_0003"));
@@ -55,8 +56,9 @@ class Walk : public ::testing::Test {
         empty = tree.add(dev4, usb_disk(u"USBSTOR\\DISK&VEN_D&PROD_4", {}));
         // Behind a USB Attached SCSI bridge the disk is a SCSI disk whose parent is the USB
         // device; SCSI disks of a SATA port or a card reader on PCI are not on USB.
-        const DevNode dev5 = tree.add(hub, usb_device(u"USB\\VID_4321&PID_0005&REV_0100"));
-        uas = tree.add(dev5, usb_disk(u"SCSI\\DISK&VEN_U&PROD_5", {u"\\\\?\\scsi#uas"}));
+        const DevNode dev5 = tree.add(
+            hub, {u"usb\\vid_4321&pid_0005", u"usb\\vid_4321&pid_0005&rev_0100", u"", u"", {}});
+        uas = tree.add(dev5, usb_disk(u"scsi\\disk&ven_u&prod_5", {u"\\\\?\\scsi#uas"}));
         tree.add(root, {u"SCSI\\DISK&VEN_ATA", u"", u"", u"", {u"\\\\?\\sata"}});
         const DevNode reader =
             tree.add(pci, {u"PCI\\VEN_10EC", u"PCI\\VEN_10EC&DEV_5227", u"", u"", {}});

@@ -57,7 +57,7 @@ class Walk : public ::testing::Test {
         // Behind a USB Attached SCSI bridge the disk is a SCSI disk whose parent is the USB
         // device; SCSI disks of a SATA port or a card reader on PCI are not on USB.
         const DevNode dev5 = tree.add(
-            hub, {u"usb\\vid_4321&pid_0005", u"usb\\vid_4321&pid_0005&rev_0100", u"", u"", {}});
+            hub, {u"usb\\vid_4321&pid_0005", u"USB\\VID_4321&PID_0005&REV_0100", u"", u"", {}});
         uas = tree.add(dev5, usb_disk(u"scsi\\disk&ven_u&prod_5", {u"\\\\?\\scsi#uas"}));
         tree.add(root, {u"SCSI\\DISK&VEN_ATA", u"", u"", u"", {u"\\\\?\\sata"}});
         const DevNode reader =

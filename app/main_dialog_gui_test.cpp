@@ -9,6 +9,7 @@
 
 #include <cwchar>
 #include <new>
+#include <stdexcept>
 #include <string>
 
 #include "app/about_dialog.h"
@@ -301,6 +302,57 @@ TEST_F(MainDialog, ARefreshThatThrowsShows104WithCode4) {
 // The About box is owned by the main dialog, as a framework's modal box is: the dialog is
 // disabled under it, it has no taskbar button of its own, and it is the dialog's last active
 // popup (which a second start brings to the front).
+// The dialog procedures themselves keep an exception from the system's window code: one thrown
+// by OnInitDialog or by a message handler is shown as 104 with code 4 once, and the dialog goes
+// on working and closes.
+class ThrowingDialog : public CVekFormatterDlg {
+  public:
+    static constexpr int kThrowingCommand = 0x7F01;
+    ThrowingDialog(DiskSources sources, bool at_init)
+        : CVekFormatterDlg(std::move(sources)), at_init_(at_init) {}
+
+  protected:
+    BOOL OnInitDialog() override {
+        const BOOL shown = CVekFormatterDlg::OnInitDialog();
+        if (at_init_) {
+            throw std::runtime_error("thrown by OnInitDialog");
+        }
+        return shown;
+    }
+    bool OnCommand(int id, int code) override {
+        if (id == kThrowingCommand) {
+            throw std::runtime_error("thrown by a command handler");
+        }
+        return CVekFormatterDlg::OnCommand(id, code);
+    }
+
+  private:
+    bool at_init_;
+};
+
+TEST_F(MainDialog, AnExceptionThroughTheDialogProceduresShows104Once) {
+    plug(u"Disk", kTwoTerabytes, "E");
+    for (const bool at_init : {true, false}) {
+        SCOPED_TRACE(at_init ? "OnInitDialog" : "a command handler");
+        ThrowingDialog dialog(sources(), at_init);
+        // The box of a throwing OnInitDialog comes before the dialog shows.
+        GuiDriver::run([&] { dialog.DoModal(); }, &dialog.m_hWnd,
+                       [&](GuiDriver& gui) {
+                           if (!at_init) {
+                               gui.post(WM_COMMAND,
+                                        MAKEWPARAM(ThrowingDialog::kThrowingCommand, BN_CLICKED));
+                           }
+                           const GuiDriver::Box failed = gui.wait_for_box();
+                           EXPECT_EQ(failed.text, message_for_result(kJobNoMemory).text);
+                           gui.answer(failed, IDOK);
+                           EXPECT_EQ(gui.wait_for_box(500).window, nullptr);  // once
+                           EXPECT_EQ(gui.list_count(), 1);
+                           gui.click(IDC_CLOSE);
+                           EXPECT_TRUE(gui.wait_until_closed());
+                       });
+    }
+}
+
 TEST_F(MainDialog, TheAboutBoxIsOwnedByTheDialog) {
     run([](GuiDriver& gui) {
         gui.post(WM_SYSCOMMAND, IDM_ABOUT);

@@ -29,7 +29,8 @@ DWORD WINAPI CVekFormatterDlg::format_thread_main(LPVOID parameter) {
     ::SetThreadExecutionState(ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED);
     const FormatJobParams params = job_params_for(dialog->job_disk_);
     dialog->job_result_ =
-        prepare_disk(dialog, dialog->job_disk_, params, *dialog->sources_.disks, &report_progress);
+        prepare_disk(dialog, dialog->job_disk_, params,
+                     JobContext{.system = dialog->sources_.disks, .progress = &report_progress});
     ::PostMessageW(dialog->m_hWnd, WM_FORMAT_DONE, 0, 0);
     return 0;
 }

@@ -424,12 +424,15 @@ FormatJobResult job_result_for(uint32_t ntfs_code) {
 }
 
 FormatJobResult prepare_disk(void* owner, const DiskInfo& disk, const FormatJobParams& params,
-                             DiskSystem& system, ProgressFn progress, JobFailure* failure,
-                             const char16_t* device_path, JobOptions options) {
-    const FailureNote note{failure};
+                             const JobContext& context) {
+    const FailureNote note{context.failure};
+    if (context.system == nullptr) {
+        return note(kJobRefused, "cannot prepare the disk", "no disk system was given");
+    }
     try {
-        return run_job(owner, disk, device_path != nullptr ? device_path : disk.interface_path,
-                       params, system, progress, options, note);
+        return run_job(owner, disk,
+                       context.device_path != nullptr ? context.device_path : disk.interface_path,
+                       params, *context.system, context.progress, context.options, note);
     } catch (const std::bad_alloc&) {
         return kJobNoMemory;
     } catch (...) {

@@ -83,13 +83,23 @@ struct JobOptions {
     JobSummary* summary = nullptr;
 };
 
-// Runs the whole job on `disk` through `system`. `progress` receives every write's progress with
-// `owner`; `failure`, when given, says what failed. `device_path`, when given, is opened in place
-// of the record's interface_path (a path longer than the record holds). Every handle is closed
-// and every buffer freed before it returns, and no exception leaves it.
+// Where the job runs and reports, and what the tool asks beyond the program's job.
+struct JobContext {
+    DiskSystem* system = nullptr;  // the disks, volumes and shell of this machine (required)
+    // Receives every write's progress with the job's `owner`, when set.
+    ProgressFn progress = nullptr;
+    // Says what failed, when given.
+    JobFailure* failure = nullptr;
+    // Opened in place of the record's interface_path, when given (a path longer than the
+    // record holds).
+    const char16_t* device_path = nullptr;
+    JobOptions options = {};
+};
+
+// Runs the whole job on `disk` through `context.system`. Every handle is closed and every
+// buffer freed before it returns, and no exception leaves it.
 FormatJobResult prepare_disk(void* owner, const DiskInfo& disk, const FormatJobParams& params,
-                             DiskSystem& system, ProgressFn progress, JobFailure* failure = nullptr,
-                             const char16_t* device_path = nullptr, JobOptions options = {});
+                             const JobContext& context);
 
 // Maps a format driver code to the job's result.
 FormatJobResult job_result_for(uint32_t ntfs_code);

@@ -100,7 +100,9 @@ class FormatJobTest : public ::testing::Test {
         system = std::make_unique<FakeDiskSystem>(std::move(refuse));
         system->keep_bytes = false;
         disk.drive_letters = letters;
-        return prepare_disk(&trace, disk, params, *system, &trace_progress, &failure);
+        return prepare_disk(
+            &trace, disk, params,
+            JobContext{.system = system.get(), .progress = &trace_progress, .failure = &failure});
     }
     const std::vector<std::string>& calls() const { return system->log().calls; }
     size_t count(const std::string& prefix) const {
@@ -253,8 +255,11 @@ TEST_F(FormatJobTest, AFullFormatWithBadClustersEndsTheBarAtItsTotal) {
     system->bad_ranges = {{bad, bad + 512}};
     JobOptions options;
     options.full = true;
-    ASSERT_EQ(prepare_disk(&trace, disk, mbr_params(), *system, &trace_progress, &failure, nullptr,
-                           options),
+    ASSERT_EQ(prepare_disk(&trace, disk, mbr_params(),
+                           JobContext{.system = system.get(),
+                                      .progress = &trace_progress,
+                                      .failure = &failure,
+                                      .options = options}),
               kJobSucceeded)
         << failure.why;
     ASSERT_FALSE(trace.file_system.empty());
@@ -331,7 +336,8 @@ TEST(FormatJob, NoExceptionLeavesTheJob) {
             throw std::bad_alloc();
         }
     } system(fake);
-    EXPECT_EQ(prepare_disk(nullptr, small_disk(), mbr_params(), system, nullptr), kJobNoMemory);
+    EXPECT_EQ(prepare_disk(nullptr, small_disk(), mbr_params(), JobContext{.system = &system}),
+              kJobNoMemory);
 }
 
 TEST(FormatJob, ParamsForADiskChooseTheStyleBySize) {
@@ -434,7 +440,10 @@ TEST_F(FormatJobTest, EveryVolumeOnTheDiskIsLockedOnceBeforeTheWipe) {
         system->keep_bytes = false;
         system->volumes = c.volumes;
         DiskInfo disk = small_disk(c.letters);
-        EXPECT_EQ(prepare_disk(&trace, disk, mbr_params(), *system, &trace_progress, &failure),
+        EXPECT_EQ(prepare_disk(&trace, disk, mbr_params(),
+                               JobContext{.system = system.get(),
+                                          .progress = &trace_progress,
+                                          .failure = &failure}),
                   c.result)
             << c.name;
         EXPECT_EQ(count("pause 500"), c.pauses) << c.name;
@@ -476,7 +485,9 @@ TEST_F(FormatJobTest, NoFreshGuidsMeansNothingWritten) {
 TEST_F(FormatJobTest, FileSystemWritesLandInsideTheDataPartition) {
     system = std::make_unique<FakeDiskSystem>();
     DiskInfo disk = small_disk();
-    ASSERT_EQ(prepare_disk(&trace, disk, mbr_params(), *system, &trace_progress), kJobSucceeded);
+    ASSERT_EQ(prepare_disk(&trace, disk, mbr_params(),
+                           JobContext{.system = system.get(), .progress = &trace_progress}),
+              kJobSucceeded);
     // The NTFS boot sector sits at the partition's first sector; its hidden sectors say so.
     const auto& written = system->log().written;
     const uint64_t boot = 2048u * 512;

@@ -363,8 +363,10 @@ TEST(FormatJobVerify, WhatTheMediumLostStopsTheJob) {
         JobFailure failure;
         JobOptions options;
         options.verify = true;
-        EXPECT_EQ(prepare_disk(nullptr, disk, params, system, nullptr, &failure, nullptr, options),
-                  c.result);
+        EXPECT_EQ(
+            prepare_disk(nullptr, disk, params,
+                         JobContext{.system = &system, .failure = &failure, .options = options}),
+            c.result);
         EXPECT_EQ(failure.what, c.what);
         EXPECT_TRUE(has(failure.why, c.why)) << failure.why;
         const auto& calls = fake.log().calls;
@@ -410,9 +412,10 @@ TEST(FormatJobFull, TheStateOfAFailedZeroPassIsWhatWasWritten) {
         JobFailure failure;
         JobOptions options;
         options.full = true;
-        EXPECT_NE(prepare_disk(nullptr, disk, job_params_for(disk), system, nullptr, &failure,
-                               nullptr, options),
-                  kJobSucceeded);
+        EXPECT_NE(
+            prepare_disk(nullptr, disk, job_params_for(disk),
+                         JobContext{.system = &system, .failure = &failure, .options = options}),
+            kJobSucceeded);
         EXPECT_TRUE(has(failure.why, c.state)) << failure.why;
     }
 }
@@ -425,8 +428,8 @@ TEST(FormatJobFull, AnImageWithoutRoomIsRefusedBeforeTheFirstWrite) {
     JobFailure failure;
     JobOptions options;
     options.full = true;
-    EXPECT_EQ(prepare_disk(nullptr, disk, job_params_for(disk), system, nullptr, &failure, nullptr,
-                           options),
+    EXPECT_EQ(prepare_disk(nullptr, disk, job_params_for(disk),
+                           JobContext{.system = &system, .failure = &failure, .options = options}),
               kJobRefused);
     EXPECT_TRUE(has(failure.why, "lacks 123456789 bytes")) << failure.why;
     EXPECT_TRUE(system.log().calls.empty());

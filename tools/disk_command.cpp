@@ -145,8 +145,11 @@ int run_disk_job(const Target& target, const DiskInfo& disk, const FormatJobPara
     JobSummary summary;
     options.watch = report.watch();
     options.summary = &summary;
-    const FormatJobResult result = prepare_disk(nullptr, disk, params, system, nullptr, &failure,
-                                                target.wide_path.c_str(), options);
+    const FormatJobResult result = prepare_disk(nullptr, disk, params,
+                                                JobContext{.system = &system,
+                                                           .failure = &failure,
+                                                           .device_path = target.wide_path.c_str(),
+                                                           .options = options});
     report.finish();
     RunRecord record;
     record.succeeded = result == kJobSucceeded;

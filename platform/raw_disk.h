@@ -146,7 +146,7 @@ class DiskSystem {
     virtual void pause(uint32_t milliseconds) = 0;
     // How many bytes the file system that holds the image at `path` lacks for the image to be
     // written in full (a sparse image becomes allocated); 0 for a device or when there is room.
-    virtual Outcome fill_shortfall(const char16_t* path, uint64_t* missing) = 0;
+    virtual Outcome room_missing_to_fill(const char16_t* path, uint64_t* missing) = 0;
     // The checks of open_disk for `use` that need no write access and change nothing (a dry
     // run): a read-only device, a mounted partition as the system lists its mounts, an image
     // that backs a loop device. What only the real open finds (a program holding the device
@@ -188,8 +188,8 @@ class ForwardingDiskSystem : public DiskSystem {
     void notify_drive_removed(char letter) override { inner_.notify_drive_removed(letter); }
     Outcome make_guid(Guid* guid) override { return inner_.make_guid(guid); }
     void pause(uint32_t milliseconds) override { inner_.pause(milliseconds); }
-    Outcome fill_shortfall(const char16_t* path, uint64_t* missing) override {
-        return inner_.fill_shortfall(path, missing);
+    Outcome room_missing_to_fill(const char16_t* path, uint64_t* missing) override {
+        return inner_.room_missing_to_fill(path, missing);
     }
     Outcome check_without_writing(const char16_t* path, DiskUse use) override {
         return inner_.check_without_writing(path, use);

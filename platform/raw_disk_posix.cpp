@@ -457,7 +457,7 @@ class PosixDiskSystem final : public DiskSystem {
         return Outcome::success();
     }
 
-    Outcome fill_shortfall(const char16_t* path, uint64_t* missing) override {
+    Outcome room_missing_to_fill(const char16_t* path, uint64_t* missing) override {
         *missing = 0;
         std::string name;
         Outcome named = native_name(path, &name);

@@ -81,7 +81,7 @@ TEST_F(RawDiskFile, ReadsBackWhatItWroteFromTheMedium) {
     EXPECT_FALSE(disk->read_at(64 * 1024 * 1024 - 512, back.data(), 1024).ok());
 
     uint64_t missing = 1;
-    const Outcome asked = disks->fill_shortfall(path.u16string().c_str(), &missing);
+    const Outcome asked = disks->room_missing_to_fill(path.u16string().c_str(), &missing);
     ASSERT_TRUE(asked.ok()) << asked.reason;
     EXPECT_EQ(missing, 0u);  // 64 MiB fit on any scratch file system
 }

@@ -312,7 +312,7 @@ class Win32DiskSystem final : public DiskSystem {
 
     void pause(uint32_t milliseconds) override { Sleep(milliseconds); }
 
-    Outcome fill_shortfall(const char16_t* path, uint64_t* missing) override {
+    Outcome room_missing_to_fill(const char16_t* path, uint64_t* missing) override {
         *missing = 0;
         const auto* wide = reinterpret_cast<const wchar_t*>(path);
         HANDLE handle = INVALID_HANDLE_VALUE;

@@ -42,7 +42,7 @@ struct JobHandles {
 };
 
 // Records what failed and why, and gives the result to return.
-struct FailureNote {
+struct FailureRecord {
     JobFailure* failure;
 
     FormatJobResult operator()(FormatJobResult result, std::string what, std::string why) const {
@@ -110,7 +110,8 @@ bool same_volume_path(const std::u16string& a, const std::u16string& b) {
 // volume is looked up before it is locked (a locked volume may not answer), so that none of
 // them is locked a second time by that path.
 FormatJobResult take_lettered_volumes(const DiskInfo& disk, DiskSystem& system, JobHandles& handles,
-                                      std::vector<std::u16string>* taken, const FailureNote& note) {
+                                      std::vector<std::u16string>* taken,
+                                      const FailureRecord& fail) {
     FormatJobResult result = kJobSucceeded;
     for_each_drive_letter(disk.drive_letters, [&](char letter) {
         if (result != kJobSucceeded) {
@@ -125,12 +126,12 @@ FormatJobResult take_lettered_volumes(const DiskInfo& disk, DiskSystem& system, 
         std::unique_ptr<VolumeHandle>& slot = handles.volumes[static_cast<size_t>(letter - 'A')];
         Outcome step = open_retrying([&] { return system.open_volume(letter, &slot); }, system);
         if (!step.ok()) {
-            result = note(kJobRefused, "cannot open volume " + volume, step);
+            result = fail(kJobRefused, "cannot open volume " + volume, step);
             return;
         }
         step = lock_and_dismount(*slot, system);
         if (!step.ok()) {
-            result = note(kJobRefused, "cannot lock and dismount volume " + volume, step);
+            result = fail(kJobRefused, "cannot lock and dismount volume " + volume, step);
             return;
         }
     });
@@ -142,11 +143,11 @@ FormatJobResult take_lettered_volumes(const DiskInfo& disk, DiskSystem& system, 
 FormatJobResult take_unlettered_volumes(const char16_t* device_path, DiskSystem& system,
                                         JobHandles& handles,
                                         const std::vector<std::u16string>& taken,
-                                        const FailureNote& note) {
+                                        const FailureRecord& fail) {
     std::vector<std::u16string> paths;
     const Outcome listed = system.volumes_on_disk(device_path, &paths);
     if (!listed.ok()) {
-        return note(kJobRefused, "cannot list the volumes of the disk", listed.reason);
+        return fail(kJobRefused, "cannot list the volumes of the disk", listed.reason);
     }
     for (const std::u16string& path : paths) {
         if (std::any_of(taken.begin(), taken.end(),
@@ -158,12 +159,12 @@ FormatJobResult take_unlettered_volumes(const char16_t* device_path, DiskSystem&
         Outcome step =
             open_retrying([&] { return system.open_volume_path(path.c_str(), &handle); }, system);
         if (!step.ok()) {
-            return note(kJobRefused, "cannot open " + volume, step);
+            return fail(kJobRefused, "cannot open " + volume, step);
         }
         step = lock_and_dismount(*handle, system);
         handles.unlettered.push_back(std::move(handle));
         if (!step.ok()) {
-            return note(kJobRefused, "cannot lock and dismount " + volume, step);
+            return fail(kJobRefused, "cannot lock and dismount " + volume, step);
         }
     }
     return kJobSucceeded;
@@ -171,21 +172,21 @@ FormatJobResult take_unlettered_volumes(const char16_t* device_path, DiskSystem&
 
 FormatJobResult take_volumes_away(const DiskInfo& disk, const char16_t* device_path,
                                   DiskSystem& system, JobHandles& handles,
-                                  const FailureNote& note) {
+                                  const FailureRecord& fail) {
     std::vector<std::u16string> taken;
-    const FormatJobResult result = take_lettered_volumes(disk, system, handles, &taken, note);
+    const FormatJobResult result = take_lettered_volumes(disk, system, handles, &taken, fail);
     return result != kJobSucceeded
                ? result
-               : take_unlettered_volumes(device_path, system, handles, taken, note);
+               : take_unlettered_volumes(device_path, system, handles, taken, fail);
 }
 
 // Zeros over sectors 0 to 31: whatever partition table the disk had is gone.
 FormatJobResult wipe_start(const DiskInfo& disk, uint32_t io_chunk, DiskDevice& device,
-                           ProgressFn progress, void* owner, const FailureNote& note) {
+                           ProgressFn progress, void* owner, const FailureRecord& fail) {
     const uint32_t sector = disk.bytes_per_sector;
     std::unique_ptr<uint8_t[]> zeros = zeroed_buffer(sector);
     if (!zeros) {
-        return note(kJobNoMemory, "cannot wipe the disk", "out of memory");
+        return fail(kJobNoMemory, "cannot wipe the disk", "out of memory");
     }
     std::string failure;
     SectorWriter wipe;
@@ -197,7 +198,7 @@ FormatJobResult wipe_start(const DiskInfo& disk, uint32_t io_chunk, DiskDevice& 
     wipe.failure = &failure;
     for (uint32_t i = 0; i < kWipedSectors; ++i) {
         if (write_sectors(&wipe, uint64_t{i} * sector, zeros.get(), sector) != sector) {
-            return note(i == 0 ? kJobRefused : kJobWriteFailed, "wiping the disk", failure);
+            return fail(i == 0 ? kJobRefused : kJobWriteFailed, "wiping the disk", failure);
         }
     }
     return kJobSucceeded;
@@ -207,7 +208,7 @@ FormatJobResult wipe_start(const DiskInfo& disk, uint32_t io_chunk, DiskDevice& 
 // table read back from the medium.
 FormatJobResult write_partition_table(const DiskInfo& disk, const FormatJobParams& params,
                                       const PartitionGeometry& geometry, const DiskGuids& guids,
-                                      DiskDevice& device, bool verify, const FailureNote& note) {
+                                      DiskDevice& device, bool verify, const FailureRecord& fail) {
     const uint32_t size =
         params.partition_style == PartitionStyle::gpt ? kGptLayoutBytes : kMbrLayoutBytes;
     const DriveLayoutRecord layout =
@@ -215,27 +216,27 @@ FormatJobResult write_partition_table(const DiskInfo& disk, const FormatJobParam
     {
         std::unique_ptr<uint8_t[]> buffer = zeroed_buffer(size);
         if (!buffer) {
-            return note(kJobNoMemory, "cannot write the partition table", "out of memory");
+            return fail(kJobNoMemory, "cannot write the partition table", "out of memory");
         }
         encode_drive_layout(layout, buffer.get(), size);
         const Outcome written = device.set_drive_layout(buffer.get(), size);
         if (!written.ok()) {
-            return note(kJobRefused, "cannot write the partition table", written.reason);
+            return fail(kJobRefused, "cannot write the partition table", written.reason);
         }
     }
     const Outcome reread = device.update_properties();
     if (!reread.ok()) {
-        return note(kJobRefused, "cannot re-read the new partition table", reread.reason);
+        return fail(kJobRefused, "cannot re-read the new partition table", reread.reason);
     }
     // The table is what makes the disk usable: it reaches the medium before the job says done.
     const Outcome flushed = device.flush();
     if (!flushed.ok()) {
-        return note(kJobWriteFailed, "flushing after writing the partition table", flushed.reason);
+        return fail(kJobWriteFailed, "flushing after writing the partition table", flushed.reason);
     }
     const Outcome checked =
         verify ? check_partition_table(device, layout, disk.bytes_per_sector) : Outcome::success();
     return checked.ok() ? kJobSucceeded
-                        : note(kJobWriteFailed, "verifying the partition table", checked.reason);
+                        : fail(kJobWriteFailed, "verifying the partition table", checked.reason);
 }
 
 // The state a failed full format leaves, from what its zero pass wrote: the partition table's
@@ -260,74 +261,74 @@ std::string zeroed_state(const ZeroedVolume& zeroed, const DiskInfo& disk) {
 }
 
 FormatJobResult volume_result(ntfs_status status, const VolumeFormat& volume,
-                              const FailureNote& note) {
+                              const FailureRecord& fail) {
     const FormatJobResult result = job_result_for(status);
     if (result == kJobSucceeded) {
         return result;
     }
     if (status == NTFS_WRITE_FAILED && !volume.failure.empty()) {
-        return note(result, "writing the file system", volume.failure);
+        return fail(result, "writing the file system", volume.failure);
     }
-    return note(result, "formatting the volume", ntfs_status_text(status));
+    return fail(result, "formatting the volume", ntfs_status_text(status));
 }
 
 // The parameters the job can refuse at once, and the partition geometry.
 FormatJobResult check_params(const DiskInfo& disk, const FormatJobParams& params,
-                             PartitionGeometry* geometry, const FailureNote& note) {
+                             PartitionGeometry* geometry, const FailureRecord& fail) {
     if (params.partition_style != PartitionStyle::mbr &&
         params.partition_style != PartitionStyle::gpt) {
-        return note(kJobRefused, "cannot prepare the disk",
+        return fail(kJobRefused, "cannot prepare the disk",
                     "unknown partition style " +
                         std::to_string(static_cast<int32_t>(params.partition_style)));
     }
     if (!is_supported_sector_size(disk.bytes_per_sector)) {
-        return note(kJobRefused, "cannot prepare the disk",
+        return fail(kJobRefused, "cannot prepare the disk",
                     "unsupported sector size " + std::to_string(disk.bytes_per_sector));
     }
     if (compute_partition_geometry(disk.sector_count, disk.bytes_per_sector, params.partition_style,
                                    geometry) != kJobSucceeded) {
-        return note(kJobTooSmall, "cannot prepare the disk",
+        return fail(kJobTooSmall, "cannot prepare the disk",
                     "it is too small for the partition layout");
     }
     const ClusterChoice clusters = data_cluster_size(disk, params, *geometry);
     if (clusters.cluster_size == 0) {
-        return note(kJobFormatFailed, "cannot prepare the disk", clusters.refusal);
+        return fail(kJobFormatFailed, "cannot prepare the disk", clusters.refusal);
     }
     return kJobSucceeded;
 }
 
 // A new empty partition table, and the disk's properties read again.
 FormatJobResult reinitialise(DiskDevice& device, PartitionStyle style, const DiskGuids& guids,
-                             const FailureNote& note) {
+                             const FailureRecord& fail) {
     Outcome step = device.create_disk(make_create_disk(style, guids));
     if (step.ok()) {
         step = device.update_properties();
     }
-    return step.ok() ? kJobSucceeded : note(kJobRefused, "cannot re-initialise the disk", step);
+    return step.ok() ? kJobSucceeded : fail(kJobRefused, "cannot re-initialise the disk", step);
 }
 
 // The job's result of the volume's passes, and what failed in the job's words.
 FormatJobResult passes_result(const VolumePassEnd& end, const VolumeFormat& volume,
-                              const DiskInfo& disk, const FailureNote& note) {
+                              const DiskInfo& disk, const FailureRecord& fail) {
     switch (end.step) {
         case VolumeStep::zeroing:
-            return note(end.status == NTFS_WRITE_FAILED ? kJobWriteFailed : kJobFormatFailed,
+            return fail(end.status == NTFS_WRITE_FAILED ? kJobWriteFailed : kJobFormatFailed,
                         "formatting the disk in full", end.reason + zeroed_state(end.zeroed, disk));
         case VolumeStep::writing:
-            return volume_result(end.status, volume, note);
+            return volume_result(end.status, volume, fail);
         case VolumeStep::flushing:
-            return note(kJobWriteFailed, "cannot flush the disk", end.reason);
+            return fail(kJobWriteFailed, "cannot flush the disk", end.reason);
         default:
-            return note(kJobWriteFailed, "verifying the file system",
+            return fail(kJobWriteFailed, "verifying the file system",
                         end.reason + "; the partition table was not written");
     }
 }
 
 FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* device_path,
                         const FormatJobParams& params, DiskSystem& system, ProgressFn progress,
-                        JobOptions options, const FailureNote& note) {
+                        JobOptions options, const FailureRecord& fail) {
     PartitionGeometry geometry;
-    FormatJobResult result = check_params(disk, params, &geometry, note);
+    FormatJobResult result = check_params(disk, params, &geometry, fail);
     if (result != kJobSucceeded) {
         return result;
     }
@@ -339,12 +340,12 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* devic
     request.owner = owner;
     VolumeFormat volume;
     setup_volume_format(request, volume);
-    result = volume_result(count_volume(volume), volume, note);
+    result = volume_result(count_volume(volume), volume, fail);
     if (result == kJobSucceeded && options.full) {
         const Outcome room = check_room_for_full_format(system, device_path);
         if (!room.ok()) {
             result =
-                note(kJobRefused, "cannot format '" + path_for_display(device_path) + "' in full",
+                fail(kJobRefused, "cannot format '" + path_for_display(device_path) + "' in full",
                      room.reason);
         }
     }
@@ -355,17 +356,17 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* devic
     DiskGuids guids;
     const Outcome drawn = draw_disk_guids(params.partition_style, system, &guids);
     if (!drawn.ok()) {
-        return note(kJobRefused, "cannot prepare the disk", drawn.reason);
+        return fail(kJobRefused, "cannot prepare the disk", drawn.reason);
     }
 
     JobHandles handles;
     const Outcome opened =
         system.open_disk(device_path, disk.bytes_per_sector, DiskUse::whole_disk, &handles.disk);
     if (!opened.ok()) {
-        return note(kJobRefused, "cannot open '" + path_for_display(device_path) + "'", opened);
+        return fail(kJobRefused, "cannot open '" + path_for_display(device_path) + "'", opened);
     }
     DiskDevice& device = *handles.disk;
-    result = take_volumes_away(disk, device_path, system, handles, note);
+    result = take_volumes_away(disk, device_path, system, handles, fail);
     if (result != kJobSucceeded) {
         return result;
     }
@@ -378,18 +379,18 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* devic
     plan.verify = options.verify;
     plan.watch = options.watch;
     plan.before_writing = [&] {
-        result = wipe_start(disk, io_chunk, device, progress, owner, note);
+        result = wipe_start(disk, io_chunk, device, progress, owner, fail);
         if (result == kJobSucceeded) {
-            result = reinitialise(device, params.partition_style, guids, note);
+            result = reinitialise(device, params.partition_style, guids, fail);
         }
         return result == kJobSucceeded;
     };
     const VolumePassEnd end = write_volume_passes(volume, device, plan);
     if (!end.succeeded) {
         return end.step == VolumeStep::before_writing ? result
-                                                      : passes_result(end, volume, disk, note);
+                                                      : passes_result(end, volume, disk, fail);
     }
-    result = write_partition_table(disk, params, geometry, guids, device, options.verify, note);
+    result = write_partition_table(disk, params, geometry, guids, device, options.verify, fail);
     if (result == kJobSucceeded && options.summary != nullptr) {
         *options.summary = end.summary;
     }
@@ -425,14 +426,14 @@ FormatJobResult job_result_for(uint32_t ntfs_code) {
 
 FormatJobResult prepare_disk(void* owner, const DiskInfo& disk, const FormatJobParams& params,
                              const JobContext& context) {
-    const FailureNote note{context.failure};
+    const FailureRecord fail{context.failure};
     if (context.system == nullptr) {
-        return note(kJobRefused, "cannot prepare the disk", "no disk system was given");
+        return fail(kJobRefused, "cannot prepare the disk", "no disk system was given");
     }
     try {
         return run_job(owner, disk,
                        context.device_path != nullptr ? context.device_path : disk.interface_path,
-                       params, *context.system, context.progress, context.options, note);
+                       params, *context.system, context.progress, context.options, fail);
     } catch (const std::bad_alloc&) {
         return kJobNoMemory;
     } catch (...) {

@@ -8,7 +8,7 @@ namespace lintora {
 
 Outcome check_room_for_full_format(DiskSystem& system, const char16_t* path) {
     uint64_t missing = 0;
-    Outcome measured = system.fill_shortfall(path, &missing);
+    Outcome measured = system.room_missing_to_fill(path, &missing);
     if (!measured.ok()) {
         measured.reason = "cannot measure the room for a full format: " + measured.reason;
         return measured;
@@ -65,8 +65,8 @@ ZeroedVolume zero_volume(VolumeFormat& volume, DiskIo& device, const ZeroFillReq
     return zeroed;
 }
 
-ZeroedVolume zero_volume_on_bar(VolumeFormat& volume, DiskIo& device, uint64_t length,
-                                uint32_t sector_size, bool verify, ProgressSpan& span) {
+ZeroedVolume run_zero_pass(VolumeFormat& volume, DiskIo& device, uint64_t length,
+                           uint32_t sector_size, bool verify, ProgressSpan& span) {
     ZeroFillRequest zero;
     zero.length = length;
     zero.sector_size = sector_size;

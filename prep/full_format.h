@@ -35,7 +35,7 @@ ZeroedVolume zero_volume(VolumeFormat& volume, DiskIo& device, const ZeroFillReq
 // The same over bytes [0, length) of `device` in the volume writer's pieces, on one bar with the
 // passes after it: `span` grows by the zero pass, which it then counts as done, and its total
 // follows the second count (`verify`: the file system is read back as well).
-ZeroedVolume zero_volume_on_bar(VolumeFormat& volume, DiskIo& device, uint64_t length,
-                                uint32_t sector_size, bool verify, ProgressSpan& span);
+ZeroedVolume run_zero_pass(VolumeFormat& volume, DiskIo& device, uint64_t length,
+                           uint32_t sector_size, bool verify, ProgressSpan& span);
 
 }  // namespace lintora

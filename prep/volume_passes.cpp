@@ -84,8 +84,8 @@ VolumePassEnd write_volume_passes(VolumeFormat& volume, DiskIo& device,
 
     VolumePassEnd end;
     if (plan.zero_bytes != 0) {
-        end.zeroed = zero_volume_on_bar(volume, device, plan.zero_bytes, params.bytes_per_sector,
-                                        plan.verify, span);
+        end.zeroed = run_zero_pass(volume, device, plan.zero_bytes, params.bytes_per_sector,
+                                   plan.verify, span);
         if (end.zeroed.status != NTFS_OK) {
             end.step = VolumeStep::zeroing;
             end.status = end.zeroed.status;

@@ -17,7 +17,7 @@ namespace {
 // from the drive's cache.
 constexpr uint64_t kVerifyBatch = 1ull << 30;
 
-struct Pass {
+struct ZeroPass {
     DiskIo& device;
     const ZeroFillRequest& request;
     ZeroFillResult& result;
@@ -184,7 +184,7 @@ bool zero_fill(DiskIo& device, const ZeroFillRequest& request, ZeroFillResult* r
         result->failure = "out of memory for the zero pass";
         return false;
     }
-    Pass pass{device, request, *result, zeros.get(), readback.get()};
+    ZeroPass pass{device, request, *result, zeros.get(), readback.get()};
     const uint64_t end = request.offset + request.length;
     uint64_t batch_start = request.offset;
     for (uint64_t at = request.offset; at < end; at += request.piece) {

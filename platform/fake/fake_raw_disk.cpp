@@ -205,7 +205,7 @@ std::optional<uint8_t> FakeMedium::at(uint64_t offset) const {
     return found->second.bytes[offset % kPage];
 }
 
-Outcome FakeDiskSystem::fill_shortfall(const char16_t*, uint64_t* missing) {
+Outcome FakeDiskSystem::room_missing_to_fill(const char16_t*, uint64_t* missing) {
     *missing = shortfall;
     return Outcome::success();
 }

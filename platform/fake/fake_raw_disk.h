@@ -122,9 +122,9 @@ class FakeDiskSystem final : public DiskSystem {
     // The first failure in a bad range unplugs the disk: a medium error that was the cable
     // coming loose, every request after it failing as gone.
     bool unplugged_after_bad = false;
-    // What fill_shortfall answers.
+    // What room_missing_to_fill answers.
     uint64_t shortfall = 0;
-    Outcome fill_shortfall(const char16_t* path, uint64_t* missing) override;
+    Outcome room_missing_to_fill(const char16_t* path, uint64_t* missing) override;
 
   private:
     Outcome open_in_use(FakeVolume& volume, const std::string& call);

@@ -34,6 +34,21 @@ cleanup_work() {
     rm -rf "$work"
 }
 
+# Sets $json to the partition table of the disk image $1 of $2-byte sectors and $loop to a loop
+# device over its last partition (the data partition). sfdisk reads an image file as of 512-byte
+# sectors, so the table is read through a loop device of the image's sector size.
+loop_last_partition() {
+    local image=$1 sector_size=$2 start sectors
+    loop=$(losetup -f --show --sector-size "$sector_size" "$image") || fail "losetup failed"
+    json=$(sfdisk --json "$loop") || fail "sfdisk cannot read the table"
+    losetup -d "$loop"
+    loop=
+    start=$(sed -n 's/.*"start": \([0-9]*\),.*/\1/p' <<<"$json" | tail -n 1)
+    sectors=$(sed -n 's/.*"size": \([0-9]*\),.*/\1/p' <<<"$json" | tail -n 1)
+    loop=$(losetup -f --show --sector-size "$sector_size" -o $((start * sector_size)) \
+        --sizelimit $((sectors * sector_size)) "$image") || fail "losetup failed"
+}
+
 # ntfsfix (dry run) finds nothing to fix, ntfsresize finds the cluster accounting right, and
 # sleuthkit parses the volume and lists $MFT.
 check_static() {

@@ -148,15 +148,7 @@ grep -q '^LINTORA-GUEST: round trip passed$' "$work/console.txt" ||
 # What the kernel left is a volume ntfsfix finds nothing to fix in.
 target=$image
 if [ -n "$partition" ]; then
-    # sfdisk reads an image as of 512-byte sectors: the table is read through a loop device
-    # of the image's sector size.
-    loop=$(losetup -f --show --sector-size "$sector_size" "$image") || fail "losetup failed"
-    json=$(sfdisk --json "$loop") || fail "sfdisk cannot read the table"
-    losetup -d "$loop"
-    start=$(sed -n 's/.*"start": \([0-9]*\),.*/\1/p' <<<"$json" | tail -n 1)
-    sectors=$(sed -n 's/.*"size": \([0-9]*\),.*/\1/p' <<<"$json" | tail -n 1)
-    loop=$(losetup -f --show --sector-size "$sector_size" -o $((start * sector_size)) \
-        --sizelimit $((sectors * sector_size)) "$image") || fail "losetup failed"
+    loop_last_partition "$image" "$sector_size"
     target=$loop
 fi
 out=$(ntfsfix -n "$target" 2>&1) || fail "ntfsfix -n after ntfs3 failed: $out"

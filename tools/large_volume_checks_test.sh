@@ -29,12 +29,8 @@ grep -q "$expected-byte clusters" "$work/out" || fail "lintora did not name $exp
 
 target=$image
 if [ "$command" = disk ]; then
-    json=$(sfdisk --json "$image") || fail "sfdisk cannot read the table"
+    loop_last_partition "$image" "$sector_size"
     grep -q '"label": "gpt"' <<<"$json" || fail "a disk of $size has no GPT: $json"
-    start=$(sed -n 's/.*"start": \([0-9]*\),.*/\1/p' <<<"$json" | tail -n 1)
-    sectors=$(sed -n 's/.*"size": \([0-9]*\),.*/\1/p' <<<"$json" | tail -n 1)
-    loop=$(losetup -f --show --sector-size "$sector_size" -o $((start * sector_size)) \
-        --sizelimit $((sectors * sector_size)) "$image") || fail "losetup failed"
     target=$loop
 fi
 

@@ -106,9 +106,7 @@ VolumePassEnd write_volume_passes(VolumeFormat& volume, DiskIo& device,
     }
     Outcome step = target.flush();
     if (!step.ok()) {
-        VolumePassEnd flush_failed = failed_at(VolumeStep::flushing, step.reason);
-        flush_failed.zeroed = std::move(end.zeroed);
-        return flush_failed;
+        return failed_at(VolumeStep::flushing, step.reason);
     }
     if (plan.verify) {
         span.pass_done(volume.writer.units_done);

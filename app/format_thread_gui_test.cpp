@@ -5,6 +5,7 @@
 #include <dbt.h>
 // clang-format on
 
+#include <atomic>
 #include <chrono>
 #include <string>
 #include <utility>
@@ -39,7 +40,7 @@ class FormatThread : public ::testing::Test {
 
     void run(const std::function<void(GuiDriver&)>& script) {
         CVekFormatterDlg dialog(DiskSources{
-            [this] { return std::make_unique<FakeDeviceTree>(fake.tree); }, &fake.storage, &disks});
+            [this] { return std::make_unique<FakeDeviceTree>(fake.tree); }, &fake.storage, system});
         GuiDriver::run([&] { dialog.DoModal(); }, &dialog.m_hWnd, script);
     }
 
@@ -105,6 +106,7 @@ class FormatThread : public ::testing::Test {
 
     FakeDisks fake;
     FakeDiskSystem disks;
+    DiskSystem* system = &disks;
 };
 
 TEST_F(FormatThread, ASuccessfulJobMovesTheBarToOneHundredThenShows107) {
@@ -169,6 +171,86 @@ TEST_F(Unplugged, ShowsMessage104WithTheCode) {
     });
 }
 
+// A disk whose writes are slow, so that the job outlasts the result's delay; it notes when the job
+// last called it.
+class SlowDisks final : public ForwardingDiskSystem {
+  public:
+    using Clock = std::chrono::steady_clock;
+    explicit SlowDisks(DiskSystem& inner) : ForwardingDiskSystem(inner) {}
+
+    Outcome open_disk(const char16_t* path, uint32_t bytes_per_sector, DiskUse use,
+                      std::unique_ptr<DiskDevice>* device) override {
+        touch();
+        Outcome opened = inner_.open_disk(path, bytes_per_sector, use, device);
+        if (opened.ok()) {
+            *device = std::make_unique<SlowDevice>(std::move(*device), *this);
+        }
+        return opened;
+    }
+    void notify_drive_removed(char letter) override {
+        touch();
+        inner_.notify_drive_removed(letter);
+    }
+    Outcome volumes_on_disk(const char16_t* disk_path,
+                            std::vector<std::u16string>* paths) override {
+        touch();
+        return inner_.volumes_on_disk(disk_path, paths);
+    }
+    Outcome open_volume_path(const char16_t* path, std::unique_ptr<VolumeHandle>* volume) override {
+        touch();
+        return inner_.open_volume_path(path, volume);
+    }
+
+    void touch() { last_call_ = Clock::now().time_since_epoch().count(); }
+    Clock::time_point last_call() const { return Clock::time_point(Clock::duration(last_call_)); }
+    std::atomic<uint32_t> writes{0};
+
+  private:
+    class SlowDevice final : public ForwardingDiskDevice {
+      public:
+        SlowDevice(std::unique_ptr<DiskDevice> inner, SlowDisks& disks)
+            : ForwardingDiskDevice(std::move(inner)), disks_(disks) {}
+        ~SlowDevice() override { disks_.touch(); }
+        Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override {
+            ::Sleep(1);
+            ++disks_.writes;
+            disks_.touch();
+            return inner_->write_at(offset, data, length);
+        }
+        Outcome flush() override {
+            disks_.touch();
+            return inner_->flush();
+        }
+
+      private:
+        SlowDisks& disks_;
+    };
+
+    std::atomic<Clock::rep> last_call_{0};
+};
+
+// The result box follows the job's end by the delay, not its start: a job longer than the delay
+// never sees the box (nor its controls enabled again) while it runs.
+TEST_F(FormatThread, TheResultComesAMomentAfterTheJobEndsNotDuringIt) {
+    SlowDisks slow(disks);
+    system = &slow;
+    fake.plug(u"Disk", kSmallestDisk, "E");
+    run([&slow](GuiDriver& gui) {
+        const auto start = SlowDisks::Clock::now();
+        const Watched w = start_and_watch(gui);
+        const auto box_at = SlowDisks::Clock::now();
+        const double job_seconds = std::chrono::duration<double>(slow.last_call() - start).count();
+        const double after_job = std::chrono::duration<double>(box_at - slow.last_call()).count();
+        EXPECT_GE(job_seconds, 2.0) << slow.writes << " writes";
+        EXPECT_EQ(w.box.text, ui::load_string(IDS_FINISHED));
+        EXPECT_GE(after_job, 1.4) << "job " << job_seconds << " s";
+        EXPECT_EQ(w.busy_fault, "");
+        gui.answer(w.box, IDOK);
+        gui.click(IDC_CLOSE);
+        EXPECT_TRUE(gui.wait_until_closed());
+    });
+}
+
 // Device changes: applied at once when idle (keeping the selection), deferred while the
 // warning is up, dropped while a job runs and made up for after its result box; interface
 // arrivals do not count; a ninth disk ends the program.
@@ -227,7 +309,7 @@ TEST_F(FormatThread, ADeviceChangeDuringAJobWaitsForTheResult) {
         gui.post_click(IDOK);
         gui.answer(gui.wait_for_box(), IDYES);
         for (int i = 0; i < 500 && !gui.visible(IDC_PROGRESS); ++i) {
-            ::Sleep(5);
+            ::Sleep(1);
         }
         fake.plug(u"Arrived", kSmallestDisk);
         gui.send(WM_DEVICECHANGE, DBT_DEVNODES_CHANGED);

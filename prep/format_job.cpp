@@ -188,7 +188,7 @@ FormatJobResult wipe_start(const DiskInfo& disk, uint32_t io_chunk, DiskDevice& 
     if (!zeros) {
         return fail(kJobNoMemory, "cannot wipe the disk", "out of memory");
     }
-    std::string failure;
+    Outcome failure;
     SectorWriter wipe;
     wipe.device = &device;
     wipe.unit_size = io_chunk;
@@ -266,7 +266,7 @@ FormatJobResult volume_result(ntfs_status status, const VolumeFormat& volume,
     if (result == kJobSucceeded) {
         return result;
     }
-    if (status == NTFS_WRITE_FAILED && !volume.failure.empty()) {
+    if (status == NTFS_WRITE_FAILED && !volume.failure.ok()) {
         return fail(result, "writing the file system", volume.failure);
     }
     return fail(result, "formatting the volume", ntfs_status_text(status));
@@ -311,16 +311,20 @@ FormatJobResult reinitialise(DiskDevice& device, PartitionStyle style, const Dis
 FormatJobResult passes_result(const VolumePassEnd& end, const VolumeFormat& volume,
                               const DiskInfo& disk, const FailureRecord& fail) {
     switch (end.step) {
-        case VolumeStep::zeroing:
-            return fail(end.status == NTFS_WRITE_FAILED ? kJobWriteFailed : kJobFormatFailed,
-                        "formatting the disk in full", end.reason + zeroed_state(end.zeroed, disk));
+        case VolumeStep::zeroing: {
+            // The count's refusal is the file system's; anything else, a request that failed.
+            Outcome failed = end.outcome;
+            failed.reason += zeroed_state(end.zeroed, disk);
+            return fail(end.status != NTFS_OK ? kJobFormatFailed : kJobWriteFailed,
+                        "formatting the disk in full", failed);
+        }
         case VolumeStep::writing:
             return volume_result(end.status, volume, fail);
         case VolumeStep::flushing:
-            return fail(kJobWriteFailed, "cannot flush the disk", end.reason);
+            return fail(kJobWriteFailed, "cannot flush the disk", end.outcome);
         default:
             return fail(kJobWriteFailed, "verifying the file system",
-                        end.reason + "; the partition table was not written");
+                        end.outcome.reason + "; the partition table was not written");
     }
 }
 
@@ -386,7 +390,7 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* devic
         return result == kJobSucceeded;
     };
     const VolumePassEnd end = write_volume_passes(volume, device, plan);
-    if (!end.succeeded) {
+    if (!end.outcome.ok()) {
         return end.step == VolumeStep::before_writing ? result
                                                       : passes_result(end, volume, disk, fail);
     }

@@ -21,12 +21,11 @@ Outcome check_room_for_full_format(DiskSystem& system, const char16_t* path) {
 ZeroedVolume zero_volume(VolumeFormat& volume, DiskIo& device, const ZeroFillRequest& zero) {
     ZeroedVolume zeroed;
     ZeroFillResult result;
-    const bool filled = zero_fill(device, zero, &result);
+    zeroed.outcome = zero_fill(device, zero, &result);
     zeroed.zeroed_end = result.zeroed_end;
     zeroed.bad_sectors = result.bad_sectors;
-    if (!filled) {
-        zeroed.status = NTFS_WRITE_FAILED;
-        zeroed.failure = "zeroing failed: " + result.failure;
+    if (!zeroed.outcome.ok()) {
+        zeroed.outcome.reason = "zeroing failed: " + zeroed.outcome.reason;
         return zeroed;
     }
     if (result.bad_sectors.empty()) {
@@ -35,32 +34,35 @@ ZeroedVolume zero_volume(VolumeFormat& volume, DiskIo& device, const ZeroFillReq
     const uint64_t volume_offset = volume.writer.base_offset;
     const uint32_t cluster_size = volume.params.cluster_size;
     std::vector<uint64_t> clusters;
-    std::string outside;
-    if (!clusters_of_bad_sectors(result.bad_sectors, volume_offset,
-                                 volume.params.sector_count * volume.params.bytes_per_sector,
-                                 volume.params.bytes_per_sector, cluster_size, &clusters,
-                                 &outside)) {
-        zeroed.status = NTFS_BAD_SYSTEM_CLUSTER;
-        zeroed.failure = outside;
+    zeroed.outcome =
+        clusters_of_bad_sectors(result.bad_sectors, volume_offset,
+                                volume.params.sector_count * volume.params.bytes_per_sector,
+                                volume.params.bytes_per_sector, cluster_size, &clusters);
+    if (!zeroed.outcome.ok()) {
+        zeroed.count_status = NTFS_BAD_SYSTEM_CLUSTER;
         return zeroed;
     }
     set_bad_clusters(volume, std::move(clusters));
-    zeroed.status = count_volume(volume);
-    if (zeroed.status == NTFS_BAD_SYSTEM_CLUSTER) {
+    zeroed.count_status = count_volume(volume);
+    std::string failure;
+    if (zeroed.count_status == NTFS_BAD_SYSTEM_CLUSTER) {
         // The first bad sector of the cluster the formatter could not give up.
         const uint64_t cluster_start = volume_offset + volume.bad_cluster_hit * cluster_size;
         const auto bad =
             std::lower_bound(result.bad_sectors.begin(), result.bad_sectors.end(), cluster_start);
-        zeroed.failure = "the bad sector at byte " +
-                         std::to_string(bad != result.bad_sectors.end() ? *bad : cluster_start) +
-                         " lies where the file system's own structures must go";
-    } else if (zeroed.status == NTFS_TOO_MANY_BAD_CLUSTERS) {
-        zeroed.failure = "too many bad sectors (" + std::to_string(result.bad_sectors.size()) +
-                         " in " + std::to_string(volume.bad_clusters.size()) +
-                         " clusters) for the volume's bad-cluster list";
-    } else if (zeroed.status != NTFS_OK) {
-        zeroed.failure = std::string("formatting failed after the zero pass: ") +
-                         ntfs_status_text(zeroed.status);
+        failure = "the bad sector at byte " +
+                  std::to_string(bad != result.bad_sectors.end() ? *bad : cluster_start) +
+                  " lies where the file system's own structures must go";
+    } else if (zeroed.count_status == NTFS_TOO_MANY_BAD_CLUSTERS) {
+        failure = "too many bad sectors (" + std::to_string(result.bad_sectors.size()) + " in " +
+                  std::to_string(volume.bad_clusters.size()) +
+                  " clusters) for the volume's bad-cluster list";
+    } else if (zeroed.count_status != NTFS_OK) {
+        failure = std::string("formatting failed after the zero pass: ") +
+                  ntfs_status_text(zeroed.count_status);
+    }
+    if (zeroed.count_status != NTFS_OK) {
+        zeroed.outcome = Outcome::failure(std::move(failure));
     }
     return zeroed;
 }
@@ -76,7 +78,7 @@ ZeroedVolume run_zero_pass(VolumeFormat& volume, DiskIo& device, uint64_t length
     span.total += zero_fill_units(zero);
     span.begin_pass(RunPhase::zeroing, zero_fill_units(zero), verify ? 2 : 1);
     const ZeroedVolume zeroed = zero_volume(volume, device, zero);
-    if (zeroed.status == NTFS_OK) {
+    if (zeroed.outcome.ok()) {
         span.pass_done(zero_fill_units(zero));
         // The bad clusters change the file system's writes a little.
         span.total = span.before + file_system_units(volume, verify);

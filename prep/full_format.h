@@ -17,8 +17,10 @@ class DiskIo;
 class DiskSystem;
 
 struct ZeroedVolume {
-    ntfs_status status = NTFS_OK;  // of the second count; NTFS_WRITE_FAILED when zeroing failed
-    std::string failure;           // what failed, empty on success
+    // Done, or what failed: the zero pass itself (with the class of the failure behind it), or
+    // the file system its bad sectors leave, which `count_status` then says.
+    Outcome outcome;
+    ntfs_status count_status = NTFS_OK;  // of the count with the bad clusters, when it ran
     // What the zero pass wrote: every sector before `zeroed_end` but `bad_sectors` (offsets on
     // the device).
     uint64_t zeroed_end = 0;

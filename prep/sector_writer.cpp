@@ -6,10 +6,11 @@ namespace lintora {
 
 namespace {
 
-uint64_t refuse(SectorWriter* w, uint64_t position, uint64_t length, const std::string& why) {
+uint64_t refuse(SectorWriter* w, uint64_t position, uint64_t length, Outcome why) {
     if (w->failure != nullptr) {
-        *w->failure = "write of " + std::to_string(length) + " bytes at byte " +
-                      std::to_string(position) + " failed: " + why;
+        why.reason = "write of " + std::to_string(length) + " bytes at byte " +
+                     std::to_string(position) + " failed: " + why.reason;
+        *w->failure = std::move(why);
     }
     return 0;
 }
@@ -20,22 +21,22 @@ uint64_t write_sectors(void* writer, uint64_t offset, const uint8_t* data, uint6
     auto* w = static_cast<SectorWriter*>(writer);
     const uint64_t position = w->base_offset + offset;
     if (length > 0xFFFFFFFFu) {
-        return refuse(w, position, length, "larger than one request can be");
+        return refuse(w, position, length, Outcome::failure("larger than one request can be"));
     }
     if (w->unit_size == 0) {
-        return refuse(w, position, length, "no progress unit size");
+        return refuse(w, position, length, Outcome::failure("no progress unit size"));
     }
     const auto bytes = static_cast<uint32_t>(length);
     if (w->device != nullptr) {
-        const Outcome written = w->device->write_at(position, data, bytes);
+        Outcome written = w->device->write_at(position, data, bytes);
         if (!written.ok()) {
             if (written.names_step) {
                 if (w->failure != nullptr) {
-                    *w->failure = written.reason;
+                    *w->failure = std::move(written);
                 }
                 return 0;
             }
-            return refuse(w, position, length, written.reason);
+            return refuse(w, position, length, std::move(written));
         }
     }
     w->bytes_done += bytes;

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/outcome.h"
+
 namespace lintora {
 
 class DiskIo;
@@ -26,8 +28,8 @@ struct SectorWriter {
     uint32_t units_expected = 0;
     uint64_t bytes_done = 0;  // the bytes of every write done (or counted)
     void* owner = nullptr;
-    // When set, a failed write leaves here what failed and the system's reason.
-    std::string* failure = nullptr;
+    // When set, a failed write leaves here what failed, with the system's reason and its class.
+    Outcome* failure = nullptr;
 };
 
 // The shape of the format callback, with the SectorWriter as `writer`: returns `length` on

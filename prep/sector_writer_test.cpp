@@ -48,7 +48,7 @@ TEST(SectorWriter, WritesAtTheBaseOffsetAndFailsWithTheDevice) {
     std::unique_ptr<DiskDevice> disk;
     ASSERT_TRUE(system.open_disk(u"disk", 512, DiskUse::whole_disk, &disk).ok());
     ProgressLog log;
-    std::string failure;
+    Outcome failure;
     SectorWriter w;
     w.failure = &failure;
     w.device = disk.get();
@@ -62,7 +62,7 @@ TEST(SectorWriter, WritesAtTheBaseOffsetAndFailsWithTheDevice) {
     EXPECT_EQ(system.log().written.at(1048576 + 512), 0x42);
     EXPECT_FALSE(system.log().written.at(1048576 + 1536).has_value());
     EXPECT_EQ(write_sectors(&w, 0, data.data(), data.size()), 0u);  // refused: nothing counted
-    EXPECT_EQ(failure, "write of 1024 bytes at byte 1048576 failed: refused by the test");
+    EXPECT_EQ(failure.reason, "write of 1024 bytes at byte 1048576 failed: refused by the test");
     EXPECT_EQ(w.units_done, 2u);
     ASSERT_EQ(log.calls.size(), 1u);
     EXPECT_EQ(log.calls[0], (std::vector<uint32_t>{0, 2, 10}));

@@ -26,7 +26,7 @@ uint32_t job_io_chunk(uint32_t adapter_bytes, uint32_t cluster_size) {
 
 void setup_volume_format(const VolumeRequest& request, VolumeFormat& volume) {
     volume.label = counted_name(request.label, kMaxLabelUnits);
-    volume.failure.clear();
+    volume.failure = Outcome::success();
 
     volume.writer = SectorWriter{};
     volume.writer.unit_size = request.io_chunk;

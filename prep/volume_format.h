@@ -47,7 +47,7 @@ struct VolumeFormat {
     CountedName label;
     SectorWriter writer;
     NtfsFormatParams params;
-    std::string failure;  // what a failed write left
+    Outcome failure;  // what a failed write left
     // The clusters found bad by a full format's zero pass, and where the formatter met one that
     // a system file needs.
     std::vector<uint64_t> bad_clusters;

@@ -11,23 +11,22 @@ namespace lintora {
 
 namespace {
 
-VolumePassEnd failed_at(VolumeStep step, std::string reason) {
+VolumePassEnd failed_at(VolumeStep step, Outcome failure) {
     VolumePassEnd end;
     end.step = step;
-    end.status = NTFS_WRITE_FAILED;
-    end.reason = std::move(reason);
+    end.outcome = std::move(failure);
     return end;
 }
 
 // After the boot sectors were committed, a failure takes them back; only when that worked does
 // the target hold no valid volume.
-VolumePassEnd withdrawn(BootSectorHold& hold, VolumeStep step, std::string reason) {
+VolumePassEnd withdrawn(BootSectorHold& hold, VolumeStep step, Outcome failure) {
     const Outcome taken_back = hold.withdraw();
-    VolumePassEnd end = failed_at(step, std::move(reason));
+    VolumePassEnd end = failed_at(step, std::move(failure));
     if (taken_back.ok()) {
-        end.reason += "; the boot sectors were zeroed again";
+        end.outcome.reason += "; the boot sectors were zeroed again";
     } else {
-        end.reason += "; zeroing the boot sectors again failed: " + taken_back.reason;
+        end.outcome.reason += "; zeroing the boot sectors again failed: " + taken_back.reason;
         end.volume_may_remain = true;
     }
     return end;
@@ -38,21 +37,18 @@ VolumePassEnd commit_boot_sectors(BootSectorHold& hold, ReadBackLog& log, bool v
     Outcome step = hold.commit();
     if (!step.ok()) {
         // Until the primary is written the volume is not valid: nothing to take back.
-        return hold.primary_written()
-                   ? withdrawn(hold, VolumeStep::committing_boot_sectors, step.reason)
-                   : failed_at(VolumeStep::committing_boot_sectors, step.reason);
+        return hold.primary_written() ? withdrawn(hold, VolumeStep::committing_boot_sectors, step)
+                                      : failed_at(VolumeStep::committing_boot_sectors, step);
     }
     step = hold.flush();
     if (!step.ok()) {
-        return withdrawn(hold, VolumeStep::flushing_boot_sectors, step.reason);
+        return withdrawn(hold, VolumeStep::flushing_boot_sectors, step);
     }
     step = verify ? log.verify() : Outcome::success();
     if (!step.ok()) {
-        return withdrawn(hold, VolumeStep::verifying_boot_sectors, step.reason);
+        return withdrawn(hold, VolumeStep::verifying_boot_sectors, step);
     }
-    VolumePassEnd end;
-    end.succeeded = true;
-    return end;
+    return VolumePassEnd{};
 }
 
 }  // namespace
@@ -68,7 +64,7 @@ VolumePassEnd write_volume_passes(VolumeFormat& volume, DiskIo& device,
     if (plan.hold_boot_sectors) {
         const Outcome cleared = hold.clear();
         if (!cleared.ok()) {
-            return failed_at(VolumeStep::clearing_boot_sectors, cleared.reason);
+            return failed_at(VolumeStep::clearing_boot_sectors, cleared);
         }
     }
     ProgressSpan span;
@@ -86,43 +82,45 @@ VolumePassEnd write_volume_passes(VolumeFormat& volume, DiskIo& device,
     if (plan.zero_bytes != 0) {
         end.zeroed = run_zero_pass(volume, device, plan.zero_bytes, params.bytes_per_sector,
                                    plan.verify, span);
-        if (end.zeroed.status != NTFS_OK) {
+        if (!end.zeroed.outcome.ok()) {
             end.step = VolumeStep::zeroing;
-            end.status = end.zeroed.status;
-            end.reason = end.zeroed.failure;
+            end.outcome = end.zeroed.outcome;
+            end.status = end.zeroed.count_status;
             return end;
         }
     }
     if (plan.before_writing && !plan.before_writing()) {
         end.step = VolumeStep::before_writing;
+        end.outcome = Outcome::failure("stopped before the file system was written");
         return end;
     }
     span.begin_pass(RunPhase::writing, volume.writer.units_expected);
     end.status = write_volume(volume, target);
     if (end.status != NTFS_OK) {
         end.step = VolumeStep::writing;
-        end.reason = volume.failure;
+        end.outcome = !volume.failure.ok() ? volume.failure
+                                           : Outcome::failure(std::string("formatting failed: ") +
+                                                              ntfs_status_text(end.status));
         return end;
     }
     Outcome step = target.flush();
     if (!step.ok()) {
-        return failed_at(VolumeStep::flushing, step.reason);
+        return failed_at(VolumeStep::flushing, step);
     }
     if (plan.verify) {
         span.pass_done(volume.writer.units_done);
         span.begin_pass(RunPhase::verifying, log.pending_units());
         step = log.verify(&span);
         if (!step.ok()) {
-            return failed_at(VolumeStep::verifying, step.reason);
+            return failed_at(VolumeStep::verifying, step);
         }
     }
     if (plan.hold_boot_sectors) {
         VolumePassEnd committed = commit_boot_sectors(hold, log, plan.verify);
-        if (!committed.succeeded) {
+        if (!committed.outcome.ok()) {
             return committed;
         }
     }
-    end.succeeded = true;
     end.summary.cluster_size = params.cluster_size;
     end.summary.clusters =
         volume_cluster_count(params.sector_count, params.bytes_per_sector, params.cluster_size);

@@ -30,7 +30,7 @@ struct VolumePassPlan {
     bool hold_boot_sectors = false;
     PassWatch watch;
     // Runs after the zero pass, before the first write of the file system; false ends the
-    // passes there (the caller knows why).
+    // passes there (the caller knows why, and words it).
     std::function<bool()> before_writing;
 };
 
@@ -48,12 +48,13 @@ enum class VolumeStep : int32_t {
 };
 
 struct VolumePassEnd {
-    bool succeeded = false;
+    // Done, or what failed: the system's reason (or the writer's) and its class; after committed
+    // boot sectors, whether they were taken back is said at the reason's end.
+    Outcome outcome;
     VolumeStep step = VolumeStep::writing;  // where it failed
-    ntfs_status status = NTFS_OK;  // the writing pass's, or the count's after the zero pass
-    // The system's reason, or the writer's; after committed boot sectors, whether they were
-    // taken back is said at its end.
-    std::string reason;
+    // The file system's own refusal, when it was one: the writing pass's, or the count's after
+    // the zero pass. NTFS_OK when the system failed a request.
+    ntfs_status status = NTFS_OK;
     ZeroedVolume zeroed;             // what a full format's zero pass wrote
     bool volume_may_remain = false;  // committed boot sectors could not be taken back
     JobSummary summary;              // on success

@@ -25,8 +25,12 @@ struct ZeroPass {
     uint8_t* readback;
     uint64_t units = 0;
 
-    bool fail(std::string why) {
-        result.failure = std::move(why);
+    Outcome ended = {};
+
+    // Ends the pass: `why` in the pass's words, with the class of the failure behind it.
+    bool fail(std::string why, FailureClass cause = FailureClass::other) {
+        ended = Outcome::failure(std::move(why));
+        ended.cause = cause;
         return false;
     }
 
@@ -37,7 +41,7 @@ struct ZeroPass {
             std::string why = "more than ";
             why += std::to_string(kMaxBadSectors);
             why += " bad sectors (the last at byte " + std::to_string(offset) + ")";
-            return fail(why);
+            return fail(why, FailureClass::medium);
         }
         return true;
     }
@@ -59,15 +63,17 @@ struct ZeroPass {
     bool write_sector_by_sector(uint64_t offset, uint32_t size, const Outcome& refused) {
         if (!refused.medium_error()) {
             return fail("write of " + std::to_string(size) + " bytes at byte " +
-                        std::to_string(offset) + " failed: " + refused.reason);
+                            std::to_string(offset) + " failed: " + refused.reason,
+                        refused.cause);
         }
         const uint32_t sector = request.sector_size;
         uint32_t failed = 0;
         for (uint32_t at = 0; at < size; at += sector) {
             const Outcome written = sector_io(offset + at, false);
             if (!written.ok() && !written.medium_error()) {
-                return fail("write at byte " + std::to_string(offset + at) +
-                            " failed: " + written.reason);
+                return fail(
+                    "write at byte " + std::to_string(offset + at) + " failed: " + written.reason,
+                    written.cause);
             }
             if (!written.ok()) {
                 ++failed;
@@ -80,8 +86,9 @@ struct ZeroPass {
             const Outcome first = device.read_at(0, readback, sector);
             if (!first.ok()) {
                 return fail("write of " + std::to_string(size) + " bytes at byte " +
-                            std::to_string(offset) + " failed (" + refused.reason +
-                            ") and the disk no longer reads its first sector: " + first.reason);
+                                std::to_string(offset) + " failed (" + refused.reason +
+                                ") and the disk no longer reads its first sector: " + first.reason,
+                            FailureClass::gone);
             }
         }
         return true;
@@ -114,7 +121,8 @@ struct ZeroPass {
             }
             if (!read.medium_error()) {
                 return fail("read-back of " + std::to_string(size) + " bytes at byte " +
-                            std::to_string(offset) + " failed: " + read.reason);
+                                std::to_string(offset) + " failed: " + read.reason,
+                            read.cause);
             }
         }
         const uint32_t sector = request.sector_size;
@@ -124,7 +132,8 @@ struct ZeroPass {
             }
             const Outcome read = sector_io(at, true);
             if (!read.ok() && !read.medium_error()) {
-                return fail("read-back at byte " + std::to_string(at) + " failed: " + read.reason);
+                return fail("read-back at byte " + std::to_string(at) + " failed: " + read.reason,
+                            read.cause);
             }
             if (!(read.ok() ? all_zero(at, sector) : note_bad(at))) {
                 return false;
@@ -137,7 +146,7 @@ struct ZeroPass {
     bool read_back(uint64_t first, uint64_t end) {
         Outcome step = flush_and_forget(device);
         if (!step.ok()) {
-            return fail("cannot flush before the read-back: " + step.reason);
+            return fail("cannot flush before the read-back: " + step.reason, step.cause);
         }
         for (uint64_t at = first; at < end; at += request.piece) {
             const auto size = static_cast<uint32_t>(std::min<uint64_t>(request.piece, end - at));
@@ -168,21 +177,18 @@ uint64_t zero_fill_units(const ZeroFillRequest& request) {
     return request.verify ? 2 * pieces : pieces;
 }
 
-bool zero_fill(DiskIo& device, const ZeroFillRequest& request, ZeroFillResult* result) {
+Outcome zero_fill(DiskIo& device, const ZeroFillRequest& request, ZeroFillResult* result) {
     result->bad_sectors.clear();
-    result->failure.clear();
     result->zeroed_end = request.offset;
     if (request.sector_size == 0 || request.piece == 0 ||
         request.piece % request.sector_size != 0 || request.offset % request.sector_size != 0 ||
         request.length % request.sector_size != 0) {
-        result->failure = "the zero pass was asked for a range that is not whole sectors";
-        return false;
+        return Outcome::failure("the zero pass was asked for a range that is not whole sectors");
     }
     std::unique_ptr<uint8_t[]> zeros(new (std::nothrow) uint8_t[request.piece]());
     std::unique_ptr<uint8_t[]> readback(new (std::nothrow) uint8_t[request.piece]);
     if (!zeros || !readback) {
-        result->failure = "out of memory for the zero pass";
-        return false;
+        return Outcome::failure("out of memory for the zero pass");
     }
     ZeroPass pass{device, request, *result, zeros.get(), readback.get()};
     const uint64_t end = request.offset + request.length;
@@ -191,29 +197,28 @@ bool zero_fill(DiskIo& device, const ZeroFillRequest& request, ZeroFillResult* r
         const auto size = static_cast<uint32_t>(std::min<uint64_t>(request.piece, end - at));
         const Outcome written = device.write_at(at, zeros.get(), size);
         if (!written.ok() && !pass.write_sector_by_sector(at, size, written)) {
-            return false;
+            return pass.ended;
         }
         pass.tell();
         const uint64_t next = at + size;
         result->zeroed_end = next;
         if (request.verify && (next - batch_start >= kVerifyBatch || next == end)) {
             if (!pass.read_back(batch_start, next)) {
-                return false;
+                return pass.ended;
             }
             batch_start = next;
         }
     }
-    const Outcome flushed = device.flush();
+    Outcome flushed = device.flush();
     if (!flushed.ok()) {
-        result->failure = "cannot flush the zeros: " + flushed.reason;
-        return false;
+        flushed.reason = "cannot flush the zeros: " + flushed.reason;
     }
-    return true;
+    return flushed;
 }
 
-bool clusters_of_bad_sectors(const std::vector<uint64_t>& bad_sectors, uint64_t volume_offset,
-                             uint64_t volume_bytes, uint32_t sector_size, uint32_t cluster_size,
-                             std::vector<uint64_t>* clusters, std::string* failure) {
+Outcome clusters_of_bad_sectors(const std::vector<uint64_t>& bad_sectors, uint64_t volume_offset,
+                                uint64_t volume_bytes, uint32_t sector_size, uint32_t cluster_size,
+                                std::vector<uint64_t>* clusters) {
     clusters->clear();
     // The clusters cover every sector but the last (the backup boot sector), in whole clusters.
     const uint64_t cluster_bytes_end =
@@ -221,10 +226,9 @@ bool clusters_of_bad_sectors(const std::vector<uint64_t>& bad_sectors, uint64_t 
                                     : 0;
     for (const uint64_t bad : bad_sectors) {
         if (bad < volume_offset || bad - volume_offset >= volume_bytes) {
-            *failure = "the bad sector at byte " + std::to_string(bad) +
-                       " lies outside the volume, where the partition table and its partitions "
-                       "must go";
-            return false;
+            return Outcome::failure("the bad sector at byte " + std::to_string(bad) +
+                                    " lies outside the volume, where the partition table and its "
+                                    "partitions must go");
         }
         const uint64_t at = bad - volume_offset;
         if (at >= cluster_bytes_end && at + sector_size < volume_bytes) {
@@ -235,7 +239,7 @@ bool clusters_of_bad_sectors(const std::vector<uint64_t>& bad_sectors, uint64_t 
             clusters->push_back(cluster);
         }
     }
-    return true;
+    return Outcome::success();
 }
 
 }  // namespace lintora

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/outcome.h"
 #include "prep/progress_span.h"
 
 namespace lintora {
@@ -29,23 +30,23 @@ struct ZeroFillRequest {
 
 struct ZeroFillResult {
     std::vector<uint64_t> bad_sectors;  // byte offsets, ascending
-    std::string failure;                // what ended the pass, empty when it ran to the end
     uint64_t zeroed_end = 0;  // the pass wrote every sector before this byte but the bad ones
 };
 
 // The progress units of the pass (twice the pieces with verify).
 uint64_t zero_fill_units(const ZeroFillRequest& request);
 
-// Runs the pass; false with `result->failure` when it could not run to the end.
-bool zero_fill(DiskIo& device, const ZeroFillRequest& request, ZeroFillResult* result);
+// Runs the pass: done when it ran to the end; otherwise what ended it, in the pass's words, with
+// the class of the failure behind it (the disk gone, a refusal, too many bad sectors).
+Outcome zero_fill(DiskIo& device, const ZeroFillRequest& request, ZeroFillResult* result);
 
 // The volume's clusters that hold `bad_sectors` (ascending, each once), for the formatter. A bad
 // sector outside the volume (the partition table, the reserved partition, a gap) cannot be
-// mapped: false with what is wrong in `failure`. The sectors after the last whole cluster and
+// mapped: a failure that says which. The sectors after the last whole cluster and
 // before the backup boot sector belong to no cluster and hold nothing: a bad one there is left
 // alone. The backup boot sector itself is handed on, for the formatter to refuse.
-bool clusters_of_bad_sectors(const std::vector<uint64_t>& bad_sectors, uint64_t volume_offset,
-                             uint64_t volume_bytes, uint32_t sector_size, uint32_t cluster_size,
-                             std::vector<uint64_t>* clusters, std::string* failure);
+Outcome clusters_of_bad_sectors(const std::vector<uint64_t>& bad_sectors, uint64_t volume_offset,
+                                uint64_t volume_bytes, uint32_t sector_size, uint32_t cluster_size,
+                                std::vector<uint64_t>* clusters);
 
 }  // namespace lintora

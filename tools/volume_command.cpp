@@ -79,24 +79,21 @@ std::string parse_label(const std::string& text, std::u16string* label) {
 
 // What failed in writing the volume, in the command's words.
 std::string pass_failure(const VolumePassEnd& end) {
+    const std::string& reason = end.outcome.reason;
     switch (end.step) {
         case VolumeStep::clearing_boot_sectors:
-            return "cannot clear the boot sectors: " + end.reason;
-        case VolumeStep::writing:
-            return end.reason.empty()
-                       ? std::string("formatting failed: ") + ntfs_status_text(end.status)
-                       : end.reason;
+            return "cannot clear the boot sectors: " + reason;
         case VolumeStep::flushing:
-            return "flushing after writing the file system failed: " + end.reason +
+            return "flushing after writing the file system failed: " + reason +
                    "; the boot sectors were not written";
         case VolumeStep::verifying:
-            return end.reason + "; the boot sectors were not written";
+            return reason + "; the boot sectors were not written";
         case VolumeStep::committing_boot_sectors:
-            return "cannot write the boot sectors: " + end.reason;
+            return "cannot write the boot sectors: " + reason;
         case VolumeStep::flushing_boot_sectors:
-            return "flushing after writing the boot sectors failed: " + end.reason;
-        default:  // the zero pass, the boot sectors read back
-            return end.reason;
+            return "flushing after writing the boot sectors failed: " + reason;
+        default:  // the zero pass, the writing pass, the boot sectors read back
+            return reason;
     }
 }
 
@@ -238,7 +235,7 @@ int format_target(VolumeFormat& volume, const VolumeChoice& choice, const Target
     plan.watch = report.watch();
     const VolumePassEnd end = write_volume_passes(volume, *device, plan);
     report.finish();
-    if (!end.succeeded) {
+    if (!end.outcome.ok()) {
         const std::string failure = pass_failure(end);
         const std::string state = system.writes() == 0 ? "nothing was written to '" + path + "'"
                                   : end.volume_may_remain

@@ -27,16 +27,16 @@ bool accept(DiskInfo& disk, StorageSystem& storage, const StorageDeviceNumber (&
         return false;
     }
     std::unique_ptr<StorageDevice> device = storage.open_disk(disk.interface_path);
-    return device && query_disk_record(*device, letters, &disk).empty();
+    return device && query_disk_record(*device, letters, &disk).ok();
 }
 
 }  // namespace
 
-std::string query_disk_record(StorageDevice& device, const StorageDeviceNumber (&letters)[26],
-                              DiskInfo* disk) {
+Outcome query_disk_record(StorageDevice& device, const StorageDeviceNumber (&letters)[26],
+                          DiskInfo* disk) {
     StorageDeviceNumber number;
     if (!device.device_number(&number)) {
-        return "its device number cannot be read";
+        return Outcome::failure("its device number cannot be read");
     }
     disk->device_number = number.device_number;
     disk->drive_letters = 0;
@@ -48,22 +48,22 @@ std::string query_disk_record(StorageDevice& device, const StorageDeviceNumber (
     }
     const char* not_fixed_usb = usb_fixed_disk_refusal(device);
     if (not_fixed_usb != nullptr) {
-        return not_fixed_usb;
+        return Outcome::failure(not_fixed_usb);
     }
     if (!query_io_chunk_size(device, disk)) {
-        return "its largest transfer cannot be read";
+        return Outcome::failure("its largest transfer cannot be read");
     }
     uint64_t length = 0;
     uint32_t sector = 0;
     if (!device.length_bytes(&length)) {
-        return "its size cannot be read as a number of bytes";
+        return Outcome::failure("its size cannot be read as a number of bytes");
     }
     if (!device.bytes_per_sector(&sector) || sector == 0) {
-        return "its sector size cannot be read";
+        return Outcome::failure("its sector size cannot be read");
     }
     disk->bytes_per_sector = sector;
     disk->sector_count = length / sector;
-    return disk->sector_count == 0 ? "it reports no size" : "";
+    return disk->sector_count == 0 ? Outcome::failure("it reports no size") : Outcome::success();
 }
 
 const char* usb_fixed_disk_refusal(StorageDevice& device) {

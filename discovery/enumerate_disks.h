@@ -7,6 +7,7 @@
 
 #include "discovery/disk_info.h"
 #include "platform/device_tree.h"
+#include "platform/outcome.h"
 #include "platform/storage_query.h"
 
 namespace lintora {
@@ -26,11 +27,11 @@ const char* usb_fixed_disk_refusal(StorageDevice& device);
 bool query_io_chunk_size(StorageDevice& device, DiskInfo* disk);
 
 // Queries a disk into its record (device number and the drive letters whose volumes lie on it,
-// largest transfer, sector size and count): empty when it can be listed, otherwise the first
+// largest transfer, sector size and count): success when it can be listed, otherwise the first
 // reason it cannot, in the order enumeration asks ("it is not on USB", "it has removable
 // media", ...).
-std::string query_disk_record(StorageDevice& device, const StorageDeviceNumber (&letters)[26],
-                              DiskInfo* disk);
+Outcome query_disk_record(StorageDevice& device, const StorageDeviceNumber (&letters)[26],
+                          DiskInfo* disk);
 
 // Zero-fills `list` and fills it with the accepted disks in walk order, at most kMaxListedDisks;
 // returns their number. Every failed query rejects only the disk at hand.

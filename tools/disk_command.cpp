@@ -236,9 +236,9 @@ int run_disk_command(const std::vector<std::string>& words) {
     std::unique_ptr<DiskSystem> platform = make_system_disks();
     InterruptibleDisks system(*platform);
     Target target;
-    const std::string problem = resolve_target(args, system, &target);
-    if (!problem.empty()) {
-        return usage_error(problem);
+    const Outcome resolved = resolve_target(args, system, &target);
+    if (!resolved.ok()) {
+        return usage_error(resolved.reason);
     }
     const std::string& path = target.path;
     const uint32_t sector_size = target.sector_size;
@@ -246,12 +246,12 @@ int run_disk_command(const std::vector<std::string>& words) {
         return usage_error("'" + path + "' is a partition, not a whole disk");
     }
     if (target.info.kind == TargetKind::block_device && !args.has_switch("--any-disk")) {
-        const std::string reason = why_not_listed(target.wide_path.c_str());
-        if (!reason.empty()) {
+        const Outcome listed = is_listed_disk(target.wide_path.c_str());
+        if (!listed.ok()) {
             std::fprintf(stderr,
                          "lintora disk: '%s' is not a disk this program formats: %s "
                          "(--any-disk formats it anyway)\n",
-                         path.c_str(), terminal_safe(reason).c_str());
+                         path.c_str(), terminal_safe(listed.reason).c_str());
             return 1;
         }
     }

@@ -25,17 +25,19 @@ constexpr const char* kUsage =
     "  --json        print the list as a JSON array (path, entry, capacity_bytes, sector_size,\n"
     "                letters, formattable, reason)\n";
 
-// Why the disk cannot be formatted, or an empty text.
-std::string refusal_of(const DiskInfo& disk) {
-    return is_capacity_supported(disk) ? ""
-                                       : std::to_string(disk.sector_count) + " sectors of " +
-                                             std::to_string(disk.bytes_per_sector) +
-                                             " bytes lie outside the disks this program formats";
+// Success when the program formats the disk; otherwise why it does not.
+Outcome formattable(const DiskInfo& disk) {
+    return is_capacity_supported(disk)
+               ? Outcome::success()
+               : Outcome::failure(std::to_string(disk.sector_count) + " sectors of " +
+                                  std::to_string(disk.bytes_per_sector) +
+                                  " bytes lie outside the disks this program formats");
 }
 
 // One disk as a JSON object on one line.
 std::string json_disk(const DiskInfo& disk) {
-    const std::string reason = refusal_of(disk);
+    const Outcome verdict = formattable(disk);
+    const std::string& reason = verdict.reason;
     std::string letters;
     for_each_drive_letter(disk.drive_letters, [&](char letter) {
         letters += (letters.empty() ? "\"" : ", \"") + std::string(1, letter) + ":\"";
@@ -44,9 +46,8 @@ std::string json_disk(const DiskInfo& disk) {
            ", \"entry\": " + json_string(format_disk_entry(disk)) +
            ", \"capacity_bytes\": " + std::to_string(disk.sector_count * disk.bytes_per_sector) +
            ", \"sector_size\": " + std::to_string(disk.bytes_per_sector) + ", \"letters\": [" +
-           letters + "], \"formattable\": " + (reason.empty() ? "true" : "false") +
-           ", \"reason\": " +
-           (reason.empty() ? "null" : json_string(std::u16string(reason.begin(), reason.end()))) +
+           letters + "], \"formattable\": " + (verdict.ok() ? "true" : "false") + ", \"reason\": " +
+           (verdict.ok() ? "null" : json_string(std::u16string(reason.begin(), reason.end()))) +
            "}";
 }
 
@@ -75,8 +76,9 @@ int run_list_command(const std::vector<std::string>& words) {
             std::printf("%s\n  %s", i == 0 ? "" : ",", json_disk(disk).c_str());
             continue;
         }
-        const std::string reason = refusal_of(disk);
-        const std::string status = reason.empty() ? "can be formatted" : "not supported: " + reason;
+        const Outcome verdict = formattable(disk);
+        const std::string status =
+            verdict.ok() ? "can be formatted" : "not supported: " + verdict.reason;
         std::printf("%s\t%s\t%s\n",
                     terminal_safe(utf16_for_display(format_disk_entry(disk))).c_str(),
                     terminal_safe(path_for_display(disk.interface_path)).c_str(), status.c_str());

@@ -26,8 +26,8 @@ namespace {
 std::string storage_refusal(StorageDevice& device) {
     const StorageDeviceNumber no_letters[26] = {};
     DiskInfo record{};
-    const std::string reason = query_disk_record(device, no_letters, &record);
-    return reason.empty() ? "the list was full before it" : reason;
+    const Outcome queried = query_disk_record(device, no_letters, &record);
+    return queried.ok() ? "the list was full before it" : queried.reason;
 }
 
 }  // namespace
@@ -52,12 +52,12 @@ std::vector<UnlistedDisk> unlisted_usb_disks(const DiskList& listed) {
     return unlisted;
 }
 
-std::string why_not_listed(const char16_t* path) {
+Outcome is_listed_disk(const char16_t* path) {
     std::unique_ptr<StorageSystem> storage = make_system_storage();
     std::unique_ptr<StorageDevice> target = storage->open_disk(path);
     StorageDeviceNumber number;
     if (!target || !target->device_number(&number)) {
-        return "the storage stack does not know it as a disk";
+        return Outcome::failure("the storage stack does not know it as a disk");
     }
     const std::unique_ptr<DiskList> listed = list_disks(kMakerVendorId);
     for (uint32_t i = 0; i < listed->count; ++i) {
@@ -65,18 +65,18 @@ std::string why_not_listed(const char16_t* path) {
         StorageDeviceNumber other;
         if (disk && disk->device_number(&other) && other.device_type == number.device_type &&
             other.device_number == number.device_number) {
-            return "";
+            return Outcome::success();
         }
     }
     uint32_t bus = 0;
     bool removable = false;
     if (!target->device_descriptor(&bus, &removable) || bus != kBusTypeUsb) {
-        return "it is not a USB disk";
+        return Outcome::failure("it is not a USB disk");
     }
     if (removable) {
-        return "it has removable media";
+        return Outcome::failure("it has removable media");
     }
-    return "it is not one of the maker's disks";
+    return Outcome::failure("it is not one of the maker's disks");
 }
 
 }  // namespace lintora

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "discovery/disk_info.h"
+#include "platform/outcome.h"
 
 namespace lintora {
 
@@ -21,8 +22,8 @@ struct UnlistedDisk {
 };
 std::vector<UnlistedDisk> unlisted_usb_disks(const DiskList& listed);
 
-// Why the device at `path` is not one of the listed disks (not on USB, removable media, another
-// vendor's), or an empty text when it is.
-std::string why_not_listed(const char16_t* path);
+// Success when the device at `path` is one of the listed disks; otherwise why not (not on USB,
+// removable media, another vendor's).
+Outcome is_listed_disk(const char16_t* path);
 
 }  // namespace lintora

@@ -6,31 +6,31 @@
 
 namespace lintora {
 
-std::string resolve_target(const ParsedArguments& words, DiskSystem& system, Target* target) {
+Outcome resolve_target(const ParsedArguments& words, DiskSystem& system, Target* target) {
     const TargetArguments args = parse_target(words);
     if (!args.error.empty()) {
-        return args.error;
+        return Outcome::failure(args.error);
     }
     target->path = terminal_safe(args.path);
     target->wide_path = path_to_utf16(args.path);
     if (target->wide_path.find(u'\0') != std::u16string::npos || target->wide_path.empty()) {
-        return "the path is empty";
+        return Outcome::failure("the path is empty");
     }
     const Outcome queried = system.query_target(target->wide_path.c_str(), &target->info);
     if (!queried.ok()) {
-        return "cannot open '" + target->path + "': " + queried.reason;
+        return Outcome::failure("cannot open '" + target->path + "': " + queried.reason);
     }
     if (target->info.size_bytes == 0) {
-        return "'" + target->path + "' is empty";
+        return Outcome::failure("'" + target->path + "' is empty");
     }
     const uint32_t own = target->info.logical_sector_size;
     if (own != 0 && args.sector_size != 0 && args.sector_size != own) {
-        return "'" + target->path + "' has " + std::to_string(own) +
-               "-byte sectors; --sector-size " + std::to_string(args.sector_size) +
-               " does not match it";
+        return Outcome::failure("'" + target->path + "' has " + std::to_string(own) +
+                                "-byte sectors; --sector-size " + std::to_string(args.sector_size) +
+                                " does not match it");
     }
     target->sector_size = own != 0 ? own : (args.sector_size != 0 ? args.sector_size : 512);
-    return "";
+    return Outcome::success();
 }
 
 }  // namespace lintora

@@ -19,7 +19,7 @@ struct Target {
 // Fills `target` from the command's FILE and --sector-size and the system's answer, opening
 // nothing for writing. A block device is formatted with its own logical sector size (a
 // --sector-size that disagrees is refused); an image with --sector-size, 512 when absent. Returns
-// what is wrong, or an empty text.
-std::string resolve_target(const ParsedArguments& words, DiskSystem& system, Target* target);
+// what is wrong, or success.
+Outcome resolve_target(const ParsedArguments& words, DiskSystem& system, Target* target);
 
 }  // namespace lintora

@@ -62,19 +62,20 @@ int failed(const std::string& message) {
 }
 
 // The label as UTF-16, or what is wrong with it.
-std::string parse_label(const std::string& text, std::u16string* label) {
+Outcome parse_label(const std::string& text, std::u16string* label) {
     const std::optional<std::u16string> units = utf8_to_utf16(text);
     if (!units) {
-        return "the label is not valid UTF-8";
+        return Outcome::failure("the label is not valid UTF-8");
     }
     if (units->find(u'\0') != std::u16string::npos) {
-        return "the label holds a NUL character";
+        return Outcome::failure("the label holds a NUL character");
     }
     if (units->size() > kMaxLabelUnits) {
-        return "the label is longer than " + std::to_string(kMaxLabelUnits) + " UTF-16 characters";
+        return Outcome::failure("the label is longer than " + std::to_string(kMaxLabelUnits) +
+                                " UTF-16 characters");
     }
     *label = *units;
-    return "";
+    return Outcome::success();
 }
 
 // What failed in writing the volume, in the command's words.
@@ -108,19 +109,20 @@ struct VolumeChoice {
     bool json = false;
 };
 
-// The options' values, checked against the target; what is wrong with them, or an empty text.
-std::string parse_volume_choice(const ParsedArguments& args, const Target& target,
-                                VolumeChoice* choice) {
+// The options' values, checked against the target; what is wrong with them, or success.
+Outcome parse_volume_choice(const ParsedArguments& args, const Target& target,
+                            VolumeChoice* choice) {
     if (const std::string* text = args.option("--label")) {
-        const std::string problem = parse_label(*text, &choice->label);
-        if (!problem.empty()) {
-            return problem;
+        Outcome parsed = parse_label(*text, &choice->label);
+        if (!parsed.ok()) {
+            return parsed;
         }
     }
     if (const std::string* text = args.option("--cluster-size")) {
         const std::optional<uint32_t> request = parse_cluster_request(*text);
         if (!request) {
-            return "the cluster size must be auto or a number of bytes, not '" + *text + "'";
+            return Outcome::failure("the cluster size must be auto or a number of bytes, not '" +
+                                    *text + "'");
         }
         choice->cluster_request = *request;
     }
@@ -128,9 +130,10 @@ std::string parse_volume_choice(const ParsedArguments& args, const Target& targe
     if (const std::string* text = args.option("--io-chunk")) {
         const auto value = parse_count(*text);
         if (!value || *value == 0 || *value % sector_size != 0 || *value > kMaxIoChunk) {
-            return "the I/O chunk must be a whole number of sectors up to 1048576 bytes (1 MiB, "
-                   "the largest write the job makes), not '" +
-                   *text + "'";
+            return Outcome::failure(
+                "the I/O chunk must be a whole number of sectors up to 1048576 bytes (1 MiB, the "
+                "largest write the job makes), not '" +
+                *text + "'");
         }
         choice->io_chunk = static_cast<uint32_t>(*value);
     }
@@ -138,11 +141,13 @@ std::string parse_volume_choice(const ParsedArguments& args, const Target& targe
     if (const std::string* text = args.option("--sectors")) {
         const auto value = parse_count(*text);
         if (!value || *value == 0) {
-            return "the sector count must be a positive whole number, not '" + *text + "'";
+            return Outcome::failure("the sector count must be a positive whole number, not '" +
+                                    *text + "'");
         }
         if (*value > choice->sectors) {
-            return "'" + target.path + "' holds only " + std::to_string(choice->sectors) +
-                   " sectors, fewer than the " + *text + " asked for";
+            return Outcome::failure("'" + target.path + "' holds only " +
+                                    std::to_string(choice->sectors) + " sectors, fewer than the " +
+                                    *text + " asked for");
         }
         choice->sectors = *value;
     }
@@ -150,30 +155,32 @@ std::string parse_volume_choice(const ParsedArguments& args, const Target& targe
     choice->options.verify = args.has_switch("--verify");
     choice->dry_run = args.has_switch("--dry-run");
     choice->json = args.has_switch("--json");
-    return "";
+    return Outcome::success();
 }
 
 // The counting pass writes nothing: a volume too small for the layout is refused here, and a
-// full format of an image whose file system lacks the room. Empty, or what is refused.
-std::string check_before_writing(VolumeFormat& volume, const VolumeChoice& choice,
-                                 const Target& target, DiskSystem& system) {
+// full format of an image whose file system lacks the room. Success, or what is refused.
+Outcome check_before_writing(VolumeFormat& volume, const VolumeChoice& choice, const Target& target,
+                             DiskSystem& system) {
     const ntfs_status counted = count_volume(volume);
     if (counted == NTFS_NO_SPACE) {
-        return std::to_string(choice.sectors) + " sectors of " +
-               std::to_string(target.sector_size) +
-               " bytes are too small for an NTFS volume with its $MFT at 3 GiB";
+        return Outcome::failure(std::to_string(choice.sectors) + " sectors of " +
+                                std::to_string(target.sector_size) +
+                                " bytes are too small for an NTFS volume with its $MFT at 3 GiB");
     }
     if (counted != NTFS_OK) {
-        return "formatting failed with code " + std::to_string(counted) + ": " +
-               ntfs_status_text(counted);
+        return Outcome::failure("formatting failed with code " + std::to_string(counted) + ": " +
+                                ntfs_status_text(counted));
     }
     if (!choice.options.full) {
-        return "";
+        return Outcome::success();
     }
-    const Outcome room = check_room_for_full_format(system, target.wide_path.c_str());
-    return room.ok() ? ""
-                     : "cannot format '" + target.path + "' in full: " + room.reason +
-                           "; nothing was written";
+    Outcome room = check_room_for_full_format(system, target.wide_path.c_str());
+    if (!room.ok()) {
+        room.reason =
+            "cannot format '" + target.path + "' in full: " + room.reason + "; nothing was written";
+    }
+    return room;
 }
 
 // The checks that need no write access and the plan; nothing is opened for writing.
@@ -291,12 +298,12 @@ int run_volume_command(const std::vector<std::string>& words) {
     InterruptibleDisks system(*platform);
     Target target;
     VolumeChoice choice;
-    std::string problem = resolve_target(args, system, &target);
-    if (problem.empty()) {
-        problem = parse_volume_choice(args, target, &choice);
+    Outcome step = resolve_target(args, system, &target);
+    if (step.ok()) {
+        step = parse_volume_choice(args, target, &choice);
     }
-    if (!problem.empty()) {
-        return usage_error(problem);
+    if (!step.ok()) {
+        return usage_error(step.reason);
     }
 
     // NTFS's cluster limits, before anything is opened.
@@ -314,9 +321,9 @@ int run_volume_command(const std::vector<std::string>& words) {
     request.io_chunk = choice.io_chunk;
     VolumeFormat volume;
     setup_volume_format(request, volume);
-    problem = check_before_writing(volume, choice, target, system);
-    if (!problem.empty()) {
-        return failed(problem);
+    step = check_before_writing(volume, choice, target, system);
+    if (!step.ok()) {
+        return failed(step.reason);
     }
     // A whole disk given as a volume gets the checks a disk gets (a partition of it held open,
     // mounted or claimed): formatting over it destroys those partitions just the same.

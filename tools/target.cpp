@@ -16,9 +16,10 @@ Outcome resolve_target(const ParsedArguments& words, DiskSystem& system, Target*
     if (target->wide_path.find(u'\0') != std::u16string::npos || target->wide_path.empty()) {
         return Outcome::failure("the path is empty");
     }
-    const Outcome queried = system.query_target(target->wide_path.c_str(), &target->info);
+    Outcome queried = system.query_target(target->wide_path.c_str(), &target->info);
     if (!queried.ok()) {
-        return Outcome::failure("cannot open '" + target->path + "': " + queried.reason);
+        queried.reason = "cannot open '" + target->path + "': " + queried.reason;
+        return queried;  // with the system's class of the failure
     }
     if (target->info.size_bytes == 0) {
         return Outcome::failure("'" + target->path + "' is empty");

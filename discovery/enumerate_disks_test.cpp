@@ -132,10 +132,9 @@ TEST_F(Enumerate, NothingToListIsAnEmptyList) {
     EXPECT_EQ(list.count, 0u);
 }
 
-// The system's own device tree and storage stack (sysfs here, the configuration manager under
-// Wine): the enumeration ends without error, whatever it finds.
-// On the real device tree of this machine: whatever it finds is a whole record (a path, a size,
-// a sector size, the vendor asked for), counted as the list holds it, and never more than fit.
+// On the system's own device tree and storage stack (sysfs here, the configuration manager under
+// Wine): whatever it finds is a whole record (a path, a size, a sector size, the vendor asked
+// for), counted as the list holds it, and never more than fit.
 TEST(EnumerateOnThisSystem, EveryDiskFoundIsAWholeRecord) {
     auto tree = make_system_device_tree();
     auto storage = make_system_storage();

@@ -52,8 +52,9 @@ struct VolumePassEnd {
     // boot sectors, whether they were taken back is said at the reason's end.
     Outcome outcome;
     VolumeStep step = VolumeStep::writing;  // where it failed
-    // The file system's own refusal, when it was one: the writing pass's, or the count's after
-    // the zero pass. NTFS_OK when the system failed a request.
+    // The file system's status: the writing pass's (NTFS_WRITE_FAILED when a request failed),
+    // or, after the zero pass, the count's with the bad clusters (NTFS_OK when the zero pass
+    // itself failed a request).
     ntfs_status status = NTFS_OK;
     ZeroedVolume zeroed;             // what a full format's zero pass wrote
     bool volume_may_remain = false;  // committed boot sectors could not be taken back

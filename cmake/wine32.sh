@@ -6,7 +6,7 @@
 # machine) that is a failure instead (exit 1).
 #   cmake/wine32.sh PROGRAM [ARGUMENTS...]   runs it
 #   cmake/wine32.sh --version                the loader's version, or the reason it cannot run
-# LINTORA_WINE32_LOADER names another loader (the tests of this script use one that cannot run).
+# LINTORA_WINE32_LOADER names another loader: one that cannot run rehearses such a kernel here.
 loader=${LINTORA_WINE32_LOADER:-/usr/lib/wine/wine}
 
 # The loader runs only when the kernel runs 32-bit code: ask it, and keep its own words.

@@ -384,8 +384,10 @@ TEST(FormatVolume, LargeVolumeWritesTheBitmapTailInItsLastCluster) {
     EXPECT_EQ(mft_bits[0], 0xBF);
 }
 
-// The clusters the $Bad run list of record 8 maps (its non-sparse runs, cluster by cluster).
-std::vector<uint64_t> mapped_bad_clusters(std::vector<uint8_t> record) {
+// The clusters the $Bad run list of record 8 maps (its non-sparse runs, cluster by cluster);
+// `covered` is the length of all its runs, the sparse ones included.
+std::vector<uint64_t> mapped_bad_clusters(std::vector<uint8_t> record, uint64_t* covered) {
+    *covered = 0;
     remove_fixups(record.data());
     std::vector<uint64_t> clusters;
     for (uint32_t at = load_u16(record.data() + 0x14); load_u32(record.data() + at) != 0xFFFFFFFF;
@@ -403,6 +405,7 @@ std::vector<uint64_t> mapped_bad_clusters(std::vector<uint8_t> record) {
             for (uint32_t i = 0; i < length_bytes; ++i) {
                 length |= uint64_t{p[1 + i]} << (8 * i);
             }
+            *covered += length;
             if (lcn_bytes != 0) {
                 uint64_t delta = 0;
                 for (uint32_t i = 0; i < lcn_bytes; ++i) {
@@ -469,7 +472,12 @@ TEST(FormatVolume, BadClustersAreMappedOrRefused) {
             EXPECT_TRUE(c.result == NTFS_TOO_MANY_BAD_CLUSTERS || sink.calls().empty()) << c.name;
             continue;
         }
-        EXPECT_EQ(mapped_bad_clusters(sink.read(plan.mft_lcn * 4096 + 8 * 1024, 1024)), c.bad);
+        // Each bad cluster at its own LCN, and the runs, sparse ones included, cover the volume
+        // exactly: a run that resumes one cluster late ends past the volume's last cluster.
+        uint64_t covered = 0;
+        EXPECT_EQ(mapped_bad_clusters(sink.read(plan.mft_lcn * 4096 + 8 * 1024, 1024), &covered),
+                  c.bad);
+        EXPECT_EQ(covered, plan.total_clusters) << c.name;
         const uint64_t bitmap_at = plan.bitmap_run.lcn * 4096;
         for (const uint64_t lcn : c.bad) {
             EXPECT_EQ((sink.read(bitmap_at + lcn / 8, 1)[0] >> (lcn % 8)) & 1, 1) << lcn;

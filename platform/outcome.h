@@ -30,9 +30,14 @@ struct Outcome {
     // The reason is a whole account of a step other than the request itself (a flush or a
     // read-back a decorator made on the way): shown as it is, not as the request's failure.
     bool names_step = false;
+    // Refused because the run is being stopped (a signal), its class `gone` so that nothing is
+    // retried or mapped: the device itself is still there, and what it took stays taken.
+    bool stopped = false;
 
     bool ok() const { return kind == OutcomeKind::done; }
     bool gone() const { return !ok() && cause == FailureClass::gone; }
+    // The device went away (not a stop): what it had not flushed may be lost.
+    bool device_gone() const { return gone() && !stopped; }
     bool medium_error() const { return !ok() && cause == FailureClass::medium; }
 
     static Outcome success() { return {}; }

@@ -261,14 +261,15 @@ class PosixDisk final : public DiskDevice {
   public:
     // `kernel_cannot_reread`: the kernel cannot re-read this device's table, so the partitions of a
     // new layout are told to it one by one.
-    PosixDisk(int fd, bool kernel_cannot_reread)
-        : fd_(fd), kernel_cannot_reread_(kernel_cannot_reread) {}
+    PosixDisk(int fd, bool block_device, bool kernel_cannot_reread)
+        : fd_(fd), block_device_(block_device), kernel_cannot_reread_(kernel_cannot_reread) {}
 
     Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override {
-        return transfer_all(length, "the device took no more bytes", [&](uint32_t done) {
-            return ::pwrite(fd_.get(), data + done, length - done,
-                            static_cast<off_t>(offset + done));
-        });
+        return unless_gone(
+            transfer_all(length, "the device took no more bytes", [&](uint32_t done) {
+                return ::pwrite(fd_.get(), data + done, length - done,
+                                static_cast<off_t>(offset + done));
+            }));
     }
 
     Outcome read_at(uint64_t offset, uint8_t* data, uint32_t length) override {
@@ -281,7 +282,7 @@ class PosixDisk final : public DiskDevice {
     }
 
     Outcome flush() override {
-        return ::fsync(fd_.get()) == 0 ? Outcome::success() : last_system_failure();
+        return ::fsync(fd_.get()) == 0 ? Outcome::success() : unless_gone(last_system_failure());
     }
 
     // The pages are clean after the flush, so the kernel lets them go; on a block device this
@@ -320,7 +321,25 @@ class PosixDisk final : public DiskDevice {
     }
 
   private:
+    // A disk pulled out is still open here: the kernel sets its size to 0 and answers the next
+    // writes with ENOSPC or EIO. Such a failure is the disk gone, not a full or a bad medium.
+    Outcome unless_gone(Outcome failed) const {
+        if (failed.ok() || !block_device_ || failed.cause == FailureClass::gone) {
+            return failed;
+        }
+        uint64_t size = 0;
+        const bool answered = ::ioctl(fd_.get(), BLKGETSIZE64, &size) == 0;
+        if (answered && size != 0) {
+            return failed;
+        }
+        failed.reason += answered ? " (the disk has gone away: its size is now 0)"
+                                  : " (the disk has gone away: it no longer answers)";
+        failed.cause = FailureClass::gone;
+        return failed;
+    }
+
     Fd fd_;
+    bool block_device_;
     bool kernel_cannot_reread_;
     std::vector<PartitionRecord> pending_;
 };
@@ -387,8 +406,9 @@ class PosixDiskSystem final : public DiskSystem {
             }
         }
         *device = std::make_unique<TableWritingDisk>(
-            std::make_unique<PosixDisk>(fd.release(), kernel_cannot_reread), bytes_per_sector,
-            info.size_bytes, info.kind == TargetKind::block_device);
+            std::make_unique<PosixDisk>(fd.release(), info.kind == TargetKind::block_device,
+                                        kernel_cannot_reread),
+            bytes_per_sector, info.size_bytes, info.kind == TargetKind::block_device);
         return Outcome::success();
     }
 

@@ -24,9 +24,11 @@ Outcome TableWritingDisk::create_disk(const CreateDiskRecord& record) {
     const uint64_t tail = 33;
     if (sectors > tail + 1) {
         const std::vector<uint8_t> zeros(static_cast<size_t>(tail) * sector_size_, 0);
-        Outcome cleared = write_at((sectors - tail) * sector_size_, zeros.data(),
-                                   static_cast<uint32_t>(zeros.size()));
+        const uint64_t offset = (sectors - tail) * sector_size_;
+        Outcome cleared = write_at(offset, zeros.data(), static_cast<uint32_t>(zeros.size()));
         if (!cleared.ok()) {
+            cleared.reason = "write of " + std::to_string(zeros.size()) + " bytes at byte " +
+                             std::to_string(offset) + " failed: " + cleared.reason;
             return cleared;
         }
     }
@@ -47,24 +49,38 @@ Outcome TableWritingDisk::set_drive_layout(const uint8_t* layout, uint32_t size)
 }
 
 Outcome TableWritingDisk::write_sector(uint64_t lba, const std::vector<uint8_t>& bytes) {
-    return write_at(lba * sector_size_, bytes.data(), static_cast<uint32_t>(bytes.size()));
+    Outcome written =
+        write_at(lba * sector_size_, bytes.data(), static_cast<uint32_t>(bytes.size()));
+    if (!written.ok()) {
+        written.reason = "write of " + std::to_string(bytes.size()) + " bytes at byte " +
+                         std::to_string(lba * sector_size_) + " failed: " + written.reason;
+    }
+    return written;
 }
 
 Outcome TableWritingDisk::write_gpt(const Guid& disk_id,
                                     const std::vector<PartitionRecord>& entries) {
     const GptImage gpt = build_gpt(sector_size_, total_sectors(), disk_id, entries);
+    // The backup first and the primary header last, as UEFI has a table updated: until the
+    // primary header is written, the disk's primary table is the one it had, whole; once it is,
+    // its entries are already there. The protective MBR the re-initialisation wrote is the same
+    // for every layout of the disk: it is not written again.
     const std::pair<uint64_t, const std::vector<uint8_t>*> parts[] = {
-        {0, &gpt.protective_mbr},
-        {1, &gpt.primary_header},
-        {gpt.primary_entries_lba, &gpt.entries},
         {gpt.backup_entries_lba, &gpt.entries},
-        {gpt.backup_header_lba, &gpt.backup_header}};
+        {gpt.backup_header_lba, &gpt.backup_header},
+        {gpt.primary_entries_lba, &gpt.entries},
+        {1, &gpt.primary_header},
+        {0, &gpt.protective_mbr}};
     for (const auto& [lba, bytes] : parts) {
+        if (lba == 0 && *bytes == protective_mbr_) {
+            continue;
+        }
         Outcome written = write_sector(lba, *bytes);
         if (!written.ok()) {
             return written;
         }
     }
+    protective_mbr_ = gpt.protective_mbr;
     return Outcome::success();
 }
 

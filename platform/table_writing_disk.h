@@ -33,6 +33,7 @@ class TableWritingDisk final : public ForwardingDiskDevice {
     uint32_t sector_size_;
     uint64_t size_bytes_;
     bool reread_;
+    std::vector<uint8_t> protective_mbr_;  // the one this disk's re-initialisation wrote
 };
 
 }  // namespace lintora

@@ -22,6 +22,7 @@ Outcome BootSectorHold::clear() {
                              std::to_string(h.offset) + " failed: " + written.reason;
             return written;
         }
+        primary_cleared_ = true;
     }
     return Outcome::success();
 }
@@ -42,12 +43,12 @@ Outcome BootSectorHold::commit() {
     if (!step.ok()) {
         return step;
     }
+    backup_written_ = true;
     step = target_.flush();
     if (!step.ok()) {
         step.reason = "flushing after the backup boot sector failed: " + step.reason;
         return step;
     }
-    primary_written_ = true;
     return write(held_[0]);
 }
 

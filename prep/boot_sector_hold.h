@@ -16,16 +16,19 @@ class BootSectorHold final : public ForwardingDiskIo {
     BootSectorHold(DiskIo& target, uint64_t volume_offset, uint64_t sector_count,
                    uint32_t sector_size);
 
-    // Zeros over both sectors on the target.
+    // Zeros over both sectors on the target, the primary first.
     Outcome clear();
+    // Whether clear zeroed the primary boot sector (the backup may still hold the old one).
+    bool primary_cleared() const { return primary_cleared_; }
     // Writes the held sectors, the backup first and flushed, the primary last; call it after the
     // volume is complete and flushed.
     Outcome commit();
     // Takes a committed volume back after what follows the commit failed: zeros over both
     // sectors again, flushed. On success the target holds no valid volume.
     Outcome withdraw();
-    // Whether commit got as far as writing the primary boot sector (whatever the write said).
-    bool primary_written() const { return primary_written_; }
+    // Whether commit wrote the backup boot sector: from then on the target may hold a volume
+    // that a repair tool brings back from it, whatever came after.
+    bool backup_written() const { return backup_written_; }
 
     Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override;
 
@@ -36,7 +39,8 @@ class BootSectorHold final : public ForwardingDiskIo {
     };
 
     Held held_[2];
-    bool primary_written_ = false;
+    bool primary_cleared_ = false;
+    bool backup_written_ = false;
 };
 
 }  // namespace lintora

@@ -80,6 +80,16 @@ ClusterChoice choose_cluster_size(uint32_t requested, uint32_t bytes_per_sector,
         choice.refusal += way_out(fitting, "");
         return choice;
     }
+    if (requested < kSmallestCluster) {
+        // NTFS allows clusters down to the sector size, but this formatter lays each file
+        // record and index block within one cluster.
+        choice.refusal = "clusters of " + std::to_string(requested) +
+                         " bytes are not made here: the cluster size must be at least " +
+                         std::to_string(kSmallestCluster) +
+                         " bytes, so that each file record and index block lies within one "
+                         "cluster";
+        return choice;
+    }
     choice.cluster_size = requested;
     return choice;
 }

@@ -9,6 +9,9 @@ namespace lintora {
 
 // Asks for the automatic choice.
 inline constexpr uint32_t kAutomaticClusterSize = 0;
+// The smallest cluster this formatter makes: a file record (up to 4096 bytes) and an index
+// block (4096 bytes) each lie within one cluster.
+inline constexpr uint32_t kSmallestCluster = 4096;
 // The largest cluster the automatic choice takes: larger ones need Windows 10 version 1709 or
 // later to mount.
 inline constexpr uint32_t kLargestAutomaticCluster = 65536;

@@ -52,15 +52,41 @@ struct FailureRecord {
         }
         return result;
     }
-    // A refusal of the system, with whether it came from a program that holds the disk.
+    // A failure of the system, with its class and whether it came from a program that holds the
+    // disk.
     FormatJobResult operator()(FormatJobResult result, std::string what,
                                const Outcome& refused) const {
         if (failure != nullptr) {
             failure->in_use = refused.in_use;
+            failure->cause = refused.cause;
         }
         return (*this)(result, std::move(what), refused.reason);
     }
+    // What the disk holds after the failure just recorded.
+    FormatJobResult left(FormatJobResult result, std::string holds, bool no_valid_volume) const {
+        if (failure != nullptr) {
+            failure->holds = std::move(holds);
+            failure->no_valid_volume = no_valid_volume;
+        }
+        return result;
+    }
 };
+
+constexpr const char* kNoTableNoVolume = "no partition table and no valid volume";
+
+// What the disk holds when the job stops after the wipe and before the new table. Once the wipe
+// is flushed (the zero pass's flushes, or the flush after the file system), the old table is
+// gone; a disk that went away before that may have lost the writes it had not yet flushed.
+FormatJobResult left_without_table(FormatJobResult result, const Outcome& failure,
+                                   bool wipe_flushed, const FailureRecord& fail) {
+    if (!wipe_flushed && failure.device_gone()) {
+        return fail.left(result,
+                         "the disk went away before its writes were flushed: what reached it is "
+                         "unknown, and its old partition table may remain",
+                         false);
+    }
+    return fail.left(result, kNoTableNoVolume, true);
+}
 
 std::unique_ptr<uint8_t[]> zeroed_buffer(uint32_t size) {
     return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size]());
@@ -181,8 +207,10 @@ FormatJobResult take_volumes_away(const DiskInfo& disk, const char16_t* device_p
 }
 
 // Zeros over sectors 0 to 31: whatever partition table the disk had is gone.
+// `zeroed`: a full format's zero pass went before, flushed.
 FormatJobResult wipe_start(const DiskInfo& disk, uint32_t io_chunk, DiskDevice& device,
-                           ProgressFn progress, void* owner, const FailureRecord& fail) {
+                           ProgressFn progress, void* owner, bool zeroed,
+                           const FailureRecord& fail) {
     const uint32_t sector = disk.bytes_per_sector;
     std::unique_ptr<uint8_t[]> zeros = zeroed_buffer(sector);
     if (!zeros) {
@@ -198,7 +226,9 @@ FormatJobResult wipe_start(const DiskInfo& disk, uint32_t io_chunk, DiskDevice& 
     wipe.failure = &failure;
     for (uint32_t i = 0; i < kWipedSectors; ++i) {
         if (write_sectors(&wipe, uint64_t{i} * sector, zeros.get(), sector) != sector) {
-            return fail(i == 0 ? kJobRefused : kJobWriteFailed, "wiping the disk", failure);
+            const FormatJobResult result =
+                fail(i == 0 ? kJobRefused : kJobWriteFailed, "wiping the disk", failure);
+            return i == 0 && !zeroed ? result : left_without_table(result, failure, zeroed, fail);
         }
     }
     return kJobSucceeded;
@@ -221,43 +251,71 @@ FormatJobResult write_partition_table(const DiskInfo& disk, const FormatJobParam
         encode_drive_layout(layout, buffer.get(), size);
         const Outcome written = device.set_drive_layout(buffer.get(), size);
         if (!written.ok()) {
-            return fail(kJobRefused, "cannot write the partition table", written.reason);
+            // The table's primary part goes last: until it is written the disk has the empty
+            // table of its re-initialisation, flushed with the file system.
+            return fail.left(fail(kJobRefused, "cannot write the partition table", written),
+                             "no valid partition table, so no usable volume (the file system was "
+                             "written and flushed, the table that points at it was not)",
+                             true);
         }
     }
+    // From here the new table and volume are on the disk, or on their way to it.
+    const char* unconfirmed = "a new partition table and volume may remain that were not verified";
     const Outcome reread = device.update_properties();
     if (!reread.ok()) {
-        return fail(kJobRefused, "cannot re-read the new partition table", reread.reason);
+        return fail.left(fail(kJobRefused, "cannot re-read the new partition table", reread),
+                         unconfirmed, false);
     }
     // The table is what makes the disk usable: it reaches the medium before the job says done.
     const Outcome flushed = device.flush();
     if (!flushed.ok()) {
-        return fail(kJobWriteFailed, "flushing after writing the partition table", flushed.reason);
+        return fail.left(
+            fail(kJobWriteFailed, "flushing after writing the partition table", flushed),
+            unconfirmed, false);
     }
     const Outcome checked =
         verify ? check_partition_table(device, layout, disk.bytes_per_sector) : Outcome::success();
-    return checked.ok() ? kJobSucceeded
-                        : fail(kJobWriteFailed, "verifying the partition table", checked.reason);
+    return checked.ok()
+               ? kJobSucceeded
+               : fail.left(fail(kJobWriteFailed, "verifying the partition table", checked),
+                           "a verified volume under a partition table that does not read back as "
+                           "written",
+                           false);
 }
 
-// The state a failed full format leaves, from what its zero pass wrote: the partition table's
-// sectors (the first 34 and, for GPT's backup, the last 33) are gone only where zeros reached
-// them.
-std::string zeroed_state(const ZeroedVolume& zeroed, const DiskInfo& disk) {
+// The state a failed full format leaves, from what its zero pass wrote and what its flushes
+// confirmed: the partition table's sectors (the first 34 and, for GPT's backup, the last 33) are
+// gone only where confirmed zeros reached them.
+FormatJobResult zeroed_state(FormatJobResult result, const ZeroedVolume& zeroed,
+                             const DiskInfo& disk, const FailureRecord& fail) {
     const uint64_t sector = disk.bytes_per_sector;
     const uint64_t end = disk.sector_count * sector;
     if (zeroed.zeroed_end == 0) {
-        return "; nothing was zeroed: the disk's partition table and volumes are as they were";
+        return fail.left(
+            result, "nothing was zeroed: the disk's partition table and volumes are as they were",
+            false);
+    }
+    const std::string written = std::to_string(zeroed.zeroed_end);
+    if (zeroed.flushed_end == 0) {
+        return fail.left(result,
+                         "zeros were written up to byte " + written +
+                             " but no flush confirmed them: the disk's partition table and "
+                             "volumes may remain in part",
+                         false);
     }
     const bool table_kept = std::any_of(
         zeroed.bad_sectors.begin(), zeroed.bad_sectors.end(),
         [&](uint64_t bad) { return bad < kGptReservedStart * sector || bad + 33 * sector >= end; });
-    std::string state = zeroed.zeroed_end >= end ? "; the disk now holds zeros"
-                                                 : "; the disk now holds zeros up to byte " +
-                                                       std::to_string(zeroed.zeroed_end);
+    std::string state = zeroed.flushed_end >= end ? "the disk now holds zeros"
+                                                  : "the disk now holds zeros up to byte " +
+                                                        std::to_string(zeroed.flushed_end);
+    if (zeroed.flushed_end < zeroed.zeroed_end) {
+        state += " (what was written after that, up to byte " + written + ", is unknown)";
+    }
     state += table_kept ? " but where sectors of its partition table could not be written (an "
                           "old table may remain), and no valid volume"
                         : ", no valid volume and no partition table";
-    return state;
+    return fail.left(result, state, true);
 }
 
 FormatJobResult volume_result(ntfs_status status, const VolumeFormat& volume,
@@ -299,32 +357,38 @@ FormatJobResult check_params(const DiskInfo& disk, const FormatJobParams& params
 
 // A new empty partition table, and the disk's properties read again.
 FormatJobResult reinitialise(DiskDevice& device, PartitionStyle style, const DiskGuids& guids,
-                             const FailureRecord& fail) {
+                             bool zeroed, const FailureRecord& fail) {
     Outcome step = device.create_disk(make_create_disk(style, guids));
     if (step.ok()) {
         step = device.update_properties();
     }
-    return step.ok() ? kJobSucceeded : fail(kJobRefused, "cannot re-initialise the disk", step);
+    return step.ok() ? kJobSucceeded
+                     : left_without_table(fail(kJobRefused, "cannot re-initialise the disk", step),
+                                          step, zeroed, fail);
 }
 
-// The job's result of the volume's passes, and what failed in the job's words.
+// The job's result of the volume's passes, what failed in the job's words and what the disk
+// holds. `zeroed`: a full format's zero pass went before, flushed.
 FormatJobResult passes_result(const VolumePassEnd& end, const VolumeFormat& volume,
-                              const DiskInfo& disk, const FailureRecord& fail) {
+                              const DiskInfo& disk, bool zeroed, const FailureRecord& fail) {
     switch (end.step) {
-        case VolumeStep::zeroing: {
+        case VolumeStep::zeroing:
             // The count's refusal is the file system's; anything else, a request that failed.
-            Outcome failed = end.outcome;
-            failed.reason += zeroed_state(end.zeroed, disk);
-            return fail(end.status != NTFS_OK ? kJobFormatFailed : kJobWriteFailed,
-                        "formatting the disk in full", failed);
-        }
+            return zeroed_state(fail(end.status != NTFS_OK ? kJobFormatFailed : kJobWriteFailed,
+                                     "formatting the disk in full", end.outcome),
+                                end.zeroed, disk, fail);
         case VolumeStep::writing:
-            return volume_result(end.status, volume, fail);
+            return left_without_table(volume_result(end.status, volume, fail), end.outcome, zeroed,
+                                      fail);
         case VolumeStep::flushing:
-            return fail(kJobWriteFailed, "cannot flush the disk", end.outcome);
-        default:
-            return fail(kJobWriteFailed, "verifying the file system",
-                        end.outcome.reason + "; the partition table was not written");
+            return left_without_table(fail(kJobWriteFailed, "cannot flush the disk", end.outcome),
+                                      end.outcome, zeroed, fail);
+        default: {
+            Outcome failed = end.outcome;
+            failed.reason += "; the partition table was not written";
+            return left_without_table(fail(kJobWriteFailed, "verifying the file system", failed),
+                                      failed, true, fail);
+        }
     }
 }
 
@@ -383,16 +447,17 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* devic
     plan.verify = options.verify;
     plan.watch = options.watch;
     plan.before_writing = [&] {
-        result = wipe_start(disk, io_chunk, device, progress, owner, fail);
+        result = wipe_start(disk, io_chunk, device, progress, owner, options.full, fail);
         if (result == kJobSucceeded) {
-            result = reinitialise(device, params.partition_style, guids, fail);
+            result = reinitialise(device, params.partition_style, guids, options.full, fail);
         }
         return result == kJobSucceeded;
     };
     const VolumePassEnd end = write_volume_passes(volume, device, plan);
     if (!end.outcome.ok()) {
-        return end.step == VolumeStep::before_writing ? result
-                                                      : passes_result(end, volume, disk, fail);
+        return end.step == VolumeStep::before_writing
+                   ? result
+                   : passes_result(end, volume, disk, options.full, fail);
     }
     result = write_partition_table(disk, params, geometry, guids, device, options.verify, fail);
     if (result == kJobSucceeded && options.summary != nullptr) {

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "discovery/disk_info.h"
+#include "platform/outcome.h"
 #include "prep/progress_span.h"
 #include "prep/sector_writer.h"
 
@@ -60,6 +61,12 @@ struct JobFailure {
     std::string what;
     std::string why;
     bool in_use = false;  // refused because another program holds the disk or a volume of it
+    FailureClass cause = FailureClass::other;  // the class of the system's failure behind it
+    // What the disk holds after a failure once the job has written to it, in words ("no
+    // partition table and no valid volume"), from what was written and flushed; empty while the
+    // job has written nothing. `no_valid_volume`: the disk is known to hold no valid volume.
+    std::string holds;
+    bool no_valid_volume = false;
 };
 
 // What a finished job did, for a front-end's summary.

@@ -23,6 +23,8 @@ ZeroedVolume zero_volume(VolumeFormat& volume, DiskIo& device, const ZeroFillReq
     ZeroFillResult result;
     zeroed.outcome = zero_fill(device, zero, &result);
     zeroed.zeroed_end = result.zeroed_end;
+    zeroed.flushed_end = result.flushed_end;
+    zeroed.verified_bytes = result.verified_bytes;
     zeroed.bad_sectors = result.bad_sectors;
     if (!zeroed.outcome.ok()) {
         zeroed.outcome.reason = "zeroing failed: " + zeroed.outcome.reason;

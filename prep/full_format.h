@@ -22,8 +22,10 @@ struct ZeroedVolume {
     Outcome outcome;
     ntfs_status count_status = NTFS_OK;  // of the count with the bad clusters, when it ran
     // What the zero pass wrote: every sector before `zeroed_end` but `bad_sectors` (offsets on
-    // the device).
+    // the device); a flush confirmed those before `flushed_end`.
     uint64_t zeroed_end = 0;
+    uint64_t flushed_end = 0;
+    uint64_t verified_bytes = 0;  // read back and found to be zeros
     std::vector<uint64_t> bad_sectors;
 };
 

@@ -161,6 +161,52 @@ TEST(FullFormat, BadSectorsBecomeBadClustersOrEndTheRun) {
     }
 }
 
+// The zeros are flushed once per GiB (with verify, read back once per GiB after a flush and a
+// cache drop), and the last, partial batch too: a byte lost there is found, and what the pass
+// says it confirmed is what it flushed.
+TEST(ZeroFill, FlushesAndReadsBackEachGiBAndTheLastPart) {
+    constexpr uint64_t kLength = 2 * kGiB + kGiB / 2;
+    struct Case {
+        const char* name;
+        bool verify;
+        uint64_t altered;  // 0: none
+        const char* failure;
+        size_t flushes, forgets;
+        uint64_t flushed_end, verified;
+    };
+    const Case cases[] = {
+        {"quick flushes", false, 0, "", 3, 0, kLength, 0},
+        {"verified", true, 0, "", 3, 3, kLength, kLength},
+        {"lost in the last part", true, 2 * kGiB + 100, "read-back at byte 2147483748 differs", 3,
+         3, 2 * kGiB, 2 * kGiB},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeDiskSystem system;
+        system.keep_bytes = false;
+        if (c.altered != 0) {
+            system.altered[c.altered] = 1;
+        }
+        std::unique_ptr<DiskDevice> device = open_fake(system);
+        ZeroFillRequest zero;
+        zero.length = kLength;
+        zero.sector_size = 512;
+        zero.piece = 65536;
+        zero.verify = c.verify;
+        ZeroFillResult result;
+        const Outcome ended = zero_fill(*device, zero, &result);
+        EXPECT_EQ(ended.ok(), *c.failure == 0);
+        EXPECT_TRUE(has(ended.reason, c.failure)) << ended.reason;
+        const auto& calls = system.log().calls;
+        EXPECT_EQ(static_cast<size_t>(std::count(calls.begin(), calls.end(), "flush")), c.flushes);
+        EXPECT_EQ(static_cast<size_t>(std::count(calls.begin(), calls.end(), "forget_cached")),
+                  c.forgets);
+        EXPECT_EQ(result.zeroed_end, kLength);
+        EXPECT_EQ(result.flushed_end, c.flushed_end);
+        EXPECT_EQ(result.verified_bytes, c.verified);
+    }
+}
+
 // Only the medium's own errors are bad sectors, and only after a second try: a write-protected
 // disk or any other refusal ends the pass at its first failed piece, and an error that goes
 // away on the retry marks nothing bad.
@@ -343,7 +389,9 @@ TEST(FormatJobVerify, WhatTheMediumLostStopsTheJob) {
         FormatJobResult result;
         const char* what;
         const char* why;
-        size_t table_writes;  // sector 0 written by the wipe, the re-initialisation, the table
+        // Sector 0 written by the wipe, the re-initialisation and an MBR table; a GPT table
+        // keeps the protective MBR of the re-initialisation.
+        size_t table_writes;
     };
     const Case cases[] = {
         {"kept", PartitionStyle::mbr, 0, kJobSucceeded, "", "", 3},
@@ -355,7 +403,7 @@ TEST(FormatJobVerify, WhatTheMediumLostStopsTheJob) {
         {"MBR entry lost", PartitionStyle::mbr, 446 + 4, kJobWriteFailed,
          "verifying the partition table", "MBR entry 1", 3},
         {"GPT disk GUID lost", PartitionStyle::gpt, 512 + 60, kJobWriteFailed,
-         "verifying the partition table", "the disk GUID", 3},
+         "verifying the partition table", "the disk GUID", 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -384,9 +432,73 @@ TEST(FormatJobVerify, WhatTheMediumLostStopsTheJob) {
     }
 }
 
-// What a failed full format says the disk holds follows what its zero pass wrote: a disk that
-// refused the first piece holds what it held, one whose table sectors stayed unwritten may keep
-// its old table, and one zeroed part of the way holds zeros up to there.
+// A GPT table is written backup first and its primary header last, the protective MBR of the
+// re-initialisation kept: a disk that stops taking writes at any of the table's writes still has
+// the whole empty primary table of its re-initialisation, and the job says it holds no usable
+// volume; one that fails after the table says a volume may remain.
+TEST(FormatJobTable, GptGoesBackupFirstAndEachFailureSaysWhatRemains) {
+    DiskInfo disk = smallest_mbr_disk();
+    disk.sector_count = 2 * 2048 + 63 + 6293504 + 300000;
+    const uint64_t bytes = disk.sector_count * 512;
+    FormatJobParams params = job_params_for(disk);
+    params.partition_style = PartitionStyle::gpt;
+    const auto run = [&](std::vector<FakeRefusal> refuse, JobFailure* failure,
+                         std::vector<uint8_t>* primary_header) {
+        FakeDiskSystem fake(std::move(refuse));
+        TableDisks system(fake, bytes);
+        const FormatJobResult result =
+            prepare_disk(nullptr, disk, params, JobContext{.system = &system, .failure = failure});
+        primary_header->assign(512, 0);
+        fake.log().written.read(512, primary_header->data(), 512);
+        std::vector<std::string> writes;
+        for (const std::string& call : fake.log().calls) {
+            if (call.rfind("write ", 0) == 0) {
+                writes.push_back(call);
+            }
+        }
+        return std::make_pair(result, writes);
+    };
+    JobFailure none;
+    std::vector<uint8_t> finished;
+    const auto [result, writes] = run({}, &none, &finished);
+    ASSERT_EQ(result, kJobSucceeded);
+    ASSERT_GT(writes.size(), 4u);
+    const uint64_t backup_entries = (disk.sector_count - 33) * 512;
+    const std::vector<std::string> table(writes.end() - 4, writes.end());
+    EXPECT_EQ(table, (std::vector<std::string>{"write " + std::to_string(backup_entries) + " 16384",
+                                               "write " + std::to_string(bytes - 512) + " 512",
+                                               "write 1024 16384", "write 512 512"}));
+    std::vector<uint8_t> empty_header;
+    for (uint32_t k = 0; k < 4; ++k) {
+        SCOPED_TRACE("table write " + std::to_string(k));
+        JobFailure failure;
+        std::vector<uint8_t> header;
+        const auto nth = static_cast<uint32_t>(writes.size() - 4 + k + 1);
+        EXPECT_EQ(run({{FakeOp::write, nth}}, &failure, &header).first, kJobRefused);
+        EXPECT_EQ(failure.what, "cannot write the partition table");
+        EXPECT_TRUE(failure.no_valid_volume);
+        EXPECT_TRUE(has(failure.holds, "no valid partition table")) << failure.holds;
+        if (k == 0) {
+            empty_header = header;
+        }
+        EXPECT_EQ(header, empty_header);  // the re-initialisation's, whole
+        EXPECT_NE(header, finished);
+    }
+    // After the table: a flush that fails leaves a volume that may remain.
+    JobFailure failure;
+    std::vector<uint8_t> header;
+    const uint32_t flushes = 2;  // after the file system, then after the table
+    EXPECT_EQ(run({{FakeOp::flush, flushes}}, &failure, &header).first, kJobWriteFailed);
+    EXPECT_EQ(failure.what, "flushing after writing the partition table");
+    EXPECT_FALSE(failure.no_valid_volume);
+    EXPECT_TRUE(has(failure.holds, "may remain")) << failure.holds;
+    EXPECT_EQ(header, finished);
+}
+
+// What a failed full format says the disk holds follows what its zero pass wrote and its flushes
+// confirmed: a disk that refused the first piece holds what it held, one whose table sectors
+// stayed unwritten may keep its old table, one zeroed part of the way holds zeros up to its last
+// flush, and of what came after that nothing is claimed.
 TEST(FormatJobFull, TheStateOfAFailedZeroPassIsWhatWasWritten) {
     const DiskInfo disk = smallest_mbr_disk();
     const uint64_t end = disk.sector_count * 512;
@@ -395,22 +507,37 @@ TEST(FormatJobFull, TheStateOfAFailedZeroPassIsWhatWasWritten) {
         std::pair<uint64_t, uint64_t> bad;
         FailureClass cause;
         const char* state;
+        bool no_valid_volume;
     };
     for (const Case& c : {
              Case{"write-protected",
                   {0, 512},
                   FailureClass::refused,
-                  "nothing was zeroed: the disk's partition table and volumes are as they were"},
-             Case{"sector 0 bad", {0, 512}, FailureClass::medium, "an old table may remain"},
+                  "nothing was zeroed: the disk's partition table and volumes are as they were",
+                  false},
+             Case{"sector 0 bad", {0, 512}, FailureClass::medium, "an old table may remain", true},
              Case{"backup GPT header bad",
                   {end - 512, end},
                   FailureClass::medium,
-                  "an old table may remain"},
+                  "an old table may remain",
+                  true},
              Case{"refused part of the way",
                   {kGiB, kGiB + 512},
                   FailureClass::refused,
                   "the disk now holds zeros up to byte 1073741824, no valid volume and no "
-                  "partition table"},
+                  "partition table",
+                  true},
+             Case{"gone after the first flush",
+                  {kGiB + kGiB / 2, kGiB + kGiB / 2 + 512},
+                  FailureClass::gone,
+                  "the disk now holds zeros up to byte 1073741824 (what was written after that, "
+                  "up to byte 1610612736, is unknown)",
+                  true},
+             Case{"gone before any flush",
+                  {kGiB / 2, kGiB / 2 + 512},
+                  FailureClass::gone,
+                  "zeros were written up to byte 536870912 but no flush confirmed them",
+                  false},
          }) {
         SCOPED_TRACE(c.name);
         FakeDiskSystem system;
@@ -424,7 +551,36 @@ TEST(FormatJobFull, TheStateOfAFailedZeroPassIsWhatWasWritten) {
             prepare_disk(nullptr, disk, job_params_for(disk),
                          JobContext{.system = &system, .failure = &failure, .options = options}),
             kJobSucceeded);
-        EXPECT_TRUE(has(failure.why, c.state)) << failure.why;
+        EXPECT_TRUE(has(failure.holds, c.state)) << failure.holds;
+        EXPECT_EQ(failure.no_valid_volume, c.no_valid_volume);
+        EXPECT_EQ(failure.cause, c.cause == FailureClass::medium ? FailureClass::other : c.cause);
+    }
+}
+
+// The cause of a failure travels with it to the job's end, beside what the disk holds: a disk
+// that went away before anything was flushed may still hold its old table; any other failure
+// of the file system's writes leaves no table and no valid volume.
+TEST(FormatJobQuick, TheCauseOfAFailedWriteReachesTheJobsEnd) {
+    const DiskInfo disk = smallest_mbr_disk();
+    const uint64_t mft = 2048 * 512 + 3 * kGiB;
+    for (const FailureClass cause :
+         {FailureClass::gone, FailureClass::refused, FailureClass::medium, FailureClass::other}) {
+        SCOPED_TRACE(static_cast<int>(cause));
+        FakeDiskSystem system;
+        system.keep_bytes = false;
+        system.bad_ranges = {{mft, mft + 512}};
+        system.bad_range_cause = cause;
+        JobFailure failure;
+        EXPECT_EQ(prepare_disk(nullptr, disk, job_params_for(disk),
+                               JobContext{.system = &system, .failure = &failure}),
+                  kJobWriteFailed);
+        EXPECT_EQ(failure.what, "writing the file system");
+        EXPECT_EQ(failure.cause, cause);
+        EXPECT_EQ(failure.no_valid_volume, cause != FailureClass::gone);
+        EXPECT_TRUE(has(failure.holds, cause == FailureClass::gone
+                                           ? "old partition table may remain"
+                                           : "no partition table"))
+            << failure.holds;
     }
 }
 

@@ -123,8 +123,11 @@ Outcome ReadBackLog::check(uint64_t offset, const Written& written, const Progre
             progress->tell(*units);
         }
     }
-    return hash == written.digest ? Outcome::success()
-                                  : Outcome::failure(differs(offset, written.length));
+    if (hash != written.digest) {
+        return Outcome::failure(differs(offset, written.length));
+    }
+    bytes_compared_ += written.length;
+    return Outcome::success();
 }
 
 Outcome ReadBackLog::verify(const ProgressSpan* progress) {

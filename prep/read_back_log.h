@@ -36,6 +36,9 @@ class ReadBackLog final : public ForwardingDiskIo {
     // write ("read-back at byte N differs from what was written").
     Outcome verify(const ProgressSpan* progress = nullptr);
 
+    // The bytes read back and found equal to what was written, so far.
+    uint64_t bytes_compared() const { return bytes_compared_; }
+
   private:
     struct Written {
         uint32_t length;
@@ -48,6 +51,7 @@ class ReadBackLog final : public ForwardingDiskIo {
     uint32_t read_piece_;
     std::map<uint64_t, Written> log_;    // by offset; the ranges never overlap
     std::unique_ptr<uint8_t[]> buffer_;  // one read piece, made at the first read-back
+    uint64_t bytes_compared_ = 0;
 };
 
 }  // namespace lintora

@@ -71,6 +71,7 @@ ntfs_status count_volume(VolumeFormat& volume) {
 ntfs_status write_volume(VolumeFormat& volume, DiskIo& device) {
     volume.writer.device = &device;
     volume.writer.units_done = 0;
+    volume.writer.bytes_done = 0;  // the writing pass's own bytes, not the count's as well
     return format_ntfs_volume(&volume.params);
 }
 

@@ -18,8 +18,8 @@ VolumePassEnd failed_at(VolumeStep step, Outcome failure) {
     return end;
 }
 
-// After the boot sectors were committed, a failure takes them back; only when that worked does
-// the target hold no valid volume.
+// Once the backup boot sector was written, a failure takes both back; only when their zeros
+// were flushed does the target hold no valid volume.
 VolumePassEnd withdrawn(BootSectorHold& hold, VolumeStep step, Outcome failure) {
     const Outcome taken_back = hold.withdraw();
     VolumePassEnd end = failed_at(step, std::move(failure));
@@ -27,7 +27,7 @@ VolumePassEnd withdrawn(BootSectorHold& hold, VolumeStep step, Outcome failure) 
         end.outcome.reason += "; the boot sectors were zeroed again";
     } else {
         end.outcome.reason += "; zeroing the boot sectors again failed: " + taken_back.reason;
-        end.volume_may_remain = true;
+        end.left = VolumeLeft::unverified_volume;
     }
     return end;
 }
@@ -36,9 +36,9 @@ VolumePassEnd withdrawn(BootSectorHold& hold, VolumeStep step, Outcome failure) 
 VolumePassEnd commit_boot_sectors(BootSectorHold& hold, ReadBackLog& log, bool verify) {
     Outcome step = hold.commit();
     if (!step.ok()) {
-        // Until the primary is written the volume is not valid: nothing to take back.
-        return hold.primary_written() ? withdrawn(hold, VolumeStep::committing_boot_sectors, step)
-                                      : failed_at(VolumeStep::committing_boot_sectors, step);
+        // Until the backup is written nothing can bring the volume back: nothing to take back.
+        return hold.backup_written() ? withdrawn(hold, VolumeStep::committing_boot_sectors, step)
+                                     : failed_at(VolumeStep::committing_boot_sectors, step);
     }
     step = hold.flush();
     if (!step.ok()) {
@@ -64,7 +64,11 @@ VolumePassEnd write_volume_passes(VolumeFormat& volume, DiskIo& device,
     if (plan.hold_boot_sectors) {
         const Outcome cleared = hold.clear();
         if (!cleared.ok()) {
-            return failed_at(VolumeStep::clearing_boot_sectors, cleared);
+            VolumePassEnd end = failed_at(VolumeStep::clearing_boot_sectors, cleared);
+            if (hold.primary_cleared()) {
+                end.left = VolumeLeft::old_backup_boot_sector;
+            }
+            return end;
         }
     }
     ProgressSpan span;
@@ -125,7 +129,8 @@ VolumePassEnd write_volume_passes(VolumeFormat& volume, DiskIo& device,
     end.summary.clusters =
         volume_cluster_count(params.sector_count, params.bytes_per_sector, params.cluster_size);
     end.summary.bad_clusters = volume.bad_clusters;
-    end.summary.verified_bytes = plan.verify ? volume.writer.bytes_done + plan.zero_bytes : 0;
+    // What was read back and compared: the file system, the boot sectors and the zeros.
+    end.summary.verified_bytes = log.bytes_compared() + end.zeroed.verified_bytes;
     return end;
 }
 

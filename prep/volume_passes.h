@@ -47,6 +47,14 @@ enum class VolumeStep : int32_t {
     verifying_boot_sectors,
 };
 
+// What the target holds where the passes failed, as far as what was written and flushed shows.
+enum class VolumeLeft : int32_t {
+    no_valid_volume,         // the boot sectors are zeros (or were never written)
+    unverified_volume,       // a new volume may remain, not verified: its boot sectors could
+                             // not be confirmed zeroed again
+    old_backup_boot_sector,  // only the old volume's primary boot sector was zeroed
+};
+
 struct VolumePassEnd {
     // Done, or what failed: the system's reason (or the writer's) and its class; after committed
     // boot sectors, whether they were taken back is said at the reason's end.
@@ -56,9 +64,9 @@ struct VolumePassEnd {
     // or, after the zero pass, the count's with the bad clusters (NTFS_OK when the zero pass
     // itself failed a request).
     ntfs_status status = NTFS_OK;
-    ZeroedVolume zeroed;             // what a full format's zero pass wrote
-    bool volume_may_remain = false;  // committed boot sectors could not be taken back
-    JobSummary summary;              // on success
+    ZeroedVolume zeroed;  // what a full format's zero pass wrote
+    VolumeLeft left = VolumeLeft::no_valid_volume;
+    JobSummary summary;  // on success
 };
 
 // After count_volume. Writes through `device`; every write the passes make is on it.

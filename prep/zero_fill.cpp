@@ -11,10 +11,10 @@ namespace lintora {
 
 namespace {
 
-// With verify, the pieces are read back after every this many bytes: one flush and one cache
-// drop per batch, not per piece. USB disks carry 64 to 256 MiB of cache of their own, which the
-// system's flush does not empty for reads; a batch well above that is read from the medium, not
-// from the drive's cache.
+// The zeros are flushed after every this many bytes and, with verify, read back: one flush (and
+// one cache drop) per batch, not per piece. USB disks carry 64 to 256 MiB of cache of their own,
+// which the system's flush does not empty for reads; a batch well above that is read from the
+// medium, not from the drive's cache.
 constexpr uint64_t kVerifyBatch = 1ull << 30;
 
 struct ZeroPass {
@@ -102,6 +102,7 @@ struct ZeroPass {
     bool all_zero(uint64_t offset, uint32_t size) {
         // memcmp against the zeros runs at memory speed; the byte is looked for only on a miss.
         if (std::memcmp(readback, zeros, size) == 0) {
+            result.verified_bytes += size;
             return true;
         }
         const uint8_t* found =
@@ -178,8 +179,9 @@ uint64_t zero_fill_units(const ZeroFillRequest& request) {
 }
 
 Outcome zero_fill(DiskIo& device, const ZeroFillRequest& request, ZeroFillResult* result) {
-    result->bad_sectors.clear();
+    *result = ZeroFillResult{};
     result->zeroed_end = request.offset;
+    result->flushed_end = request.offset;
     if (request.sector_size == 0 || request.piece == 0 ||
         request.piece % request.sector_size != 0 || request.offset % request.sector_size != 0 ||
         request.length % request.sector_size != 0) {
@@ -202,18 +204,24 @@ Outcome zero_fill(DiskIo& device, const ZeroFillRequest& request, ZeroFillResult
         pass.tell();
         const uint64_t next = at + size;
         result->zeroed_end = next;
-        if (request.verify && (next - batch_start >= kVerifyBatch || next == end)) {
+        if (next - batch_start < kVerifyBatch && next != end) {
+            continue;
+        }
+        if (request.verify) {
             if (!pass.read_back(batch_start, next)) {
                 return pass.ended;
             }
-            batch_start = next;
+        } else {
+            Outcome flushed = device.flush();
+            if (!flushed.ok()) {
+                flushed.reason = "cannot flush the zeros: " + flushed.reason;
+                return flushed;
+            }
         }
+        result->flushed_end = next;
+        batch_start = next;
     }
-    Outcome flushed = device.flush();
-    if (!flushed.ok()) {
-        flushed.reason = "cannot flush the zeros: " + flushed.reason;
-    }
-    return flushed;
+    return Outcome::success();
 }
 
 Outcome clusters_of_bad_sectors(const std::vector<uint64_t>& bad_sectors, uint64_t volume_offset,

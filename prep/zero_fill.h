@@ -1,5 +1,7 @@
 // The zero pass of a full format: every sector of a range is written with zeros, in pieces of
 // the transfer size, so that no old data stays readable and the sectors that fail are found.
+// The zeros are flushed (and with verify read back) in batches of 1 GiB, so that a pass that
+// ends early can say how far its zeros are known to have reached the medium.
 // A piece that fails is written again sector by sector; the sectors that still fail are bad.
 // A device that went away (or a run being stopped) is no bad sector: it ends the pass.
 #pragma once
@@ -30,7 +32,11 @@ struct ZeroFillRequest {
 
 struct ZeroFillResult {
     std::vector<uint64_t> bad_sectors;  // byte offsets, ascending
-    uint64_t zeroed_end = 0;  // the pass wrote every sector before this byte but the bad ones
+    uint64_t zeroed_end = 0;  // the system took every zero sector before this byte but the bad ones
+    // A flush (with verify, the read-back too) confirmed the zeros before this byte; of what was
+    // written after it, nothing is known once the disk has gone away.
+    uint64_t flushed_end = 0;
+    uint64_t verified_bytes = 0;  // read back and found to be zeros
 };
 
 // The progress units of the pass (twice the pieces with verify).

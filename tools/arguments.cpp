@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 
 #include "platform/console.h"
 #include "prep/cluster_size.h"
@@ -50,6 +51,15 @@ bool ParsedArguments::has_switch(const std::string& name) const {
     return std::find(switches.begin(), switches.end(), name) != switches.end();
 }
 
+namespace {
+
+// The values of the one option that is a switch as well.
+bool is_progress_word(const std::string& word) {
+    return word == "auto" || word == "bar" || word == "lines" || word == "none";
+}
+
+}  // namespace
+
 ParsedArguments parse_arguments(const std::vector<std::string>& words,
                                 const std::vector<std::string>& value_options,
                                 const std::vector<std::string>& switch_options) {
@@ -68,6 +78,9 @@ ParsedArguments parse_arguments(const std::vector<std::string>& words,
         } else if (seen) {
             parsed.error = word + " is given more than once";
             return parsed;
+        } else if (known(switch_options, word) && known(value_options, word) &&
+                   i + 1 < words.size() && is_progress_word(words[i + 1])) {
+            parsed.options.emplace_back(word, words[++i]);
         } else if (known(switch_options, word)) {
             parsed.switches.push_back(word);
         } else if (const size_t equals = word.find('=');
@@ -101,16 +114,31 @@ void print_help(const char* usage) {
     std::printf("%s%s\n", usage, kVersionLine);
 }
 
-bool asks_for_help(const std::vector<std::string>& words) {
+namespace {
+
+bool holds_before_end_of_options(const std::vector<std::string>& words,
+                                 std::initializer_list<const char*> wanted) {
     for (const std::string& word : words) {
         if (word == "--") {
             return false;
         }
-        if (word == "--help" || word == "-h") {
-            return true;
+        for (const char* name : wanted) {
+            if (word == name) {
+                return true;
+            }
         }
     }
     return false;
+}
+
+}  // namespace
+
+bool asks_for_help(const std::vector<std::string>& words) {
+    return holds_before_end_of_options(words, {"--help", "-h"});
+}
+
+bool asks_for_json(const std::vector<std::string>& words) {
+    return holds_before_end_of_options(words, {"--json"});
 }
 
 TargetArguments parse_target(const ParsedArguments& args) {

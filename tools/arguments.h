@@ -21,7 +21,8 @@ std::optional<uint32_t> parse_cluster_request(const std::string& text);
 // Arguments after the command word: "--name value" (or "--name=value") options, "--flag"
 // switches, and positionals;
 // after "--" every word is a positional. An option given twice, or followed by another option
-// instead of its value, is an error.
+// instead of its value, is an error. An option that is a switch as well (--progress) takes the
+// next word as its value only when that word is one of its values ("--progress lines").
 struct ParsedArguments {
     std::vector<std::string> positionals;
     std::vector<std::pair<std::string, std::string>> options;
@@ -42,6 +43,9 @@ std::optional<ProgressMode> progress_choice(const ParsedArguments& args, std::FI
 
 // Whether the words hold "--help" or "-h" before any "--".
 bool asks_for_help(const std::vector<std::string>& words);
+// Whether the words hold "--json" before any "--": then every way out of the command, a usage
+// error included, ends with its JSON record.
+bool asks_for_json(const std::vector<std::string>& words);
 
 // "lintora VERSION", the version of the build (the Windows program's FileVersion).
 inline constexpr const char* kVersionLine = "lintora " LINTORA_VERSION;

@@ -121,21 +121,22 @@ expect label-not-utf8 2 "not valid UTF-8" "$lintora" volume "$image" --label "$(
 expect label-surrogate 2 "not valid UTF-8" "$lintora" volume "$image" --label "$(printf 'a\xed\xa0\x80')"
 expect label-overlong-3 2 "not valid UTF-8" "$lintora" volume "$image" --label "$(printf 'a\xe0\x82\x80')"
 expect sectors-past-64-bits 2 "positive whole number" "$lintora" volume "$image" --sectors 18446744073709551617
-expect missing-file 2 "No such file" "$lintora" volume "$work/absent"
+# A target of the wrong kind is a refusal (1), not a usage error (2).
+expect missing-file 1 "No such file" "$lintora" volume "$work/absent"
 expect two-files 2 "exactly one FILE" "$lintora" volume "$image" "$image"
 expect too-small 1 "too small" "$lintora" volume "$image" --sectors 6291488
-expect directory 2 "is a directory" "$lintora" volume "$work"
+expect directory 1 "is a directory" "$lintora" volume "$work"
 mkfifo "$work/fifo"
-expect fifo 2 "is a pipe" "$lintora" volume "$work/fifo"
+expect fifo 1 "is a pipe" "$lintora" volume "$work/fifo"
 python3 -c 'import socket, sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])' "$work/socket" &&
-    expect socket 2 "it is a socket" "$lintora" volume "$work/socket"
-expect char-device 2 "character device" "$lintora" disk /dev/null --any-size --yes
+    expect socket 1 "it is a socket" "$lintora" volume "$work/socket"
+expect char-device 1 "character device" "$lintora" disk /dev/null --any-size --yes
 # A path is formatted as named or not at all: an overlong '/' or NUL is not read as one.
 mkdir "$work/a"
 truncate -s 4G "$work/a/b" "$work/good.img"
-expect overlong-slash 2 "No such file" "$lintora" volume "$(printf '%s/a\xc0\xafb' "$work")"
-expect overlong-nul 2 "No such file" "$lintora" volume "$(printf '%s/good.img\xc0\x80.bak' "$work")"
-expect overlong-slash-3 2 "No such file" "$lintora" volume "$(printf '%s/a\xe0\x80\xafb' "$work")"
+expect overlong-slash 1 "No such file" "$lintora" volume "$(printf '%s/a\xc0\xafb' "$work")"
+expect overlong-nul 1 "No such file" "$lintora" volume "$(printf '%s/good.img\xc0\x80.bak' "$work")"
+expect overlong-slash-3 1 "No such file" "$lintora" volume "$(printf '%s/a\xe0\x80\xafb' "$work")"
 untouched "$work/a/b" "overlong-slash"
 untouched "$work/good.img" "overlong-nul"
 untouched "$image" "refusals of lintora volume"
@@ -287,13 +288,42 @@ run = json.load(open(sys.argv[1]))
 assert run["result"] == "formatted" and run["error"] is None, run
 assert run["clusters"] == int(sys.argv[2]) and run["cluster_size"] == 4096, run' \
         "$work/json" "${clusters:-0}" && pass || fail "json-volume: $(cat "$work/json")"
+    # Past the file-size limit the last sector cannot even be zeroed: the record says what
+    # failed, its cause, and claims no lost volume, since an old backup boot sector may remain.
     bash -c 'ulimit -f 1024; exec "$0" volume "$1" --json' "$lintora" "$long" >"$work/json" 2>/dev/null
     python3 -c 'import json, sys
 run = json.load(open(sys.argv[1]))
 error = run["error"]
-assert run["result"] == "failed" and error["class"] == "failed", run
-assert "File too large" in error["reason"] and error["no_valid_volume"], run' "$work/json" &&
+assert run["result"] == "failed" and error["class"] == "failed" and error["cause"] == "other", run
+assert "File too large" in error["reason"] and not error["no_valid_volume"], run' "$work/json" &&
         pass || fail "json-failed: $(cat "$work/json")"
+    # Every way out ends with exactly one JSON object on stdout: refusals before the target is
+    # opened, usage errors, a dry run (its plan on stderr) and a refused confirmation.
+    small_json=$work/small-json
+    truncate -s 1G "$small_json"
+    json_case() {
+        local name=$1 code=$2 result=$3 class=$4 status
+        shift 4
+        "$@" >"$work/json" 2>/dev/null </dev/null
+        status=$?
+        [ "$status" = "$code" ] && python3 -c 'import json, sys
+text = open(sys.argv[1]).read()
+run = json.loads(text)  # exactly one object, nothing else
+assert run["result"] == sys.argv[2], run
+assert (run["error"] or {}).get("class") == (sys.argv[3] or None), run' "$work/json" "$result" "$class" &&
+            pass || fail "json-$name: exit $status: $(cat "$work/json")"
+    }
+    json_case cluster-513 1 failed refused "$lintora" volume "$long" --cluster-size 513 --json
+    json_case cluster-512 1 failed refused "$lintora" volume "$long" --cluster-size 512 --json
+    json_case too-small 1 failed refused "$lintora" disk "$small_json" --any-size --yes --json
+    json_case outside-window 1 failed refused "$lintora" disk "$long" --yes --json
+    json_case usage 2 failed refused "$lintora" volume "$long" --sectors x --json
+    json_case missing 1 failed refused "$lintora" volume "$work/absent" --json
+    json_case dry-run 0 planned "" "$lintora" disk "$long" --any-size --dry-run --json
+    json_case dry-run-volume 0 planned "" "$lintora" volume "$long" --dry-run --json
+    json_case declined 1 failed refused "$lintora" disk "$long" --any-size --json
+    untouched "$small_json" json-refusals
+    rm -f "$small_json"
     disk_json=$work/disk-json
     truncate -s 3T "$disk_json"
     "$lintora" disk "$disk_json" --any-size --yes --json >"$work/json" 2>/dev/null
@@ -361,36 +391,64 @@ if command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null; then
         fi
     done
 
-    # SIGINT and SIGTERM part-way through: the exit code says which, the target holds no valid
-    # volume (its boot sector is zeros), even where a valid volume was before.
-    for signal in INT TERM; do
+    # SIGINT, SIGTERM, SIGHUP (a dropped ssh connection) and SIGQUIT part-way through: the exit
+    # code says which, the target holds no valid volume (its boot sector is zeros), even where a
+    # valid volume was before, and with --json the record says so too.
+    for signal in INT TERM HUP QUIT; do
         slow=$work/slow-$signal
         truncate -s 16G "$slow"
         "$lintora" volume "$slow" >/dev/null
         strace -f -o /dev/null -e trace=pwrite64 -e inject=pwrite64:delay_exit=20000 \
-            "$lintora" volume "$slow" >"$work/out" 2>&1 &
+            "$lintora" volume "$slow" --json >"$work/json" 2>"$work/out" &
         tracer=$!
         sleep 1.5
         pkill -"$signal" -P "$tracer" -x lintora
         wait "$tracer"
         status=$?
-        code=$([ "$signal" = INT ] && echo 130 || echo 143)
-        if [ "$status" != "$code" ] || ! grep -q "holds no valid volume" "$work/out"; then
+        code=$((128 + $(kill -l "$signal")))
+        if [ "$status" != "$code" ] || ! grep -q "while writing, at .*holds no valid volume" "$work/out"; then
             fail "interrupt-$signal: exit $status (wanted $code): $(cat "$work/out")"
         elif [ "$(head -c 512 "$slow" | tr -d '\0' | wc -c)" != 0 ]; then
             fail "interrupt-$signal: the boot sector survived"
+        elif ! python3 -c 'import json, sys
+error = json.load(open(sys.argv[1]))["error"]
+assert error["class"] == "interrupted" and error["no_valid_volume"], error' "$work/json"; then
+            fail "interrupt-$signal: the record: $(cat "$work/json")"
         else
             pass
         fi
         rm -f "$slow"
     done
+
+    # A closed stderr (the progress piped into `head`) does not stop the run: the volume is
+    # written whole and the run succeeds.
+    piped=$work/piped
+    truncate -s 4G "$piped"
+    status=$(bash -c '"$0" volume "$1" --full --progress=lines 2>&1 >"$2" | head -c1 >/dev/null
+        echo "${PIPESTATUS[0]}"' "$lintora" "$piped" "$work/out")
+    [ "$status" = 0 ] && grep -q "^formatted" "$work/out" && ntfsfix -n "$piped" >/dev/null 2>&1 &&
+        pass || fail "closed-stderr: exit $status: $(cat "$work/out")"
+    # `--progress lines`, its value a word of its own.
+    expect progress-word 0 "formatted" "$lintora" volume "$piped" --progress lines
+
+    # What the summary and the record say was read back is what was read: the bytes of every
+    # pread of the run, as the system counts them.
+    strace -f -o "$work/syscalls" -P "$piped" -e trace=pread64 "$lintora" volume "$piped" --verify --json \
+        >"$work/json" 2>/dev/null
+    read_bytes=$(sed -nE 's/.*pread64\(.* = ([0-9]+)$/\1/p' "$work/syscalls" |
+        awk '{ sum += $1 } END { print sum }')
+    verified=$(python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["verified_bytes"])' \
+        "$work/json")
+    [ -n "$read_bytes" ] && [ "$verified" = "$read_bytes" ] && pass ||
+        fail "verified-bytes: the record says $verified, the system read $read_bytes"
+    rm -f "$piped"
 fi
 
 if [ "$(id -u)" = 0 ] && [ -e /dev/loop-control ]; then
     # A write past the file-size limit fails with its byte and says what the image holds.
     limited=$work/limited
     truncate -s 4G "$limited"
-    expect file-size-limit 1 "at byte 4294966784 failed: File too large; '$limited' holds no valid volume" \
+    expect file-size-limit 1 "at byte 4294966784 failed: File too large; only the first sector of '$limited' was zeroed" \
         bash -c 'ulimit -f 1024; exec "$0" volume "$1"' "$lintora" "$limited"
 
     # No space left on a small tmpfs.
@@ -418,7 +476,7 @@ if [ "$(id -u)" = 0 ] && [ -e /dev/loop-control ]; then
     before=$(fingerprint "$parted_disk")
     expect not-a-listed-disk 1 "not a USB disk" "$lintora" disk "$loop" --any-size --yes
     same_bytes not-a-listed-disk "$parted_disk" "$before"
-    expect partition-node 2 "is a partition" "$lintora" disk "${loop}p1" --any-size --yes --any-disk
+    expect partition-node 1 "is a partition" "$lintora" disk "${loop}p1" --any-size --yes --any-disk
     sleep 60 <"${loop}p1" &
     holders+=($!)
     sleep 0.3
@@ -436,7 +494,7 @@ if [ "$(id -u)" = 0 ] && [ -e /dev/loop-control ]; then
     stand_in=(env LINTORA_SYSFS_ROOT="$work/fixture/sys" LINTORA_DEV_ROOT="$work/fixture/dev")
     expect stand-in-backing-file 1 "backing file of $loop" \
         "${stand_in[@]}" "$lintora" disk "$parted_disk" --any-size --yes
-    expect stand-in-partition-node 2 "is a partition" \
+    expect stand-in-partition-node 1 "is a partition" \
         "${stand_in[@]}" "$lintora" disk "${loop}p1" --any-size --yes --any-disk
     same_bytes stand-in-checks "$parted_disk" "$before"
 
@@ -477,7 +535,7 @@ if [ "$(id -u)" = 0 ] && [ -e /dev/loop-control ]; then
     big=$work/big4k
     truncate -s 4G "$big"
     attach loop4k --sector-size 4096 "$big"
-    expect sector-size-mismatch 2 "4096-byte sectors" "$lintora" disk "$loop4k" --sector-size 512 --any-size --yes --any-disk
+    expect sector-size-mismatch 1 "4096-byte sectors" "$lintora" disk "$loop4k" --sector-size 512 --any-size --yes --any-disk
     untouched "$big" "sector-size-mismatch"
     expect device-sector-size 0 "Formatting has finished." "$lintora" disk "$loop4k" --any-size --yes --any-disk
     expect device-sector-size-table 0 '"sectorsize": 4096' sfdisk --json "$loop4k"

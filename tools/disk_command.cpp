@@ -53,18 +53,27 @@ constexpr const char* kUsage =
     "                 lines otherwise; a bare --progress means bar\n"
     "  --json         end with one JSON object on stdout in place of the summary lines\n";
 
-int usage_error(const std::string& message) {
+int usage_error(RunEnding& ending, const std::string& message) {
     std::fprintf(stderr, "lintora disk: %s\n%s", terminal_safe(message).c_str(), kUsage);
-    return 2;
+    ending.record.error = message;
+    return ending(2);
 }
 
-// Reads one answer; only "y" or "yes" agree, anything else (or no input at all) declines.
-bool confirmed(const char* question) {
-    std::printf("%s [y/N] ", question);
-    std::fflush(stdout);
+// A refusal before anything is written, said once on stderr and in the record.
+int refused(RunEnding& ending, const std::string& message) {
+    std::fprintf(stderr, "lintora disk: %s\n", terminal_safe(message).c_str());
+    ending.record.error = message;
+    return ending(1);
+}
+
+// Reads one answer; only "y" or "yes" agree, anything else (or no input at all) declines. The
+// question goes to `out` (stderr when stdout carries the JSON record).
+bool confirmed(std::FILE* out, const char* question) {
+    std::fprintf(out, "%s [y/N] ", question);
+    std::fflush(out);
     std::string answer;
     if (!std::getline(std::cin, answer)) {
-        std::printf("\n");
+        std::fprintf(out, "\n");
         return false;
     }
     return answer == "y" || answer == "Y" || answer == "yes" || answer == "Yes";
@@ -87,57 +96,77 @@ const char* result_message(FormatJobResult result) {
 // The checks that need no write access, the counting pass and the plan; nothing is opened for
 // writing and the kernel is asked nothing that changes its state.
 int dry_run(const Target& target, const DiskInfo& disk, const FormatJobParams& params,
-            DiskSystem& system) {
+            DiskSystem& system, RunEnding& ending) {
     const Outcome checked =
         system.check_without_writing(target.wide_path.c_str(), DiskUse::whole_disk);
     if (!checked.ok()) {
-        std::fprintf(stderr, "lintora disk: cannot format '%s': %s; nothing was written\n",
-                     target.path.c_str(), terminal_safe(checked.reason).c_str());
-        return 1;
+        ending.record.cause = cause_name(checked.cause);
+        return refused(ending, "cannot format '" + target.path + "': " + checked.reason +
+                                   "; nothing was written");
     }
     DiskPlan plan;
     JobFailure failure;
     if (plan_disk(disk, params, &plan, &failure) != kJobSucceeded) {
-        std::fprintf(stderr, "lintora disk: %s: %s; nothing was written\n", failure.what.c_str(),
-                     failure.why.c_str());
-        return 1;
+        return refused(ending, failure.what + ": " + failure.why + "; nothing was written");
     }
+    std::FILE* out = ending.json ? stderr : stdout;
     const uint32_t sector = disk.bytes_per_sector;
     const auto ull = [](uint64_t value) { return static_cast<unsigned long long>(value); };
-    std::printf("Disk:        %s, %llu sectors of %u bytes\n", target.path.c_str(),
-                ull(disk.sector_count), sector);
+    std::fprintf(out, "Disk:        %s, %llu sectors of %u bytes\n", target.path.c_str(),
+                 ull(disk.sector_count), sector);
     if (params.partition_style == PartitionStyle::mbr) {
-        std::printf("Partitions:  MBR; NTFS data partition at sector %llu, %llu sectors\n",
-                    ull(plan.geometry.data_start), ull(plan.geometry.data_sectors));
+        std::fprintf(out, "Partitions:  MBR; NTFS data partition at sector %llu, %llu sectors\n",
+                     ull(plan.geometry.data_start), ull(plan.geometry.data_sectors));
     } else {
-        std::printf(
-            "Partitions:  GPT; reserved partition at sector %llu, %llu sectors; basic "
-            "data partition at sector %llu, %llu sectors\n",
-            ull(kGptReservedStart), ull(plan.geometry.msr_sectors), ull(plan.geometry.data_start),
-            ull(plan.geometry.data_sectors));
+        std::fprintf(out,
+                     "Partitions:  GPT; reserved partition at sector %llu, %llu sectors; basic "
+                     "data partition at sector %llu, %llu sectors\n",
+                     ull(kGptReservedStart), ull(plan.geometry.msr_sectors),
+                     ull(plan.geometry.data_start), ull(plan.geometry.data_sectors));
     }
-    print_volume_plan(plan.volume);
-    std::printf("             and zeros over sectors 0 to 31, then the partition table\n");
-    print_dry_run_end(target.info.kind == TargetKind::block_device);
-    return 0;
+    print_volume_plan(out, plan.volume);
+    std::fprintf(out, "             and zeros over sectors 0 to 31, then the partition table\n");
+    print_dry_run_end(out, target.info.kind == TargetKind::block_device);
+    ending.record.planned = true;
+    return ending(0);
 }
 
-// Shows the disk and asks twice; true only when both answers agree.
-bool user_agrees(const std::string& path, const std::string& capacity, uint32_t sector_size,
-                 const FormatJobParams& params, uint32_t cluster_size) {
-    std::printf(
-        "Disk:        %s\nCapacity:    %s\nSector size: %u bytes\nPartitions:  %s\n"
-        "Clusters:    %u bytes\n",
-        path.c_str(), capacity.c_str(), sector_size,
-        params.partition_style == PartitionStyle::mbr ? "MBR" : "GPT", cluster_size);
-    return confirmed("Format this disk?") &&
-           confirmed("Warning: formatting erases all data recorded on the disk. Format it?");
+// Shows the disk on `out` and asks twice; true only when both answers agree.
+bool user_agrees(std::FILE* out, const std::string& path, const std::string& capacity,
+                 uint32_t sector_size, const FormatJobParams& params, uint32_t cluster_size) {
+    std::fprintf(out,
+                 "Disk:        %s\nCapacity:    %s\nSector size: %u bytes\nPartitions:  %s\n"
+                 "Clusters:    %u bytes\n",
+                 path.c_str(), capacity.c_str(), sector_size,
+                 params.partition_style == PartitionStyle::mbr ? "MBR" : "GPT", cluster_size);
+    return confirmed(out, "Format this disk?") &&
+           confirmed(out, "Warning: formatting erases all data recorded on the disk. Format it?");
+}
+
+// What the disk holds after a failed job, from what was written and flushed.
+std::string disk_state(const JobFailure& failure, const std::string& path, uint64_t writes) {
+    if (writes == 0) {
+        return "nothing was written to '" + path + "'";
+    }
+    return "'" + path + "' holds " +
+           (failure.holds.empty() ? std::string("no partition table and no valid volume")
+                                  : failure.holds);
+}
+
+// Which step a signal stopped: the pass the progress shows, or the job's step before the passes.
+std::string interrupted_step(const ProgressReport& report, const JobFailure& failure) {
+    const std::string where = report.where();
+    if (!where.empty()) {
+        return " while " + where;
+    }
+    return failure.what.rfind("cannot ", 0) == 0 ? " at the step: " + failure.what
+                                                 : " while " + failure.what;
 }
 
 // Runs the disk job and says how it ended.
 int run_disk_job(const Target& target, const DiskInfo& disk, const FormatJobParams& params,
-                 uint32_t cluster_size, const PartitionGeometry& geometry, JobOptions options,
-                 ProgressMode mode, bool json, InterruptibleDisks& system) {
+                 JobOptions options, ProgressMode mode, InterruptibleDisks& system,
+                 RunEnding& ending) {
     const std::string& path = target.path;
     watch_for_interrupts();
     ProgressReport report(stderr, mode);
@@ -151,54 +180,37 @@ int run_disk_job(const Target& target, const DiskInfo& disk, const FormatJobPara
                                                            .device_path = target.wide_path.c_str(),
                                                            .options = options});
     report.finish();
-    RunRecord record;
+    RunRecord& record = ending.record;
     record.succeeded = result == kJobSucceeded;
-    record.target = target.wide_path;
-    record.partition_style = params.partition_style == PartitionStyle::mbr ? "mbr" : "gpt";
-    record.volume_offset = geometry.data_start * disk.bytes_per_sector;
-    record.volume_bytes = geometry.data_sectors * disk.bytes_per_sector;
-    record.cluster_size = cluster_size;
-    record.clusters = cluster_size == 0 ? 0
-                                        : volume_cluster_count(geometry.data_sectors,
-                                                               disk.bytes_per_sector, cluster_size);
     record.bad_clusters = summary.bad_clusters;
     record.verified_bytes = summary.verified_bytes;
     record.seconds = report.elapsed();
-    // With --json the run ends with its record on stdout, whatever the way out.
-    const auto ended = [&](int status) {
-        if (json) {
-            std::printf("%s\n", run_json(record).c_str());
-        }
-        return status;
-    };
     if (result == kJobSucceeded) {
-        if (json) {
-            return ended(0);
+        if (ending.json) {
+            return ending(0);
         }
         std::printf(
             "formatted %s: %s, one NTFS data partition, %u-byte clusters%s\n",
             terminal_safe(path).c_str(),
-            params.partition_style == PartitionStyle::mbr ? "MBR" : "GPT", cluster_size,
+            params.partition_style == PartitionStyle::mbr ? "MBR" : "GPT", record.cluster_size,
             run_summary(summary.clusters * summary.cluster_size, summary, options, report.elapsed())
                 .c_str());
         std::printf("%s\n", result_message(result));
         return 0;
     }
-    record.no_valid_volume = system.writes() != 0;
-    record.error_class = system.writes() == 0 ? "refused" : "failed";
+    const uint64_t writes = system.writes();
+    const std::string state = disk_state(failure, path, writes);
+    record.no_valid_volume = writes != 0 && (failure.holds.empty() || failure.no_valid_volume);
+    record.error_class = writes == 0 ? "refused" : "failed";
+    record.cause = cause_name(failure.cause);
     if (const int signal_number = interrupting_signal()) {
-        const std::string state =
-            system.writes() == 0 ? "nothing was written to '" + path + "'"
-                                 : "'" + path + "' holds no partition table and no valid volume";
-        const std::string where = report.where();
         record.error_class = "interrupted";
-        record.error = "interrupted" + (where.empty() ? "" : " while " + where) + "; " + state;
-        std::fprintf(stderr, "lintora disk: %s\n", record.error.c_str());
-        return ended(128 + signal_number);
+        record.error = "interrupted" + interrupted_step(report, failure) + "; " + state;
+        std::fprintf(stderr, "lintora disk: %s\n", terminal_safe(record.error).c_str());
+        return ending(128 + signal_number);
     }
-    record.error = failure.what + ": " + failure.why;
-    std::fprintf(stderr, "lintora disk: %s: %s\n", terminal_safe(failure.what).c_str(),
-                 terminal_safe(failure.why).c_str());
+    record.error = failure.what + ": " + failure.why + (writes == 0 ? "" : "; " + state);
+    std::fprintf(stderr, "lintora disk: %s\n", terminal_safe(record.error).c_str());
     if (result == kJobRefused) {
         // The advice to close other programs only where another program is the likely cause;
         // a read-only device, a permission or an I/O error have their precise line alone.
@@ -208,10 +220,55 @@ int run_disk_job(const Target& target, const DiskInfo& disk, const FormatJobPara
     } else {
         std::fprintf(stderr, "%s (%d)\n", result_message(result), result);
     }
-    if (system.writes() == 0) {
+    if (writes == 0) {
         std::fprintf(stderr, "Nothing was written.\n");
     }
-    return ended(1);
+    return ending(1);
+}
+
+// What the command line asks of the disk, beyond its target.
+struct DiskChoice {
+    FormatJobParams params;
+    JobOptions options;
+    bool dry_run = false;
+    bool asks = true;  // no --yes
+    bool any_size = false;
+    bool any_disk = false;
+};
+
+// The options' values; what is wrong with them, or success.
+Outcome parse_disk_choice(const ParsedArguments& args, const DiskInfo& disk, DiskChoice* choice) {
+    choice->params = job_params_for(disk);
+    choice->params.cluster_size = static_cast<int32_t>(kAutomaticClusterSize);
+    if (const std::string* text = args.option("--cluster-size")) {
+        const std::optional<uint32_t> request = parse_cluster_request(*text);
+        if (!request || *request > INT32_MAX) {
+            return Outcome::failure("the cluster size must be auto or a number of bytes, not '" +
+                                    *text + "'");
+        }
+        choice->params.cluster_size = static_cast<int32_t>(*request);
+    }
+    choice->options.full = args.has_switch("--full");
+    choice->options.verify = args.has_switch("--verify");
+    choice->dry_run = args.has_switch("--dry-run");
+    choice->asks = !args.has_switch("--yes");
+    choice->any_size = args.has_switch("--any-size");
+    choice->any_disk = args.has_switch("--any-disk");
+    return Outcome::success();
+}
+
+// The record of a disk job as far as the plan knows it: partitions, volume and clusters.
+void describe_disk_run(const DiskInfo& disk, const FormatJobParams& params,
+                       const PartitionGeometry& geometry, uint32_t cluster_size,
+                       RunRecord* record) {
+    record->partition_style = params.partition_style == PartitionStyle::mbr ? "mbr" : "gpt";
+    record->volume_offset = geometry.data_start * disk.bytes_per_sector;
+    record->volume_bytes = geometry.data_sectors * disk.bytes_per_sector;
+    record->cluster_size = cluster_size;
+    record->clusters =
+        cluster_size == 0
+            ? 0
+            : volume_cluster_count(geometry.data_sectors, disk.bytes_per_sector, cluster_size);
 }
 
 }  // namespace
@@ -221,39 +278,37 @@ int run_disk_command(const std::vector<std::string>& words) {
         print_help(kUsage);
         return 0;
     }
+    RunEnding ending;
+    ending.json = asks_for_json(words);
+    ending.record.partition_style = "none";
     const ParsedArguments args =
         parse_arguments(words, {"--sector-size", "--cluster-size", "--progress"},
                         {"--yes", "--any-size", "--any-disk", "--full", "--verify", "--dry-run",
                          "--progress", "--json"});
     if (!args.error.empty()) {
-        return usage_error(args.error);
+        return usage_error(ending, args.error);
     }
     const std::optional<ProgressMode> mode = progress_choice(args, stderr);
     if (!mode) {
-        return usage_error("the progress must be auto, bar, lines or none, not '" +
-                           *args.option("--progress") + "'");
+        return usage_error(ending, "the progress must be auto, bar, lines or none, not '" +
+                                       *args.option("--progress") + "'");
+    }
+    if (const std::string error = parse_target(args).error; !error.empty()) {
+        return usage_error(ending, error);
     }
     std::unique_ptr<DiskSystem> platform = make_system_disks();
     InterruptibleDisks system(*platform);
     Target target;
     const Outcome resolved = resolve_target(args, system, &target);
+    ending.record.target = target.wide_path;
     if (!resolved.ok()) {
-        return usage_error(resolved.reason);
+        ending.record.cause = cause_name(resolved.cause);
+        return refused(ending, resolved.reason);
     }
     const std::string& path = target.path;
     const uint32_t sector_size = target.sector_size;
     if (target.info.is_partition) {
-        return usage_error("'" + path + "' is a partition, not a whole disk");
-    }
-    if (target.info.kind == TargetKind::block_device && !args.has_switch("--any-disk")) {
-        const Outcome listed = is_listed_disk(target.wide_path.c_str());
-        if (!listed.ok()) {
-            std::fprintf(stderr,
-                         "lintora disk: '%s' is not a disk this program formats: %s "
-                         "(--any-disk formats it anyway)\n",
-                         path.c_str(), terminal_safe(listed.reason).c_str());
-            return 1;
-        }
+        return refused(ending, "'" + path + "' is a partition, not a whole disk");
     }
 
     // The record holds a path as the program's records do; the job opens the path as given,
@@ -264,54 +319,48 @@ int run_disk_command(const std::vector<std::string>& words) {
     }
     disk.sector_count = target.info.size_bytes / sector_size;
     disk.bytes_per_sector = sector_size;
-    const std::string capacity = utf16_for_display(format_capacity(disk));
-
-    if (!args.has_switch("--any-size") && !is_capacity_supported(disk)) {
-        std::fprintf(stderr,
-                     "lintora disk: this disk is not supported (%s, %llu sectors of %u bytes; "
-                     "--any-size formats it anyway)\n",
-                     capacity.c_str(), static_cast<unsigned long long>(disk.sector_count),
-                     sector_size);
-        return 1;
+    DiskChoice choice;
+    if (const Outcome parsed = parse_disk_choice(args, disk, &choice); !parsed.ok()) {
+        return usage_error(ending, parsed.reason);
     }
-    FormatJobParams params = job_params_for(disk);
-    params.cluster_size = static_cast<int32_t>(kAutomaticClusterSize);
-    if (const std::string* text = args.option("--cluster-size")) {
-        const std::optional<uint32_t> request = parse_cluster_request(*text);
-        if (!request || *request > INT32_MAX) {
-            return usage_error("the cluster size must be auto or a number of bytes, not '" + *text +
-                               "'");
+    if (target.info.kind == TargetKind::block_device && !choice.any_disk) {
+        const Outcome listed = is_listed_disk(target.wide_path.c_str());
+        if (!listed.ok()) {
+            return refused(ending, "'" + path + "' is not a disk this program formats: " +
+                                       listed.reason + " (--any-disk formats it anyway)");
         }
-        params.cluster_size = static_cast<int32_t>(*request);
+    }
+    const std::string capacity = utf16_for_display(format_capacity(disk));
+    if (!choice.any_size && !is_capacity_supported(disk)) {
+        return refused(ending, "this disk is not supported (" + capacity + ", " +
+                                   std::to_string(disk.sector_count) + " sectors of " +
+                                   std::to_string(sector_size) +
+                                   " bytes; --any-size formats it anyway)");
     }
     // NTFS's cluster limits for the data partition, before anything is asked or opened; a disk
     // too small for the layout is refused by the plan and the job with their own words.
     uint32_t cluster_size = 0;
     PartitionGeometry geometry;
-    if (compute_partition_geometry(disk.sector_count, sector_size, params.partition_style,
+    if (compute_partition_geometry(disk.sector_count, sector_size, choice.params.partition_style,
                                    &geometry) == kJobSucceeded) {
-        const ClusterChoice clusters = data_cluster_size(disk, params, geometry);
+        const ClusterChoice clusters = data_cluster_size(disk, choice.params, geometry);
         if (clusters.cluster_size == 0) {
-            std::fprintf(stderr, "lintora disk: cannot prepare the disk: %s; nothing was written\n",
-                         clusters.refusal.c_str());
-            return 1;
+            return refused(
+                ending, "cannot prepare the disk: " + clusters.refusal + "; nothing was written");
         }
         cluster_size = clusters.cluster_size;
     }
-    if (args.has_switch("--dry-run")) {
-        return dry_run(target, disk, params, system);
+    describe_disk_run(disk, choice.params, geometry, cluster_size, &ending.record);
+    if (choice.dry_run) {
+        return dry_run(target, disk, choice.params, system, ending);
     }
-
-    if (!args.has_switch("--yes") &&
-        !user_agrees(path, capacity, sector_size, params, cluster_size)) {
-        std::printf("Nothing was written.\n");
-        return 1;
+    if (choice.asks && !user_agrees(ending.json ? stderr : stdout, path, capacity, sector_size,
+                                    choice.params, cluster_size)) {
+        std::fprintf(ending.json ? stderr : stdout, "Nothing was written.\n");
+        ending.record.error = "the user did not confirm; nothing was written";
+        return ending(1);
     }
-    JobOptions options;
-    options.full = args.has_switch("--full");
-    options.verify = args.has_switch("--verify");
-    return run_disk_job(target, disk, params, cluster_size, geometry, options, *mode,
-                        args.has_switch("--json"), system);
+    return run_disk_job(target, disk, choice.params, choice.options, *mode, system, ending);
 }
 
 }  // namespace lintora

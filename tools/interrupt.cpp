@@ -31,9 +31,16 @@ class InterruptibleDevice final : public ForwardingDiskDevice {
     template <typename Write>
     Outcome guarded(Write write) {
         if (g_signal != 0) {
-            // No retry, and no sector is taken for a bad one: the run is to stop.
+            // What the device took so far is flushed once, so that what the command then says
+            // the target holds is on the medium. No retry, and no sector is taken for a bad
+            // one: the run is to stop.
+            if (!flushed_on_stop_) {
+                flushed_on_stop_ = true;
+                inner_->flush();
+            }
             Outcome stopped = Outcome::failure("interrupted by a signal");
             stopped.cause = FailureClass::gone;
+            stopped.stopped = true;
             return stopped;
         }
         Outcome written = write();
@@ -44,13 +51,26 @@ class InterruptibleDevice final : public ForwardingDiskDevice {
     }
 
     uint64_t& writes_;
+    bool flushed_on_stop_ = false;
 };
 
 }  // namespace
 
+void ignore_closed_pipes() {
+#ifdef SIGPIPE
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+}
+
 void watch_for_interrupts() {
     std::signal(SIGINT, note_signal);
     std::signal(SIGTERM, note_signal);
+#ifdef SIGHUP
+    std::signal(SIGHUP, note_signal);
+#endif
+#ifdef SIGQUIT
+    std::signal(SIGQUIT, note_signal);
+#endif
 #ifdef SIGXFSZ
     // A write past the file-size limit (ulimit -f) is to fail with EFBIG and be reported with
     // its byte and the target's state, not to end the process without a word.

@@ -1,6 +1,7 @@
-// SIGINT and SIGTERM during a run: the handler only notes the signal; the next write on a
-// watched device then fails, the run unwinds through its normal failure path, and the command
-// says what the target holds before it exits with 128 + the signal number.
+// SIGINT, SIGTERM, SIGHUP (the terminal or ssh connection gone) and SIGQUIT during a run: the
+// handler only notes the signal; the next write on a watched device then fails, the run unwinds
+// through its normal failure path, and the command says what the target holds before it exits
+// with 128 + the signal number.
 #pragma once
 
 #include <memory>
@@ -9,6 +10,9 @@
 
 namespace lintora {
 
+// A closed pipe on stdout or stderr (`| head`) must not end a run between two writes of the
+// target: the output's write fails instead, and the run goes on. Called first thing.
+void ignore_closed_pipes();
 // Installs the handlers (from here on a signal no longer kills the process at once).
 void watch_for_interrupts();
 // The signal that came, or 0.

@@ -10,6 +10,7 @@
 #include "platform/console.h"
 #include "tools/arguments.h"
 #include "tools/commands.h"
+#include "tools/interrupt.h"
 #include "tools/terminal_text.h"
 
 namespace {
@@ -48,6 +49,7 @@ int run(const std::vector<std::string>& arguments) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    lintora::ignore_closed_pipes();
     const std::optional<std::vector<std::string>> arguments =
         lintora::program_arguments(argc, argv);
     if (!arguments) {

@@ -1,6 +1,7 @@
 #include "tools/run_json.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "platform/encoding/utf.h"
 #include "tools/json_text.h"
@@ -19,7 +20,7 @@ std::string json_text(const std::string& text) {
 
 std::string run_json(const RunRecord& run) {
     std::string out = "{\"result\": ";
-    out += run.succeeded ? "\"formatted\"" : "\"failed\"";
+    out += run.planned ? "\"planned\"" : run.succeeded ? "\"formatted\"" : "\"failed\"";
     out += ", \"target\": " + json_string(run.target);
     out += ", \"partition_style\": " + json_text(run.partition_style);
     out += ", \"volume_offset\": " + std::to_string(run.volume_offset);
@@ -34,14 +35,38 @@ std::string run_json(const RunRecord& run) {
     }
     out += "], \"verified_bytes\": " + std::to_string(run.verified_bytes);
     out += ", \"seconds\": " + std::to_string(std::round(run.seconds * 1000) / 1000);
-    if (run.succeeded) {
+    if (run.succeeded || run.planned) {
         out += ", \"error\": null";
     } else {
         out += ", \"error\": {\"class\": " + json_text(run.error_class) +
-               ", \"reason\": " + json_text(run.error) +
+               ", \"cause\": " + json_text(run.cause) + ", \"reason\": " + json_text(run.error) +
                ", \"no_valid_volume\": " + (run.no_valid_volume ? "true" : "false") + "}";
     }
     return out + "}";
+}
+
+const char* cause_name(FailureClass cause) {
+    switch (cause) {
+        case FailureClass::gone:
+            return "gone";
+        case FailureClass::refused:
+            return "refused";
+        case FailureClass::medium:
+            return "medium";
+        default:
+            return "other";
+    }
+}
+
+int RunEnding::operator()(int status) {
+    if (json && !printed) {
+        if (!record.succeeded && !record.planned && record.error_class.empty()) {
+            record.error_class = "refused";
+        }
+        std::printf("%s\n", run_json(record).c_str());
+        printed = true;
+    }
+    return status;
 }
 
 }  // namespace lintora

@@ -7,10 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/outcome.h"
+
 namespace lintora {
 
 struct RunRecord {
     bool succeeded = false;
+    bool planned = false;         // a dry run: nothing was opened for writing
     std::u16string target;        // the path as given (lossless)
     std::string partition_style;  // "none" (a volume), "mbr" or "gpt"
     uint64_t volume_offset = 0;   // byte offset of the volume on the target
@@ -20,13 +23,28 @@ struct RunRecord {
     std::vector<uint64_t> bad_clusters;  // LCNs, each one cluster
     uint64_t verified_bytes = 0;
     double seconds = 0;
-    // On failure: "refused" (nothing was written), "interrupted" or "failed"; the words of the
-    // failure; whether the target was left without a valid volume.
+    // On failure: "refused" (nothing was written), "interrupted" or "failed"; the cause that
+    // travelled with the system's failure ("gone", "refused", "medium", "other"); the words of
+    // the failure; whether the target is known to hold no valid volume.
     std::string error_class;
+    std::string cause = "other";
     std::string error;
     bool no_valid_volume = false;
 };
 
 std::string run_json(const RunRecord& run);
+
+// The name of a failure's cause in the record.
+const char* cause_name(FailureClass cause);
+
+// Where a run's every way out goes once its words are parsed: with --json, the run's record on
+// stdout, exactly once; a failure that names no class by then was a refusal.
+struct RunEnding {
+    bool json = false;
+    RunRecord record;
+    bool printed = false;
+
+    int operator()(int status);
+};
 
 }  // namespace lintora

@@ -51,14 +51,17 @@ constexpr const char* kUsage =
     "                 lines otherwise; a bare --progress means bar\n"
     "  --json         end with one JSON object on stdout in place of the summary line\n";
 
-int usage_error(const std::string& message) {
+int usage_error(RunEnding& ending, const std::string& message) {
     std::fprintf(stderr, "lintora volume: %s\n%s", terminal_safe(message).c_str(), kUsage);
-    return 2;
+    ending.record.error = message;
+    return ending(2);
 }
 
-int failed(const std::string& message) {
+// A failure, said once on stderr and in the record (a refusal unless its class was set).
+int failed(RunEnding& ending, const std::string& message) {
     std::fprintf(stderr, "lintora volume: %s\n", terminal_safe(message).c_str());
-    return 1;
+    ending.record.error = message;
+    return ending(1);
 }
 
 // The label as UTF-16, or what is wrong with it.
@@ -106,7 +109,6 @@ struct VolumeChoice {
     uint32_t io_chunk = 65536;
     JobOptions options;
     bool dry_run = false;
-    bool json = false;
 };
 
 // The options' values, checked against the target; what is wrong with them, or success.
@@ -154,7 +156,6 @@ Outcome parse_volume_choice(const ParsedArguments& args, const Target& target,
     choice->options.full = args.has_switch("--full");
     choice->options.verify = args.has_switch("--verify");
     choice->dry_run = args.has_switch("--dry-run");
-    choice->json = args.has_switch("--json");
     return Outcome::success();
 }
 
@@ -185,54 +186,86 @@ Outcome check_before_writing(VolumeFormat& volume, const VolumeChoice& choice, c
 
 // The checks that need no write access and the plan; nothing is opened for writing.
 int dry_run(const VolumeFormat& volume, const VolumeChoice& choice, const Target& target,
-            DiskUse use, DiskSystem& system) {
+            DiskUse use, DiskSystem& system, RunEnding& ending) {
     const Outcome checked = system.check_without_writing(target.wide_path.c_str(), use);
     if (!checked.ok()) {
-        return failed("cannot format '" + target.path + "': " + checked.reason +
-                      "; nothing was written");
+        ending.record.cause = cause_name(checked.cause);
+        return failed(ending, "cannot format '" + target.path + "': " + checked.reason +
+                                  "; nothing was written");
     }
     VolumePlan plan;
     const ntfs_status planned = plan_volume(volume, &plan);
     if (planned != NTFS_OK) {
-        return failed(std::string("cannot plan the volume: ") + ntfs_status_text(planned));
+        return failed(ending, std::string("cannot plan the volume: ") + ntfs_status_text(planned));
     }
-    std::printf("Target:      %s, %llu sectors of %u bytes\n", target.path.c_str(),
-                static_cast<unsigned long long>(choice.sectors), target.sector_size);
-    print_volume_plan(plan);
+    std::FILE* out = ending.json ? stderr : stdout;
+    std::fprintf(out, "Target:      %s, %llu sectors of %u bytes\n", target.path.c_str(),
+                 static_cast<unsigned long long>(choice.sectors), target.sector_size);
+    print_volume_plan(out, plan);
     if (choice.options.full) {
-        std::printf("Full:        zeros over all %llu bytes first\n",
-                    static_cast<unsigned long long>(choice.sectors * target.sector_size));
+        std::fprintf(out, "Full:        zeros over all %llu bytes first\n",
+                     static_cast<unsigned long long>(choice.sectors * target.sector_size));
     }
-    print_dry_run_end(target.info.kind == TargetKind::block_device);
-    return 0;
+    print_dry_run_end(out, target.info.kind == TargetKind::block_device);
+    ending.record.planned = true;
+    return ending(0);
+}
+
+// What the target holds after the passes failed, from what was written and flushed.
+std::string volume_state(const VolumePassEnd& end, const std::string& path, uint64_t writes,
+                         bool* no_valid_volume) {
+    *no_valid_volume = false;
+    if (writes == 0) {
+        return "nothing was written to '" + path + "'";
+    }
+    switch (end.left) {
+        case VolumeLeft::unverified_volume:
+            return "'" + path + "' may hold a volume that was not verified";
+        case VolumeLeft::old_backup_boot_sector:
+            return "only the first sector of '" + path +
+                   "' was zeroed: its last sector, where an old volume keeps its backup boot "
+                   "sector, remains (ntfsfix can bring such a volume back)";
+        default:
+            break;
+    }
+    // The boot sectors' zeros reach the medium with the first flush after them: the zero
+    // pass's, or the one after the file system. A target that went away before may have lost
+    // them, and still hold its old volume.
+    const bool flushed =
+        (end.step == VolumeStep::zeroing && end.zeroed.flushed_end != 0) ||
+        (end.step != VolumeStep::clearing_boot_sectors && end.step != VolumeStep::zeroing &&
+         end.step != VolumeStep::writing && end.step != VolumeStep::flushing);
+    if (!flushed && end.outcome.device_gone()) {
+        return "'" + path +
+               "' went away before its writes were flushed: what reached it is unknown, and its "
+               "old volume may remain";
+    }
+    *no_valid_volume = true;
+    return "'" + path + "' holds no valid volume";
+}
+
+// The record of a volume run as far as the plan knows it.
+void describe_volume_run(const VolumeChoice& choice, const Target& target, uint32_t cluster_size,
+                         RunRecord* record) {
+    record->volume_bytes = choice.sectors * target.sector_size;
+    record->cluster_size = cluster_size;
+    record->clusters = cluster_size == 0
+                           ? 0
+                           : volume_cluster_count(choice.sectors, target.sector_size, cluster_size);
 }
 
 // Opens the target, writes the volume and says how it ended.
 int format_target(VolumeFormat& volume, const VolumeChoice& choice, const Target& target,
-                  DiskUse use, InterruptibleDisks& system, ProgressReport& report) {
+                  DiskUse use, InterruptibleDisks& system, ProgressReport& report,
+                  RunEnding& ending) {
     const std::string& path = target.path;
-    RunRecord record;
-    record.target = target.wide_path;
-    record.partition_style = "none";
-    record.volume_bytes = choice.sectors * target.sector_size;
-    record.cluster_size = volume.params.cluster_size;
-    record.clusters =
-        volume_cluster_count(choice.sectors, target.sector_size, volume.params.cluster_size);
-    // With --json the run ends with its record on stdout, whatever the way out.
-    const auto ended = [&](int status) {
-        record.seconds = report.elapsed();
-        if (choice.json) {
-            std::printf("%s\n", run_json(record).c_str());
-        }
-        return status;
-    };
+    RunRecord& record = ending.record;
     std::unique_ptr<DiskDevice> device;
     const Outcome opened =
         system.open_disk(target.wide_path.c_str(), target.sector_size, use, &device);
     if (!opened.ok()) {
-        record.error_class = "refused";
-        record.error = "cannot open '" + path + "' for writing: " + opened.reason;
-        return ended(failed(record.error));
+        record.cause = cause_name(opened.cause);
+        return failed(ending, "cannot open '" + path + "' for writing: " + opened.reason);
     }
     watch_for_interrupts();
     VolumePassPlan plan;
@@ -242,30 +275,27 @@ int format_target(VolumeFormat& volume, const VolumeChoice& choice, const Target
     plan.watch = report.watch();
     const VolumePassEnd end = write_volume_passes(volume, *device, plan);
     report.finish();
+    record.seconds = report.elapsed();
     if (!end.outcome.ok()) {
-        const std::string failure = pass_failure(end);
-        const std::string state = system.writes() == 0 ? "nothing was written to '" + path + "'"
-                                  : end.volume_may_remain
-                                      ? "'" + path + "' may hold a volume that was not verified"
-                                      : "'" + path + "' holds no valid volume";
-        record.no_valid_volume = system.writes() != 0 && !end.volume_may_remain;
-        record.error_class = system.writes() == 0 ? "refused" : "failed";
+        const uint64_t writes = system.writes();
+        const std::string state = volume_state(end, path, writes, &record.no_valid_volume);
+        record.error_class = writes == 0 ? "refused" : "failed";
+        record.cause = cause_name(end.outcome.cause);
         if (const int signal_number = interrupting_signal()) {
             const std::string where = report.where();
             record.error_class = "interrupted";
             record.error = "interrupted" + (where.empty() ? "" : " while " + where) + "; " + state;
-            std::fprintf(stderr, "lintora volume: %s\n", record.error.c_str());
-            return ended(128 + signal_number);
+            std::fprintf(stderr, "lintora volume: %s\n", terminal_safe(record.error).c_str());
+            return ending(128 + signal_number);
         }
-        record.error = failure + "; " + state;
-        return ended(failed(record.error));
+        return failed(ending, pass_failure(end) + "; " + state);
     }
     const JobSummary& summary = end.summary;
     record.succeeded = true;
     record.bad_clusters = summary.bad_clusters;
     record.verified_bytes = summary.verified_bytes;
-    if (choice.json) {
-        return ended(0);
+    if (ending.json) {
+        return ending(0);
     }
     std::printf(
         "formatted %s: NTFS, %llu sectors of %u bytes, %u-byte clusters, label \"%s\"%s\n",
@@ -282,35 +312,45 @@ int run_volume_command(const std::vector<std::string>& words) {
         print_help(kUsage);
         return 0;
     }
+    RunEnding ending;
+    ending.json = asks_for_json(words);
+    ending.record.partition_style = "none";
     const ParsedArguments args = parse_arguments(
         words,
         {"--sector-size", "--sectors", "--label", "--cluster-size", "--io-chunk", "--progress"},
         {"--full", "--verify", "--dry-run", "--progress", "--json"});
     if (!args.error.empty()) {
-        return usage_error(args.error);
+        return usage_error(ending, args.error);
     }
     const std::optional<ProgressMode> mode = progress_choice(args, stderr);
     if (!mode) {
-        return usage_error("the progress must be auto, bar, lines or none, not '" +
-                           *args.option("--progress") + "'");
+        return usage_error(ending, "the progress must be auto, bar, lines or none, not '" +
+                                       *args.option("--progress") + "'");
+    }
+    if (const std::string error = parse_target(args).error; !error.empty()) {
+        return usage_error(ending, error);
     }
     std::unique_ptr<DiskSystem> platform = make_system_disks();
     InterruptibleDisks system(*platform);
     Target target;
     VolumeChoice choice;
-    Outcome step = resolve_target(args, system, &target);
-    if (step.ok()) {
-        step = parse_volume_choice(args, target, &choice);
+    const Outcome resolved = resolve_target(args, system, &target);
+    ending.record.target = target.wide_path;
+    if (!resolved.ok()) {
+        // The target itself is refused (missing, of the wrong kind, empty): not a usage error.
+        ending.record.cause = cause_name(resolved.cause);
+        return failed(ending, resolved.reason);
     }
-    if (!step.ok()) {
-        return usage_error(step.reason);
+    if (const Outcome parsed = parse_volume_choice(args, target, &choice); !parsed.ok()) {
+        return usage_error(ending, parsed.reason);
     }
 
     // NTFS's cluster limits, before anything is opened.
     const ClusterChoice clusters =
         choose_cluster_size(choice.cluster_request, target.sector_size, choice.sectors);
+    describe_volume_run(choice, target, clusters.cluster_size, &ending.record);
     if (clusters.cluster_size == 0) {
-        return failed(clusters.refusal + "; nothing was written");
+        return failed(ending, clusters.refusal + "; nothing was written");
     }
     ProgressReport report(stderr, *mode);
     VolumeRequest request;
@@ -321,17 +361,17 @@ int run_volume_command(const std::vector<std::string>& words) {
     request.io_chunk = choice.io_chunk;
     VolumeFormat volume;
     setup_volume_format(request, volume);
-    step = check_before_writing(volume, choice, target, system);
-    if (!step.ok()) {
-        return failed(step.reason);
+    if (const Outcome step = check_before_writing(volume, choice, target, system); !step.ok()) {
+        ending.record.cause = cause_name(step.cause);
+        return failed(ending, step.reason);
     }
     // A whole disk given as a volume gets the checks a disk gets (a partition of it held open,
     // mounted or claimed): formatting over it destroys those partitions just the same.
     const DiskUse use = target.info.kind == TargetKind::block_device && !target.info.is_partition
                             ? DiskUse::whole_disk
                             : DiskUse::volume;
-    return choice.dry_run ? dry_run(volume, choice, target, use, system)
-                          : format_target(volume, choice, target, use, system, report);
+    return choice.dry_run ? dry_run(volume, choice, target, use, system, ending)
+                          : format_target(volume, choice, target, use, system, report, ending);
 }
 
 }  // namespace lintora

@@ -122,4 +122,36 @@ for from in 1 2 3 4 5 6; do
         fail "flush failing from call $from: said to hold no valid volume, yet ntfsfix finds one: $(cat "$work/err")"
     fi
 done
+# ENODATA is how Linux's block layer reports a critical medium error: such sectors are mapped
+# as bad clusters too, not a reason to stop.
+fresh_image
+LD_PRELOAD="$shim" LINTORA_FAULT_BAD="$bad_first:$bad_end" LINTORA_FAULT_ERRNO=61 \
+    "$lintora" volume "$image" --full --json >"$work/json" 2>"$work/err" ||
+    fail "full format with ENODATA sectors: $(cat "$work/err")"
+grep -qF "\"bad_clusters\": [{\"first_byte\": $bad_first, \"end_byte\": $bad_end}]" "$work/json" ||
+    fail "ENODATA sectors not mapped: $(cat "$work/json")"
+# A disk that goes away mid-way through a full format: the record's cause is "gone", and the zeros
+# it claims are those its last flush confirmed (one per GiB), nothing of what came after.
+fresh_image
+status=0
+env LD_PRELOAD="$shim" LINTORA_FAULT_BAD=$((2 * gib + gib / 2)):$((4 * gib)) LINTORA_FAULT_ERRNO=19 \
+    "$lintora" disk "$image" --any-size --yes --full --json >"$work/json" 2>"$work/err" || status=$?
+expect_failure "disk gone mid-way" "holds zeros up to byte $((2 * gib)) (what was written after" $status
+grep -qF '"cause": "gone"' "$work/json" || fail "disk gone mid-way: $(cat "$work/json")"
+# The disk job's flushes failing from the N-th on: before the table, no table and no volume; after
+# it, the table and volume remain and the record does not claim them lost.
+for from in 1 2; do
+    fresh_image
+    status=0
+    env LD_PRELOAD="$shim" LINTORA_FAULT_FLUSH_FROM=$from "$lintora" disk "$image" --any-size \
+        --yes --json >"$work/json" 2>"$work/err" || status=$?
+    [ "$status" = 1 ] || fail "disk flush failing from $from: exit $status: $(cat "$work/err")"
+    nodes=$(sfdisk --json "$image" 2>/dev/null | grep -c '"node"' || true)
+    if grep -qF '"no_valid_volume": true' "$work/json"; then
+        [ "$nodes" = 0 ] || fail "disk flush failing from $from: said lost, yet sfdisk finds a table"
+    else
+        [ "$nodes" = 1 ] && grep -qF "may remain" "$work/err" ||
+            fail "disk flush failing from $from: neither lost nor a table: $(cat "$work/err")"
+    fi
+done
 echo "full format and read-back under injected faults: every check passed"

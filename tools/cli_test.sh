@@ -420,6 +420,20 @@ assert error["class"] == "interrupted" and error["no_valid_volume"], error' "$wo
         rm -f "$slow"
     done
 
+    # A signal during the disk's wipe names that step, and says what the disk holds.
+    wiped=$work/wiped
+    truncate -s 4G "$wiped"
+    strace -f -o /dev/null -e trace=pwrite64 -e inject=pwrite64:delay_exit=100000 \
+        "$lintora" disk "$wiped" --any-size --yes >/dev/null 2>"$work/out" &
+    tracer=$!
+    sleep 1.5
+    pkill -TERM -P "$tracer" -x lintora
+    wait "$tracer"
+    status=$?
+    [ "$status" = 143 ] && grep -qF "interrupted while wiping the disk; '$wiped' holds no partition table" "$work/out" &&
+        pass || fail "interrupt-wipe: exit $status: $(cat "$work/out")"
+    rm -f "$wiped"
+
     # A closed stderr (the progress piped into `head`) does not stop the run: the volume is
     # written whole and the run succeeds.
     piped=$work/piped

@@ -72,7 +72,7 @@ struct FailureRecord {
     }
 };
 
-constexpr const char* kNoTableNoVolume = "no partition table and no valid volume";
+constexpr const char* kNoTableNoVolume = "the disk holds no partition table and no valid volume";
 
 // What the disk holds when the job stops after the wipe and before the new table. Once the wipe
 // is flushed (the zero pass's flushes, or the flush after the file system), the old table is
@@ -254,13 +254,15 @@ FormatJobResult write_partition_table(const DiskInfo& disk, const FormatJobParam
             // The table's primary part goes last: until it is written the disk has the empty
             // table of its re-initialisation, flushed with the file system.
             return fail.left(fail(kJobRefused, "cannot write the partition table", written),
-                             "no valid partition table, so no usable volume (the file system was "
-                             "written and flushed, the table that points at it was not)",
+                             "the disk holds no valid partition table, so no usable volume (the "
+                             "file system was written and flushed, the table that points at it "
+                             "was not)",
                              true);
         }
     }
     // From here the new table and volume are on the disk, or on their way to it.
-    const char* unconfirmed = "a new partition table and volume may remain that were not verified";
+    const char* unconfirmed =
+        "the disk may hold a new partition table and volume that were not verified";
     const Outcome reread = device.update_properties();
     if (!reread.ok()) {
         return fail.left(fail(kJobRefused, "cannot re-read the new partition table", reread),
@@ -278,8 +280,8 @@ FormatJobResult write_partition_table(const DiskInfo& disk, const FormatJobParam
     return checked.ok()
                ? kJobSucceeded
                : fail.left(fail(kJobWriteFailed, "verifying the partition table", checked),
-                           "a verified volume under a partition table that does not read back as "
-                           "written",
+                           "the disk holds a verified volume under a partition table that does "
+                           "not read back as written",
                            false);
 }
 

@@ -62,9 +62,10 @@ struct JobFailure {
     std::string why;
     bool in_use = false;  // refused because another program holds the disk or a volume of it
     FailureClass cause = FailureClass::other;  // the class of the system's failure behind it
-    // What the disk holds after a failure once the job has written to it, in words ("no
-    // partition table and no valid volume"), from what was written and flushed; empty while the
-    // job has written nothing. `no_valid_volume`: the disk is known to hold no valid volume.
+    // What the disk holds after a failure once the job has written to it, a clause about "the
+    // disk" ("the disk holds no partition table and no valid volume"), from what was written and
+    // flushed; empty while the job has written nothing. `no_valid_volume`: the disk is known to
+    // hold no valid volume.
     std::string holds;
     bool no_valid_volume = false;
 };

@@ -495,7 +495,7 @@ TEST(FormatJobTable, GptGoesBackupFirstAndEachFailureSaysWhatRemains) {
     EXPECT_EQ(run({{FakeOp::flush, flushes}}, &failure, &header).first, kJobWriteFailed);
     EXPECT_EQ(failure.what, "flushing after writing the partition table");
     EXPECT_FALSE(failure.no_valid_volume);
-    EXPECT_TRUE(has(failure.holds, "may remain")) << failure.holds;
+    EXPECT_TRUE(has(failure.holds, "may hold a new partition table")) << failure.holds;
     EXPECT_EQ(header, finished);
 }
 

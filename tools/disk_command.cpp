@@ -143,14 +143,18 @@ bool user_agrees(std::FILE* out, const std::string& path, const std::string& cap
            confirmed(out, "Warning: formatting erases all data recorded on the disk. Format it?");
 }
 
-// What the disk holds after a failed job, from what was written and flushed.
+// What the disk holds after a failed job, from what was written and flushed; the job's clause
+// about "the disk" names it by its path.
 std::string disk_state(const JobFailure& failure, const std::string& path, uint64_t writes) {
     if (writes == 0) {
         return "nothing was written to '" + path + "'";
     }
-    return "'" + path + "' holds " +
-           (failure.holds.empty() ? std::string("no partition table and no valid volume")
-                                  : failure.holds);
+    const std::string subject = "the disk";
+    const std::string& holds = failure.holds;
+    if (holds.empty()) {
+        return "'" + path + "' holds no partition table and no valid volume";
+    }
+    return holds.rfind(subject, 0) == 0 ? "'" + path + "'" + holds.substr(subject.size()) : holds;
 }
 
 // Which step a signal stopped: the pass the progress shows, or the job's step before the passes.

@@ -150,7 +150,7 @@ for from in 1 2; do
     if grep -qF '"no_valid_volume": true' "$work/json"; then
         [ "$nodes" = 0 ] || fail "disk flush failing from $from: said lost, yet sfdisk finds a table"
     else
-        [ "$nodes" = 1 ] && grep -qF "may remain" "$work/err" ||
+        [ "$nodes" = 1 ] && grep -qF "may hold a new partition table" "$work/err" ||
             fail "disk flush failing from $from: neither lost nor a table: $(cat "$work/err")"
     fi
 done

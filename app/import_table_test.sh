@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # The shipped executable imports only system libraries that are always mapped from the system
-# folder, so no library of those names is looked for beside the program. Reads the import table
-# with objdump; nothing is run.
+# folder, so no library of those names is looked for beside the program. On 32-bit Windows its
+# guarded calls rest on a handler frame of their own, which Windows calls only while the image
+# has no SafeSEH table (no load-configuration directory) and no NO_SEH flag: a link option or a
+# runtime that adds either would switch the guards off without a word. Reads the PE headers with
+# objdump; nothing is run.
 # usage: import_table_test.sh OBJDUMP LINTORA_EXE
 set -uo pipefail
 objdump=$1 lintora=$2
@@ -18,5 +21,23 @@ for dll in $imports; do
         failures=$((failures + 1))
     fi
 done
+headers=$("$objdump" -p "$lintora")
+if grep -q '^Magic\s*010b' <<<"$headers"; then
+    characteristics=$(sed -n 's/^DllCharacteristics\s*//p' <<<"$headers")
+    if [ -z "$characteristics" ] || (( 16#$characteristics & 0x0400 )); then
+        echo "FAIL seh: DllCharacteristics ${characteristics:-missing} (NO_SEH is 0x0400)"
+        failures=$((failures + 1))
+    else
+        passes=$((passes + 1))
+    fi
+    load_config=$(grep -E 'Load Configuration Directory' <<<"$headers" | awk '{ print $4 }')
+    if [ "${load_config:-x}" != 00000000 ]; then
+        echo "FAIL seh: a load-configuration directory of size 0x${load_config:-?}: a SafeSEH" \
+            "table would keep Windows from calling the guard's handler"
+        failures=$((failures + 1))
+    else
+        passes=$((passes + 1))
+    fi
+fi
 echo "$passes passed, $failures failed"
 [ "$failures" = 0 ]

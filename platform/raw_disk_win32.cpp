@@ -12,6 +12,7 @@
 
 #include "platform/raw_disk.h"
 #include "platform/short_write.h"
+#include "platform/table_writing_disk.h"
 
 namespace lintora {
 
@@ -260,7 +261,14 @@ class Win32DiskSystem final : public DiskSystem {
             return Outcome::failure("the disk has " + std::to_string(info.logical_sector_size) +
                                     "-byte sectors, not " + std::to_string(bytes_per_sector));
         }
-        *device = std::move(disk);
+        // No partition manager serves an image file (its IOCTL_DISK_CREATE_DISK is "not
+        // supported", after the wipe): its tables are written as sectors, as on POSIX.
+        if (info.kind == TargetKind::image_file) {
+            *device = std::make_unique<TableWritingDisk>(std::move(disk), bytes_per_sector,
+                                                         info.size_bytes, false);
+        } else {
+            *device = std::move(disk);
+        }
         return Outcome::success();
     }
 

@@ -8,9 +8,12 @@
 // clang-format on
 
 #include <cwchar>
+#include <filesystem>
+#include <fstream>
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "app/about_dialog.h"
 #include "app/fake_disks.h"
@@ -369,21 +372,82 @@ TEST_F(MainDialog, TheAboutBoxIsOwnedByTheDialog) {
     });
 }
 
-// In a folder without the licence document and its text copy, the licence item says so,
-// naming the document's path, instead of doing nothing.
-TEST(LicenceDocument, ThatCannotBeOpenedIsNamedInAMessage) {
-    const ScratchFolder empty("licence");
-    const std::wstring folder = empty.path().wstring();
-    std::wstring shown;
-    GuiDriver::run([&] { open_licence_document(nullptr, folder.c_str()); }, nullptr,
-                   [&](GuiDriver& gui) {
-                       GuiDriver::Box box = gui.wait_for_box();
-                       shown = box.text;
-                       gui.answer(box, IDOK);
-                   });
-    EXPECT_NE(shown.find(L"EULA FOR LINTORA.rtf"), std::wstring::npos) << shown.size();
-    const std::wstring format = text_of(IDS_NO_LICENCE_VIEWER);
-    EXPECT_EQ(shown.rfind(format.substr(0, format.find(L"%s")), 0), 0u);
+// The files the licence item asked the shell to open, in order; none of them opens unless it is
+// the one named in `g_opens`.
+std::vector<std::wstring> g_asked;
+const wchar_t* g_opens = L"";
+bool open_for_test(HWND, const wchar_t* path) {
+    g_asked.emplace_back(path);
+    const std::wstring name = std::filesystem::path(path).filename().wstring();
+    ::SetLastError(ERROR_NO_ASSOCIATION);
+    return name == g_opens;
+}
+
+// Where no program opens the document, the plain-text copy is opened; where neither opens, the
+// message names the file there is to read with a text editor (the text copy, where it is
+// there), and says the document is missing where neither file is there.
+TEST(LicenceDocument, OpensTheTextCopyOrNamesTheFileThereIsToRead) {
+    struct Case {
+        const char* name;
+        std::vector<const wchar_t*> files;  // in the folder
+        const wchar_t* opens;               // the one a program opens
+        UINT message;                       // 0: none
+        const wchar_t* named;
+    };
+    const Case cases[] = {
+        {"the document opens",
+         {L"EULA FOR LINTORA.rtf", L"EULA FOR LINTORA.txt"},
+         L"EULA FOR LINTORA.rtf",
+         0,
+         L""},
+        {"only the text copy opens",
+         {L"EULA FOR LINTORA.rtf", L"EULA FOR LINTORA.txt"},
+         L"EULA FOR LINTORA.txt",
+         0,
+         L""},
+        {"nothing opens the text copy",
+         {L"EULA FOR LINTORA.txt"},
+         L"",
+         IDS_NO_LICENCE_VIEWER,
+         L"EULA FOR LINTORA.txt"},
+        {"nothing opens the document",
+         {L"EULA FOR LINTORA.rtf"},
+         L"",
+         IDS_NO_LICENCE_VIEWER,
+         L"EULA FOR LINTORA.rtf"},
+        {"both missing", {}, L"", IDS_LICENCE_MISSING, L"EULA FOR LINTORA.rtf"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ScratchFolder folder("licence");
+        for (const wchar_t* file : c.files) {
+            std::ofstream(folder.path() / file) << "licence";
+        }
+        const std::wstring where = folder.path().wstring();
+        g_asked.clear();
+        g_opens = c.opens;
+        std::wstring shown;
+        GuiDriver::run([&] { open_licence_document(nullptr, where.c_str(), &open_for_test); },
+                       nullptr,
+                       [&](GuiDriver& gui) {
+                           if (c.message == 0) {
+                               return;
+                           }
+                           GuiDriver::Box box = gui.wait_for_box();
+                           shown = box.text;
+                           gui.answer(box, IDOK);
+                       });
+        ASSERT_FALSE(g_asked.empty());
+        EXPECT_EQ(std::filesystem::path(g_asked[0]).filename().wstring(), L"EULA FOR LINTORA.rtf");
+        EXPECT_EQ(g_asked.size(), std::wstring(c.opens) == L"EULA FOR LINTORA.rtf" ? 1u : 2u);
+        if (c.message == 0) {
+            EXPECT_TRUE(shown.empty());
+            continue;
+        }
+        const std::wstring format = text_of(c.message);
+        EXPECT_EQ(shown.rfind(format.substr(0, format.find(L"%s")), 0), 0u) << shown.size();
+        EXPECT_NE(shown.find((folder.path() / c.named).wstring()), std::wstring::npos);
+    }
 }
 
 TEST(AboutBox, ShowsTheProgramsFileVersion) {

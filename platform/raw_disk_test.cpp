@@ -14,6 +14,8 @@
 
 #ifndef _WIN32
 #include <sys/stat.h>
+#else
+#include <windows.h>
 #endif
 
 namespace lintora {
@@ -105,6 +107,25 @@ TEST_F(RawDiskFile, QueriesAndRefusesWithTheSystemsReason) {
     EXPECT_FALSE(disks->open_disk(folder.c_str(), 512, DiskUse::volume, &device).ok());
     EXPECT_FALSE(disks->query_target(folder.c_str(), &info).ok());
 }
+
+#ifdef _WIN32
+// A volume that another program holds open without sharing it for writing cannot be opened for
+// writing (ERROR_SHARING_VIOLATION): the refusal is marked in use, to be tried again as a lock
+// refused as in use is. (The file stands in for a volume's device: the same CreateFileW call.)
+TEST_F(RawDiskFile, AVolumeHeldWithoutWriteSharingIsInUse) {
+    HANDLE held = CreateFileW(path.wstring().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::unique_ptr<VolumeHandle> volume;
+    const Outcome opened = disks->open_volume_path(path.u16string().c_str(), &volume);
+    CloseHandle(held);
+    EXPECT_FALSE(opened.ok());
+    EXPECT_TRUE(opened.in_use) << opened.reason;
+    EXPECT_FALSE(volume);
+    // Once it is let go, the same open works.
+    EXPECT_TRUE(disks->open_volume_path(path.u16string().c_str(), &volume).ok());
+}
+#endif
 
 TEST_F(RawDiskFile, GuidsAreFreshVersion4) {
     Guid a, b;

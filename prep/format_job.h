@@ -76,6 +76,7 @@ struct JobSummary {
     uint64_t clusters = 0;
     std::vector<uint64_t> bad_clusters;  // the clusters a full format mapped as bad
     uint64_t verified_bytes = 0;         // read back and compared
+    uint64_t cache_displaced_bytes = 0;  // read elsewhere first, to displace the drive's cache
 };
 
 // What the command-line tool can ask beyond the program's job. `full`: before the file system,

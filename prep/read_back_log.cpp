@@ -1,6 +1,7 @@
 #include "prep/read_back_log.h"
 
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <new>
 #include <vector>
@@ -88,22 +89,75 @@ Outcome ReadBackLog::write_at(uint64_t offset, const uint8_t* data, uint32_t len
     return written;
 }
 
+template <typename Visit>
+void ReadBackLog::for_each_displacing_range(Visit visit) const {
+    uint64_t left = kDriveCacheDisplacement;
+    for (auto it = log_.begin(); it != log_.end() && left > 0; ++it) {
+        const auto next = std::next(it);
+        if (next == log_.end()) {
+            break;
+        }
+        const uint64_t gap_start = it->first + it->second.length;
+        const uint64_t gap = next->first - gap_start;
+        const uint64_t taken = gap < left ? gap : left;
+        if (taken != 0) {
+            visit(gap_start, taken);
+            left -= taken;
+        }
+    }
+}
+
+uint64_t ReadBackLog::displacing_bytes() const {
+    uint64_t bytes = 0;
+    for_each_displacing_range([&](uint64_t, uint64_t length) { bytes += length; });
+    return bytes;
+}
+
 uint64_t ReadBackLog::pending_units() const {
-    uint64_t units = 0;
+    uint64_t units = (displacing_bytes() + read_piece_ - 1) / read_piece_;
     for (const auto& [offset, written] : log_) {
         units += (written.length + read_piece_ - 1) / read_piece_;
     }
     return units;
 }
 
-Outcome ReadBackLog::check(uint64_t offset, const Written& written, const ProgressSpan* progress,
-                           uint64_t* units) {
-    const uint32_t piece = read_piece_ < written.length ? read_piece_ : written.length;
+Outcome ReadBackLog::read_buffer_ready() {
     if (!buffer_) {
         buffer_.reset(new (std::nothrow) uint8_t[read_piece_]);
         if (!buffer_) {
             return Outcome::failure("out of memory for the read-back");
         }
+    }
+    return Outcome::success();
+}
+
+// What is read here is only to fill the drive's cache with other data: a range that cannot be
+// read (a bad sector outside every write) ends the displacement, not the read-back.
+void ReadBackLog::displace_drive_cache(const ProgressSpan* progress, uint64_t* units) {
+    bool readable = true;
+    for_each_displacing_range([&](uint64_t offset, uint64_t length) {
+        for (uint64_t done = 0; readable && done < length;) {
+            const uint64_t rest = length - done;
+            const auto size = static_cast<uint32_t>(rest < read_piece_ ? rest : read_piece_);
+            readable = target_.read_at(offset + done, buffer_.get(), size).ok();
+            if (readable) {
+                bytes_displaced_ += size;
+            }
+            done += size;
+            ++*units;
+            if (progress != nullptr) {
+                progress->tell(*units);
+            }
+        }
+    });
+}
+
+Outcome ReadBackLog::check(uint64_t offset, const Written& written, const ProgressSpan* progress,
+                           uint64_t* units) {
+    const uint32_t piece = read_piece_ < written.length ? read_piece_ : written.length;
+    const Outcome ready = read_buffer_ready();
+    if (!ready.ok()) {
+        return ready;
     }
     uint8_t* buffer = buffer_.get();
     uint64_t hash = digest_start(written.length);
@@ -130,13 +184,20 @@ Outcome ReadBackLog::check(uint64_t offset, const Written& written, const Progre
     return Outcome::success();
 }
 
-Outcome ReadBackLog::verify(const ProgressSpan* progress) {
+Outcome ReadBackLog::verify(const ProgressSpan* progress, bool displace) {
     Outcome step = flush_and_forget(target_);
     if (!step.ok()) {
         step.reason = "flushing before the read-back failed: " + step.reason;
         return step;
     }
+    step = read_buffer_ready();
+    if (!step.ok()) {
+        return step;
+    }
     uint64_t units = 0;
+    if (displace) {
+        displace_drive_cache(progress, &units);
+    }
     for (auto it = log_.begin(); it != log_.end(); it = log_.erase(it)) {
         step = check(it->first, it->second, progress, &units);
         if (!step.ok()) {

@@ -188,6 +188,7 @@ int run_disk_job(const Target& target, const DiskInfo& disk, const FormatJobPara
     record.succeeded = result == kJobSucceeded;
     record.bad_clusters = summary.bad_clusters;
     record.verified_bytes = summary.verified_bytes;
+    record.cache_displaced_bytes = summary.cache_displaced_bytes;
     record.seconds = report.elapsed();
     if (result == kJobSucceeded) {
         if (ending.json) {

@@ -34,6 +34,7 @@ std::string run_json(const RunRecord& run) {
                ", \"end_byte\": " + std::to_string(first + run.cluster_size) + "}";
     }
     out += "], \"verified_bytes\": " + std::to_string(run.verified_bytes);
+    out += ", \"cache_displaced_bytes\": " + std::to_string(run.cache_displaced_bytes);
     out += ", \"seconds\": " + std::to_string(std::round(run.seconds * 1000) / 1000);
     if (run.succeeded || run.planned) {
         out += ", \"error\": null";

@@ -22,6 +22,7 @@ struct RunRecord {
     uint64_t clusters = 0;
     std::vector<uint64_t> bad_clusters;  // LCNs, each one cluster
     uint64_t verified_bytes = 0;
+    uint64_t cache_displaced_bytes = 0;  // read before the read-back, to displace a drive's cache
     double seconds = 0;
     // On failure: "refused" (nothing was written), "interrupted" or "failed"; the cause that
     // travelled with the system's failure ("gone", "refused", "medium", "other"); the words of

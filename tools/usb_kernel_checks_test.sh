@@ -191,19 +191,21 @@ for name in bulk uas gpt; do
     read -r offset bytes verified <<<"$(python3 -c 'import json, sys
 run = json.loads(sys.argv[1])
 assert run["result"] == "formatted" and run["partition_style"] == sys.argv[2], run
-print(run["volume_offset"], run["volume_bytes"], run["verified_bytes"])' "$json" "$style")" ||
+print(run["volume_offset"], run["volume_bytes"],
+      run["verified_bytes"] + run["cache_displaced_bytes"])' "$json" "$style")" ||
         fail "job-$name: $json"
     # The data partition is the last one; the kernel counts its start and size in 512 bytes.
     last=$(output "partitions-$name" | tail -n 1)
     [ "${last#* }" = "$((offset / 512)) $((bytes / 512))" ] ||
         fail "job-$name: the kernel's partition $last, the record's $offset $bytes"
     # Field 6 of /proc/diskstats: sectors of 512 bytes read. The read-back reads what it
-    # compares; the job reads the table back too (a few sectors).
+    # compares and, before that, what displaces the drive's cache; the job reads the table back
+    # too (a few sectors).
     read_before=$(output "stats-before-$name" | awk '{ print $6 }')
     read_after=$(output "stats-after-$name" | awk '{ print $6 }')
     read_bytes=$(((read_after - read_before) * 512))
     [ "$read_bytes" -ge "$verified" ] && [ "$read_bytes" -le $((verified + 4 * 1048576)) ] ||
-        fail "job-$name: said $verified bytes read back, the kernel read $read_bytes"
+        fail "job-$name: said $verified bytes read, the kernel read $read_bytes"
     image=$work/store/$name.img
     loop=$(losetup -f --show --sector-size "$sector" "$image") || fail "losetup failed"
     out=$(sgdisk -v "$loop" 2>&1)

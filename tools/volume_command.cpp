@@ -294,6 +294,7 @@ int format_target(VolumeFormat& volume, const VolumeChoice& choice, const Target
     record.succeeded = true;
     record.bad_clusters = summary.bad_clusters;
     record.verified_bytes = summary.verified_bytes;
+    record.cache_displaced_bytes = summary.cache_displaced_bytes;
     if (ending.json) {
         return ending(0);
     }

@@ -35,6 +35,8 @@ class Startup : public ::testing::Test {
             GuiDriver::Box box = gui.wait_for_box(1500);
             shown = box.text;
             if (box.window != nullptr) {
+                // Every guard's refusal is an error box with its one button.
+                EXPECT_EQ(box.style, UINT{MB_OK | MB_ICONERROR});
                 gui.answer(box, IDOK);
             }
         });

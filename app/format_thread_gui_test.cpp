@@ -113,6 +113,7 @@ TEST_F(FormatThread, ASuccessfulJobMovesTheBarToOneHundredThenShows107) {
     fake.plug(u"Disk", kSmallestDisk, "E");
     run([](GuiDriver& gui) {
         const Watched w = start_and_watch(gui);
+        EXPECT_EQ(w.box.style, UINT{MB_OK | MB_ICONINFORMATION});
         EXPECT_EQ(w.box.text, ui::load_string(IDS_FINISHED))
             << w.positions.size() << " " << (w.positions.empty() ? -1 : w.positions.back()) << " "
             << w.seconds_to_box;
@@ -144,6 +145,7 @@ TEST_F(RefusedOpen, ShowsMessage106WithoutANumberAndNeverMovesTheBar) {
     run([](GuiDriver& gui) {
         const Watched w = start_and_watch(gui);
         EXPECT_EQ(w.box.text, ui::load_string(IDS_CANNOT_FORMAT));
+        EXPECT_EQ(w.box.style, UINT{MB_OK | MB_ICONERROR});
         for (int position : w.positions) {
             EXPECT_EQ(position, 0);
         }
@@ -165,6 +167,7 @@ TEST_F(Unplugged, ShowsMessage104WithTheCode) {
         const Watched w = start_and_watch(gui);
         EXPECT_NE(w.box.text.find(L"(2)"), std::wstring::npos);
         EXPECT_EQ(w.box.text.rfind(ui::load_string(IDS_FORMAT_FAILED).substr(0, 10), 0), 0u);
+        EXPECT_EQ(w.box.style, UINT{MB_OK | MB_ICONERROR});
         gui.answer(w.box, IDOK);
         gui.click(IDC_CLOSE);
         EXPECT_TRUE(gui.wait_until_closed());

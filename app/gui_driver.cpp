@@ -1,6 +1,7 @@
 #include "app/gui_driver.h"
 
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/resource.h"
@@ -114,6 +115,52 @@ LRESULT GuiDriver::send(UINT message, WPARAM w, LPARAM l) const {
     return ::SendMessageW(window_, message, w, l);
 }
 
+namespace {
+
+// The style a message box was made with, as far as it shows: which buttons it has, which of
+// them is the default, and which of the system's icons its icon control holds
+// (the shared icons of LoadIcon are the same handles wherever they are loaded in a process).
+UINT box_style(HWND box, const std::vector<HWND>& children) {
+    UINT style = 0;
+    const bool yes = ::GetDlgItem(box, IDYES) != nullptr;
+    const bool no = ::GetDlgItem(box, IDNO) != nullptr;
+    const bool ok = ::GetDlgItem(box, IDOK) != nullptr;
+    const bool cancel = ::GetDlgItem(box, IDCANCEL) != nullptr;
+    if (yes && no) {
+        style |= cancel ? UINT{MB_YESNOCANCEL} : UINT{MB_YESNO};
+    } else if (ok) {
+        style |= cancel ? UINT{MB_OKCANCEL} : UINT{MB_OK};
+    }
+    // The default button is the one drawn as the default (BS_DEFPUSHBUTTON), by its position.
+    const int order[] = {yes ? IDYES : IDOK, yes ? IDNO : IDCANCEL, IDCANCEL};
+    for (UINT position = 0; position < 3; ++position) {
+        const HWND button = ::GetDlgItem(box, order[position]);
+        if (button != nullptr &&
+            (::GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
+            style |= position * 0x100u;  // MB_DEFBUTTON2 is 0x100, MB_DEFBUTTON3 0x200
+            break;
+        }
+    }
+    const std::pair<LPCWSTR, UINT> icons[] = {{IDI_HAND, MB_ICONERROR},
+                                              {IDI_EXCLAMATION, MB_ICONEXCLAMATION},
+                                              {IDI_ASTERISK, MB_ICONINFORMATION},
+                                              {IDI_QUESTION, MB_ICONQUESTION}};
+    for (HWND child : children) {
+        if ((::GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON) {
+            continue;
+        }
+        const auto shown = reinterpret_cast<HICON>(::SendMessageW(child, STM_GETICON, 0, 0));
+        for (const auto& [name, flag] : icons) {
+            if (shown != nullptr && shown == ::LoadIconW(nullptr, name)) {
+                style |= flag;
+            }
+        }
+    }
+    return style;
+}
+
+}  // namespace
+
 GuiDriver::Box GuiDriver::wait_for_box(int milliseconds) const {
     Box box;
     Search search{window_, nullptr};
@@ -137,6 +184,7 @@ GuiDriver::Box GuiDriver::wait_for_box(int milliseconds) const {
             box.text += window_text(child);
         }
     }
+    box.style = box_style(box.window, children);
     return box;
 }
 

@@ -48,6 +48,10 @@ class GuiDriver {
     struct Box {
         HWND window = nullptr;
         std::wstring text;
+        // The MB_ style a message box shows, read back from it: its buttons (MB_OK, MB_YESNO),
+        // its icon (MB_ICONERROR, MB_ICONEXCLAMATION, MB_ICONINFORMATION, MB_ICONQUESTION) and
+        // its default button (MB_DEFBUTTON1 to 3, by position).
+        UINT style = 0;
     };
     Box wait_for_box(int milliseconds = 10000) const;
     // Presses a button of a box (IDYES, IDNO, IDOK) and waits until the box is gone.

@@ -114,6 +114,8 @@ TEST_F(MainDialog, StartAnsweredNoFormatsNothing) {
         gui.post_click(IDOK);
         GuiDriver::Box warning = gui.wait_for_box();
         EXPECT_EQ(warning.text, text_of(IDS_WARNING));
+        // Yes and No with the exclamation icon, No the default: Enter does not format.
+        EXPECT_EQ(warning.style, UINT{MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2});
         gui.answer(warning, IDNO);
         EXPECT_FALSE(gui.checked(IDC_CONFIRM));
         EXPECT_FALSE(gui.enabled(IDOK));
@@ -132,6 +134,7 @@ TEST_F(MainDialog, StartAnsweredYesFormatsTheDiskAndShows107) {
         gui.answer(gui.wait_for_box(), IDYES);
         GuiDriver::Box result = gui.wait_for_box();
         EXPECT_EQ(result.text, text_of(IDS_FINISHED));
+        EXPECT_EQ(result.style, UINT{MB_OK | MB_ICONINFORMATION});
         gui.answer(result, IDOK);
         EXPECT_FALSE(gui.checked(IDC_CONFIRM));
         EXPECT_EQ(gui.list_count(), 1);
@@ -151,6 +154,7 @@ TEST_F(MainDialog, ADiskOutsideTheWindowGets109) {
         gui.post_click(IDOK);
         GuiDriver::Box refusal = gui.wait_for_box();
         EXPECT_EQ(refusal.text, text_of(IDS_NOT_SUPPORTED));
+        EXPECT_EQ(refusal.style, UINT{MB_OK | MB_ICONERROR});
         gui.answer(refusal, IDOK);
         EXPECT_FALSE(gui.checked(IDC_CONFIRM));
         EXPECT_TRUE(disks.log().calls.empty());
@@ -177,6 +181,7 @@ TEST_F(MainDialog, ADiskThatVanishedGets106EvenBesideItsTwin) {
             gui.answer(warning, IDYES);
             GuiDriver::Box refusal = gui.wait_for_box();
             EXPECT_EQ(refusal.text, text_of(IDS_CANNOT_FORMAT)) << twin;
+            EXPECT_EQ(refusal.style, UINT{MB_OK | MB_ICONERROR}) << twin;
             gui.answer(refusal, IDOK);
             EXPECT_FALSE(gui.checked(IDC_CONFIRM));
             EXPECT_TRUE(disks.log().calls.empty()) << twin;
@@ -193,13 +198,16 @@ TEST_F(MainDialog, NineDisksEndTheProgramAfter108) {
     }
     CVekFormatterDlg dialog(sources());
     std::wstring shown;
+    UINT style = 0;
     GuiDriver::run([&] { EXPECT_EQ(dialog.DoModal(), IDOK); }, &dialog.m_hWnd,
                    [&](GuiDriver& gui) {
                        GuiDriver::Box box = gui.wait_for_box();
                        shown = box.text;
+                       style = box.style;
                        gui.answer(box, IDOK);
                    });
     EXPECT_EQ(shown, text_of(IDS_TOO_MANY_DISKS));
+    EXPECT_EQ(style, UINT{MB_OK | MB_ICONERROR});
 }
 
 // A disk that shrank below the window while the warning was up (its record re-read at Start) is
@@ -435,6 +443,7 @@ TEST(LicenceDocument, OpensTheTextCopyOrNamesTheFileThereIsToRead) {
                            }
                            GuiDriver::Box box = gui.wait_for_box();
                            shown = box.text;
+                           EXPECT_EQ(box.style, UINT{MB_OK | MB_ICONEXCLAMATION});
                            gui.answer(box, IDOK);
                        });
         ASSERT_FALSE(g_asked.empty());

@@ -9,12 +9,14 @@
 
 namespace lintora {
 
+KeepAwakeFn g_keep_awake = &::SetThreadExecutionState;
+
 uint32_t progress_percent(uint32_t units_done, uint32_t units_expected) {
     return static_cast<uint32_t>(uint64_t{units_done} * 100 / units_expected);
 }
 
 int report_progress(int32_t, uint32_t units_done, uint32_t units_expected, void* owner) {
-    ::SetThreadExecutionState(ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED);
+    g_keep_awake(ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED);
     if (units_expected != 0) {
         auto* dialog = static_cast<CVekFormatterDlg*>(owner);
         ::SendMessageW(dialog->progress_.m_hWnd, PBM_SETPOS,
@@ -26,7 +28,7 @@ int report_progress(int32_t, uint32_t units_done, uint32_t units_expected, void*
 DWORD WINAPI CVekFormatterDlg::format_thread_main(LPVOID parameter) {
     auto* dialog = static_cast<CVekFormatterDlg*>(parameter);
     ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_HIGHEST);
-    ::SetThreadExecutionState(ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED);
+    g_keep_awake(ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED);
     const FormatJobParams params = job_params_for(dialog->job_disk_);
     dialog->job_result_ =
         prepare_disk(dialog, dialog->job_disk_, params,

@@ -2,9 +2,15 @@
 // the main dialog (it owns the job's disk and result); these are the free parts.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 
 namespace lintora {
+
+// How the job's thread keeps the machine awake: SetThreadExecutionState, or a test's recorder.
+using KeepAwakeFn = EXECUTION_STATE(WINAPI*)(EXECUTION_STATE flags);
+extern KeepAwakeFn g_keep_awake;
 
 // The bar's percentage of a pass: units_done * 100 / units_expected in 64 bits.
 uint32_t progress_percent(uint32_t units_done, uint32_t units_expected);

@@ -7,13 +7,16 @@
 
 #include <atomic>
 #include <chrono>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "app/fake_disks.h"
+#include "app/format_thread.h"
 #include "app/gui_driver.h"
 #include "app/main_dialog.h"
+#include "app/messages.h"
 #include "app/resource.h"
 #include "app/ui/window.h"
 #include "platform/fake/fake_raw_disk.h"
@@ -30,6 +33,34 @@ TEST(ProgressPercent, SixtyFourBitProducts) {
     EXPECT_EQ(progress_percent(0xFFFFFFFF, 0xFFFFFFFF), 100u);
     EXPECT_EQ(progress_percent(0x80000000, 0xFFFFFFFF), 50u);
     EXPECT_EQ(progress_percent(0x7FFFFFFF, 0x80000000), 99u);
+}
+
+// A finished job's message: 107 for success, 106 without a number for a refusal, and 104 with
+// the code for every other result, information or error.
+TEST(ResultMessage, EachResultHasItsStringAndStyle) {
+    struct Case {
+        FormatJobResult result;
+        UINT id;
+        const wchar_t* number;  // in the text; empty: none
+        UINT style;
+    };
+    for (const Case& c :
+         {Case{kJobSucceeded, IDS_FINISHED, L"", MB_OK | MB_ICONINFORMATION},
+          Case{kJobRefused, IDS_CANNOT_FORMAT, L"", MB_OK | MB_ICONERROR},
+          Case{kJobWriteFailed, IDS_FORMAT_FAILED, L"(2)", MB_OK | MB_ICONERROR},
+          Case{kJobTooSmall, IDS_FORMAT_FAILED, L"(3)", MB_OK | MB_ICONERROR},
+          Case{kJobNoMemory, IDS_FORMAT_FAILED, L"(4)", MB_OK | MB_ICONERROR},
+          Case{kJobFormatFailed, IDS_FORMAT_FAILED, L"(5)", MB_OK | MB_ICONERROR}}) {
+        const ResultMessage message = message_for_result(c.result);
+        EXPECT_EQ(message.id, c.id) << c.result;
+        EXPECT_EQ(message.style, c.style) << c.result;
+        const std::wstring format = ui::load_string(c.id);
+        EXPECT_EQ(message.text.rfind(format.substr(0, format.find(L"%d")), 0), 0u) << c.result;
+        EXPECT_EQ(message.text.find(L"(") != std::wstring::npos, *c.number != 0) << c.result;
+        if (*c.number != 0) {
+            EXPECT_NE(message.text.find(c.number), std::wstring::npos) << c.result;
+        }
+    }
 }
 
 class FormatThread : public ::testing::Test {
@@ -145,6 +176,97 @@ TEST_F(RefusedOpen, ShowsMessage106WithoutANumberAndNeverMovesTheBar) {
     run([](GuiDriver& gui) {
         const Watched w = start_and_watch(gui);
         EXPECT_EQ(w.box.text, ui::load_string(IDS_CANNOT_FORMAT));
+        EXPECT_EQ(w.box.style, UINT{MB_OK | MB_ICONERROR});
+        for (int position : w.positions) {
+            EXPECT_EQ(position, 0);
+        }
+        gui.answer(w.box, IDOK);
+        gui.click(IDC_CLOSE);
+        EXPECT_TRUE(gui.wait_until_closed());
+    });
+}
+
+// What the job's thread did, seen from the disk's writes (which run on it): its priority, and
+// every keep-awake call, each with ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED (not continuous).
+std::atomic<int> g_write_priority{THREAD_PRIORITY_ERROR_RETURN};
+std::atomic<int> g_keep_awake_calls{0};
+std::atomic<int> g_keep_awake_calls_at_first_write{0};
+std::atomic<bool> g_keep_awake_flags_right{true};
+EXECUTION_STATE WINAPI record_keep_awake(EXECUTION_STATE flags) {
+    ++g_keep_awake_calls;
+    g_keep_awake_flags_right = g_keep_awake_flags_right && flags == 3;
+    return 0;
+}
+
+class ThreadDisks final : public ForwardingDiskSystem {
+  public:
+    using ForwardingDiskSystem::ForwardingDiskSystem;
+    Outcome open_disk(const char16_t* path, uint32_t bytes_per_sector, DiskUse use,
+                      std::unique_ptr<DiskDevice>* device) override {
+        std::unique_ptr<DiskDevice> inner;
+        const Outcome opened = inner_.open_disk(path, bytes_per_sector, use, &inner);
+        if (opened.ok()) {
+            *device = std::make_unique<Device>(std::move(inner));
+        }
+        return opened;
+    }
+
+  private:
+    class Device final : public ForwardingDiskDevice {
+      public:
+        using ForwardingDiskDevice::ForwardingDiskDevice;
+        Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override {
+            if (g_write_priority == THREAD_PRIORITY_ERROR_RETURN) {
+                g_write_priority = ::GetThreadPriority(::GetCurrentThread());
+                g_keep_awake_calls_at_first_write = g_keep_awake_calls.load();
+            }
+            return inner_->write_at(offset, data, length);
+        }
+    };
+};
+
+TEST_F(FormatThread, RunsAtTheHighestPriorityAndKeepsTheMachineAwake) {
+    ThreadDisks recorded(disks);
+    system = &recorded;
+    g_write_priority = THREAD_PRIORITY_ERROR_RETURN;
+    g_keep_awake_calls = 0;
+    g_keep_awake_flags_right = true;
+    const KeepAwakeFn before = g_keep_awake;
+    g_keep_awake = &record_keep_awake;
+    fake.plug(u"Disk", kSmallestDisk, "E");
+    run([](GuiDriver& gui) {
+        const Watched w = start_and_watch(gui);
+        EXPECT_EQ(w.box.text, ui::load_string(IDS_FINISHED));
+        gui.answer(w.box, IDOK);
+        gui.click(IDC_CLOSE);
+        EXPECT_TRUE(gui.wait_until_closed());
+    });
+    g_keep_awake = before;
+    EXPECT_EQ(g_write_priority, THREAD_PRIORITY_HIGHEST);
+    // Once as the thread starts and once per progress report (the counting pass's included),
+    // so more than once before the first write.
+    EXPECT_GT(g_keep_awake_calls_at_first_write, 1);
+    EXPECT_GT(g_keep_awake_calls, g_keep_awake_calls_at_first_write);
+    EXPECT_TRUE(g_keep_awake_flags_right);
+}
+
+// A job that ends in an exception of the disk system's (no bad_alloc) is a format failure:
+// message 104 with 5, and the bar never moved.
+class ThrowingDisks final : public ForwardingDiskSystem {
+  public:
+    using ForwardingDiskSystem::ForwardingDiskSystem;
+    Outcome open_disk(const char16_t*, uint32_t, DiskUse, std::unique_ptr<DiskDevice>*) override {
+        throw std::runtime_error("the disk system broke");
+    }
+};
+
+TEST_F(FormatThread, AJobThatThrowsShows104WithCode5) {
+    ThrowingDisks throwing(disks);
+    system = &throwing;
+    fake.plug(u"Disk", kSmallestDisk, "E");
+    run([](GuiDriver& gui) {
+        const Watched w = start_and_watch(gui);
+        EXPECT_EQ(w.box.text, message_for_result(kJobFormatFailed).text);
         EXPECT_EQ(w.box.style, UINT{MB_OK | MB_ICONERROR});
         for (int position : w.positions) {
             EXPECT_EQ(position, 0);

@@ -99,9 +99,17 @@ class FormatThread : public ::testing::Test {
         if (!gui.visible(IDC_FORMATTING)) {
             return "the formatting text hidden";
         }
-        const UINT close =
-            ::GetMenuState(::GetSystemMenu(gui.window(), FALSE), SC_CLOSE, MF_BYCOMMAND);
-        return (close & MF_GRAYED) != 0 ? "" : "the system menu's Close not grayed";
+        HMENU menu = ::GetSystemMenu(gui.window(), FALSE);
+        const std::pair<UINT, const char*> grayed[] = {
+            {SC_CLOSE, "the system menu's Close not grayed"},
+            {IDM_ABOUT, "the About item not grayed"},
+            {IDM_LICENCE, "the licence item not grayed"}};
+        for (const auto& [command, fault] : grayed) {
+            if ((::GetMenuState(menu, command, MF_BYCOMMAND) & MF_GRAYED) == 0) {
+                return fault;
+            }
+        }
+        return "";
     }
 
     static Watched start_and_watch(GuiDriver& gui) {
@@ -374,6 +382,28 @@ TEST_F(FormatThread, TheResultComesAMomentAfterTheJobEndsNotDuringIt) {
         EXPECT_EQ(w.busy_fault, "");
         gui.answer(w.box, IDOK);
         gui.click(IDC_CLOSE);
+        EXPECT_TRUE(gui.wait_until_closed());
+    });
+}
+
+// After a job the list is built again and the nine-disk rule with it: eight disks plugged in
+// while the job ran (no refresh is made then) end the program after the result, with 108.
+TEST_F(FormatThread, AfterAJobTheNineDiskRuleAppliesAgain) {
+    fake.plug(u"Disk", kSmallestDisk, "E");
+    run([this](GuiDriver& gui) {
+        gui.click(IDC_CONFIRM);
+        gui.post_click(IDOK);
+        gui.answer(gui.wait_for_box(), IDYES);
+        for (int i = 0; i < 8; ++i) {
+            fake.plug(u"More" + std::u16string(1, static_cast<char16_t>(u'0' + i)), kSmallestDisk);
+        }
+        const GuiDriver::Box result = gui.wait_for_box(120000);
+        EXPECT_EQ(result.text, ui::load_string(IDS_FINISHED));
+        gui.answer(result, IDOK);
+        const GuiDriver::Box limit = gui.wait_for_box();
+        EXPECT_EQ(limit.text, ui::load_string(IDS_TOO_MANY_DISKS));
+        EXPECT_EQ(limit.style, UINT{MB_OK | MB_ICONERROR});
+        gui.answer(limit, IDOK);
         EXPECT_TRUE(gui.wait_until_closed());
     });
 }

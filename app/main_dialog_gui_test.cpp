@@ -13,6 +13,7 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/about_dialog.h"
@@ -68,6 +69,42 @@ TEST_F(MainDialog, NoDiskMeansAnEmptyDisabledListAndString103) {
         EXPECT_TRUE(gui.enabled(IDC_CLOSE));
         EXPECT_FALSE(gui.visible(IDC_PROGRESS));
         EXPECT_FALSE(gui.visible(IDC_FORMATTING));
+        gui.click(IDC_CLOSE);
+        EXPECT_TRUE(gui.wait_until_closed());
+    });
+}
+
+// The system menu ends with a separator, About (0x10) and the licence (0x20), both enabled while
+// idle; the icon dragged from a minimised window is the program's own (icon 128).
+TEST_F(MainDialog, TheSystemMenuItemsAndTheDragIcon) {
+    plug(u"Disk", kTwoTerabytes, "E");
+    run([](GuiDriver& gui) {
+        HMENU menu = ::GetSystemMenu(gui.window(), FALSE);
+        ASSERT_NE(menu, nullptr);
+        const int count = ::GetMenuItemCount(menu);
+        ASSERT_GE(count, 3);
+        const auto item = [&](int position) {
+            MENUITEMINFOW info{};
+            info.cbSize = sizeof info;
+            info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STATE | MIIM_STRING;
+            wchar_t text[64] = {};
+            info.dwTypeData = text;
+            info.cch = 64;
+            EXPECT_TRUE(::GetMenuItemInfoW(menu, static_cast<UINT>(position), TRUE, &info));
+            return std::make_tuple(info.fType, info.wID, info.fState, std::wstring(text));
+        };
+        EXPECT_EQ(std::get<0>(item(count - 3)) & MFT_SEPARATOR, UINT{MFT_SEPARATOR});
+        const auto [about_type, about_id, about_state, about_text] = item(count - 2);
+        EXPECT_EQ(about_id, UINT{IDM_ABOUT});
+        EXPECT_EQ(about_text, text_of(IDS_ABOUT_ITEM));
+        EXPECT_EQ(about_state & MFS_GRAYED, 0u);
+        const auto [licence_type, licence_id, licence_state, licence_text] = item(count - 1);
+        EXPECT_EQ(licence_id, UINT{IDM_LICENCE});
+        EXPECT_EQ(licence_text, text_of(IDS_LICENCE_ITEM));
+        EXPECT_EQ(licence_state & MFS_GRAYED, 0u);
+        const auto dragged = reinterpret_cast<HICON>(gui.send(WM_QUERYDRAGICON));
+        EXPECT_NE(dragged, nullptr);
+        EXPECT_EQ(dragged, reinterpret_cast<HICON>(gui.send(WM_GETICON, ICON_BIG)));
         gui.click(IDC_CLOSE);
         EXPECT_TRUE(gui.wait_until_closed());
     });

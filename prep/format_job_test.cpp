@@ -142,6 +142,14 @@ TEST_F(FormatJobTest, SucceedsWithTheStepsInOrder) {
     EXPECT_EQ(trace.file_system.front().second, 0u);
     EXPECT_EQ(trace.file_system.back().first, trace.file_system.back().second);
     EXPECT_GT(trace.file_system.back().second, 0u);
+    // One report per write of the writing pass, and none more: the bar hears of the writes
+    // themselves, not of the pass's start. (The wipe's 32 writes report as the wipe.)
+    const size_t reports_with_total =
+        static_cast<size_t>(std::count_if(trace.file_system.begin(), trace.file_system.end(),
+                                          [](const auto& report) { return report.second != 0; }));
+    const size_t writes = count("write ") - 32;
+    EXPECT_EQ(reports_with_total, writes);
+    EXPECT_NE(trace.file_system[trace.file_system.size() - reports_with_total].first, 0u);
 }
 
 TEST_F(FormatJobTest, MbrLayoutDescribesTheDataPartition) {

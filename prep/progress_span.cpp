@@ -2,12 +2,16 @@
 
 namespace lintora {
 
-void ProgressSpan::tell(uint64_t done) const {
+void ProgressSpan::tell_watch(uint64_t done) const {
     if (watch.report != nullptr) {
         const uint64_t later = total > before + pass_units ? total - before - pass_units : 0;
         watch.report(pass, done * unit_bytes / pass_share, pass_units * unit_bytes / pass_share,
                      later * unit_bytes, watch.owner);
     }
+}
+
+void ProgressSpan::tell(uint64_t done) const {
+    tell_watch(done);
     if (progress == nullptr) {
         return;
     }

@@ -36,13 +36,17 @@ struct ProgressSpan {
 
     // Reports `done` units of the current pass.
     void tell(uint64_t done) const;
+    // The same to the watch alone.
+    void tell_watch(uint64_t done) const;
     // Starts a pass of `units` units; `unit_share` divides the bytes a unit stands for (2 for
-    // a zero pass whose units count both its writes and their read-back).
+    // a zero pass whose units count both its writes and their read-back). Only the watch hears
+    // of the start: the progress callback hears of the writes and reads themselves, one call
+    // each, as the program's bar expects.
     void begin_pass(RunPhase next, uint64_t units, uint32_t unit_share = 1) {
         pass = next;
         pass_units = units;
         pass_share = unit_share;
-        tell(0);
+        tell_watch(0);
     }
     // Ends the current pass after `units` of it.
     void pass_done(uint64_t units) { before += units; }

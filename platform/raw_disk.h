@@ -133,6 +133,9 @@ class DiskSystem {
                                      std::unique_ptr<VolumeHandle>* volume) = 0;
     // The volume GUID path of the volume a drive letter names.
     virtual Outcome volume_path_of_letter(char letter, std::u16string* path) = 0;
+    // The drive letters of the volume at a volume GUID path (bit 0 for A: ... bit 25 for Z:),
+    // from its mount points.
+    virtual Outcome letters_of_volume(const char16_t* path, uint32_t* letters) = 0;
     // The volume GUID paths of every volume that lies on the disk at `disk_path`, with or without
     // a drive letter: the system's list of volumes, each one's disk extents compared with the
     // disk's device number. None for a target that is not a disk of the system (an image).
@@ -180,6 +183,9 @@ class ForwardingDiskSystem : public DiskSystem {
     }
     Outcome volume_path_of_letter(char letter, std::u16string* path) override {
         return inner_.volume_path_of_letter(letter, path);
+    }
+    Outcome letters_of_volume(const char16_t* path, uint32_t* letters) override {
+        return inner_.letters_of_volume(path, letters);
     }
     Outcome volumes_on_disk(const char16_t* disk_path,
                             std::vector<std::u16string>* paths) override {

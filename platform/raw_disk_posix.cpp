@@ -421,6 +421,9 @@ class PosixDiskSystem final : public DiskSystem {
     Outcome volume_path_of_letter(char, std::u16string*) override {
         return Outcome::unsupported("drive letters do not exist here");
     }
+    Outcome letters_of_volume(const char16_t*, uint32_t*) override {
+        return Outcome::unsupported("drive letters do not exist here");
+    }
     // The exclusive open of the disk stands in for locking its volumes here.
     Outcome volumes_on_disk(const char16_t*, std::vector<std::u16string>* paths) override {
         paths->clear();

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
+#include <cwctype>
 #include <string>
 
 #include "platform/raw_disk.h"
@@ -288,6 +290,29 @@ class Win32DiskSystem final : public DiskSystem {
             return last_system_failure();
         }
         *path = device_path_of(name);
+        return Outcome::success();
+    }
+
+    Outcome letters_of_volume(const char16_t* path, uint32_t* letters) override {
+        *letters = 0;
+        // The volume's name as the mount manager takes it: the GUID path with its backslash.
+        std::wstring name(reinterpret_cast<const wchar_t*>(path));
+        if (name.empty() || name.back() != L'\\') {
+            name += L'\\';
+        }
+        wchar_t mounts[1024] = {};
+        DWORD length = 0;
+        if (!GetVolumePathNamesForVolumeNameW(name.c_str(), mounts, 1024, &length)) {
+            return last_system_failure();
+        }
+        // A list of mount points, each NUL-terminated, ended by an empty one ("E:\\", a folder).
+        for (const wchar_t* mount = mounts; *mount != L'\0'; mount += wcslen(mount) + 1) {
+            const wchar_t letter = static_cast<wchar_t>(towupper(mount[0]));
+            if (letter >= L'A' && letter <= L'Z' && mount[1] == L':' && mount[2] == L'\\' &&
+                mount[3] == L'\0') {
+                *letters |= 1u << (letter - L'A');
+            }
+        }
         return Outcome::success();
     }
 

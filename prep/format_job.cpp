@@ -136,7 +136,7 @@ bool same_volume_path(const std::u16string& a, const std::u16string& b) {
 // volume is looked up before it is locked (a locked volume may not answer), so that none of
 // them is locked a second time by that path.
 FormatJobResult take_lettered_volumes(const DiskInfo& disk, DiskSystem& system, JobHandles& handles,
-                                      std::vector<std::u16string>* taken,
+                                      std::vector<std::u16string>* taken, bool* unresolved,
                                       const FailureRecord& fail) {
     FormatJobResult result = kJobSucceeded;
     for_each_drive_letter(disk.drive_letters, [&](char letter) {
@@ -148,6 +148,8 @@ FormatJobResult take_lettered_volumes(const DiskInfo& disk, DiskSystem& system, 
         std::u16string path;
         if (system.volume_path_of_letter(letter, &path).ok()) {
             taken->push_back(path);
+        } else {
+            *unresolved = true;
         }
         std::unique_ptr<VolumeHandle>& slot = handles.volumes[static_cast<size_t>(letter - 'A')];
         Outcome step = open_retrying([&] { return system.open_volume(letter, &slot); }, system);
@@ -164,11 +166,25 @@ FormatJobResult take_lettered_volumes(const DiskInfo& disk, DiskSystem& system, 
     return result;
 }
 
+// Whether the volume at `path` is one of the disk's lettered volumes, already locked by its
+// letter: by its GUID path, or, where a letter's GUID path could not be looked up, by the
+// letters the volume's mount points name.
+bool taken_by_letter(const std::u16string& path, const std::vector<std::u16string>& taken,
+                     bool unresolved, uint32_t disk_letters, DiskSystem& system) {
+    if (std::any_of(taken.begin(), taken.end(),
+                    [&](const std::u16string& t) { return same_volume_path(t, path); })) {
+        return true;
+    }
+    uint32_t letters = 0;
+    return unresolved && system.letters_of_volume(path.c_str(), &letters).ok() &&
+           (letters & disk_letters) != 0;
+}
+
 // Every other volume that lies on the disk (mounted in a folder, or with no letter at all) is
 // locked and dismounted too: the wipe must not go on under a mounted file system.
-FormatJobResult take_unlettered_volumes(const char16_t* device_path, DiskSystem& system,
-                                        JobHandles& handles,
-                                        const std::vector<std::u16string>& taken,
+FormatJobResult take_unlettered_volumes(const char16_t* device_path, uint32_t disk_letters,
+                                        DiskSystem& system, JobHandles& handles,
+                                        const std::vector<std::u16string>& taken, bool unresolved,
                                         const FailureRecord& fail) {
     std::vector<std::u16string> paths;
     const Outcome listed = system.volumes_on_disk(device_path, &paths);
@@ -176,8 +192,7 @@ FormatJobResult take_unlettered_volumes(const char16_t* device_path, DiskSystem&
         return fail(kJobRefused, "cannot list the volumes of the disk", listed.reason);
     }
     for (const std::u16string& path : paths) {
-        if (std::any_of(taken.begin(), taken.end(),
-                        [&](const std::u16string& t) { return same_volume_path(t, path); })) {
+        if (taken_by_letter(path, taken, unresolved, disk_letters, system)) {
             continue;
         }
         const std::string volume = "volume " + utf16_for_display(path);
@@ -200,10 +215,13 @@ FormatJobResult take_volumes_away(const DiskInfo& disk, const char16_t* device_p
                                   DiskSystem& system, JobHandles& handles,
                                   const FailureRecord& fail) {
     std::vector<std::u16string> taken;
-    const FormatJobResult result = take_lettered_volumes(disk, system, handles, &taken, fail);
+    bool unresolved = false;  // a lettered volume whose GUID path could not be looked up
+    const FormatJobResult result =
+        take_lettered_volumes(disk, system, handles, &taken, &unresolved, fail);
     return result != kJobSucceeded
                ? result
-               : take_unlettered_volumes(device_path, system, handles, taken, fail);
+               : take_unlettered_volumes(device_path, disk.drive_letters, system, handles, taken,
+                                         unresolved, fail);
 }
 
 // Zeros over sectors 0 to 31: whatever partition table the disk had is gone.

@@ -414,6 +414,16 @@ TEST_F(FormatJobTest, EveryVolumeOnTheDiskIsLockedOnceBeforeTheWipe) {
          kJobSucceeded,
          0,
          {"open_volume E", "lock E", "dismount E"}},
+        // A lettered volume whose GUID path cannot be looked up is known by its mount points
+        // when the volume list names it: locked once, by its letter.
+        {"a lettered volume whose GUID path cannot be looked up",
+         1u << 4,
+         {{'E', e, 0, 0, false, {}, true}, {0, hidden}},
+         {},
+         kJobSucceeded,
+         0,
+         {"open_volume E", "lock E", "dismount E", "open_volume \\\\?\\Volume{x}",
+          "lock \\\\?\\Volume{x}", "dismount \\\\?\\Volume{x}"}},
         {"an open refused in use twice (the volume shared for reading only)",
          1u << 4,
          {{'E', e, 0, 2}},

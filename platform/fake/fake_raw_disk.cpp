@@ -292,12 +292,23 @@ Outcome FakeDiskSystem::open_volume_path(const char16_t* path,
 Outcome FakeDiskSystem::volume_path_of_letter(char letter, std::u16string* path) {
     log_.calls.push_back(std::string("volume_path ") + letter);
     for (const FakeVolume& v : volumes) {
-        if (v.letter == letter) {
+        if (v.letter == letter && !v.unknown_by_letter) {
             *path = v.path;
             return Outcome::success();
         }
     }
     return Outcome::failure("The system cannot find the file specified");
+}
+
+Outcome FakeDiskSystem::letters_of_volume(const char16_t* path, uint32_t* letters) {
+    log_.calls.push_back("letters_of " + path_for_display(path));
+    *letters = 0;
+    for (const FakeVolume& v : volumes) {
+        if ((v.path == path || v.listed_as == path) && v.letter != 0) {
+            *letters |= 1u << (v.letter - 'A');
+        }
+    }
+    return Outcome::success();
 }
 
 Outcome FakeDiskSystem::volumes_on_disk(const char16_t*, std::vector<std::u16string>* paths) {

@@ -54,6 +54,9 @@ struct FakeVolume {
     // How the volume list names it, when not as `path` (Windows compares such names without
     // regard to case).
     std::u16string listed_as = {};
+    // Its letter's GUID path cannot be looked up (the lookup fails), though the volume list
+    // names it.
+    bool unknown_by_letter = false;
 };
 
 // The bytes written to a fake disk, kept in pages; a byte never written reads as zero.
@@ -91,6 +94,7 @@ class FakeDiskSystem final : public DiskSystem {
     Outcome open_volume(char letter, std::unique_ptr<VolumeHandle>* volume) override;
     Outcome open_volume_path(const char16_t* path, std::unique_ptr<VolumeHandle>* volume) override;
     Outcome volume_path_of_letter(char letter, std::u16string* path) override;
+    Outcome letters_of_volume(const char16_t* path, uint32_t* letters) override;
     Outcome volumes_on_disk(const char16_t* disk_path, std::vector<std::u16string>* paths) override;
     void notify_drive_removed(char letter) override;
     Outcome make_guid(Guid* guid) override;

@@ -125,6 +125,31 @@ TEST_F(RawDiskFile, AVolumeHeldWithoutWriteSharingIsInUse) {
     // Once it is let go, the same open works.
     EXPECT_TRUE(disks->open_volume_path(path.u16string().c_str(), &volume).ok());
 }
+
+// The disk's and a volume's handles ask for reading and writing and share both (Windows' own
+// programs keep their handles to a disk): a second handle that shares reading and writing
+// opens beside them, one that would not share writing cannot.
+TEST_F(RawDiskFile, DiskAndVolumeHandlesWriteAndShareReadingAndWriting) {
+    const auto second = [&](DWORD share) {
+        HANDLE h = CreateFileW(path.wstring().c_str(), GENERIC_READ | GENERIC_WRITE, share, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+        const DWORD error = h == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+        if (h != INVALID_HANDLE_VALUE) {
+            CloseHandle(h);
+        }
+        return error;
+    };
+    {
+        auto disk = open();
+        ASSERT_TRUE(disk);
+        EXPECT_EQ(second(FILE_SHARE_READ | FILE_SHARE_WRITE), 0u);
+        EXPECT_EQ(second(FILE_SHARE_READ), DWORD{ERROR_SHARING_VIOLATION});
+    }
+    std::unique_ptr<VolumeHandle> volume;
+    ASSERT_TRUE(disks->open_volume_path(path.u16string().c_str(), &volume).ok());
+    EXPECT_EQ(second(FILE_SHARE_READ | FILE_SHARE_WRITE), 0u);
+    EXPECT_EQ(second(FILE_SHARE_READ), DWORD{ERROR_SHARING_VIOLATION});
+}
 #endif
 
 TEST_F(RawDiskFile, GuidsAreFreshVersion4) {

@@ -19,7 +19,7 @@ uint32_t job_io_chunk(uint32_t adapter_bytes, uint32_t cluster_size) {
     const uint32_t wanted =
         std::min(adapter_bytes != 0 ? adapter_bytes : kFallbackIoChunk, kMaxIoChunk);
     // Clusters above 64 KiB are written in 64 KiB steps, a multiple of every sector size, so
-    // that no write grows past 1 MiB.
+    // that the adapter's size is kept to within 64 KiB.
     const uint32_t unit = std::min(cluster_size, 65536u);
     return std::max(wanted / unit, 1u) * unit;
 }

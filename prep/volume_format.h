@@ -19,12 +19,14 @@ class DiskIo;
 // The longest volume label: the volume's own $AttrDef allows 0x100 bytes for $VOLUME_NAME.
 inline constexpr uint32_t kMaxLabelUnits = 128;
 
-// The largest single write a job makes.
-inline constexpr uint32_t kMaxIoChunk = 1048576;
+// The largest single write a job makes: far above what a USB adapter takes (64 KiB to a few
+// MiB), and a bound on the buffers of that size the passes keep (a descriptor that claims 4 GiB
+// would have a 32-bit program allocate them, and its unit count overflow).
+inline constexpr uint32_t kMaxIoChunk = 16 * 1048576;
 
 // Largest write and progress unit: the adapter's transfer size (64 KiB when it reports none),
-// at most 1 MiB, rounded down to whole clusters (of at most 64 KiB) and never below one, so
-// that every request stays aligned to the disk's sectors.
+// at most kMaxIoChunk, rounded down to whole clusters (of at most 64 KiB) and never below one,
+// so that every request stays aligned to the disk's sectors.
 uint32_t job_io_chunk(uint32_t adapter_bytes, uint32_t cluster_size);
 
 struct VolumeRequest {

@@ -11,14 +11,17 @@ namespace lintora {
 
 namespace {
 
-TEST(JobIoChunk, WholeClustersUpToOneMebibyte) {
+// The adapter's own transfer size, in whole clusters: 64 KiB where it reports none, and a
+// descriptor beyond any adapter (4 GiB) held to 16 MiB.
+TEST(JobIoChunk, TheAdaptersTransferSizeInWholeClusters) {
     struct Case {
         uint32_t adapter, cluster, chunk;
     };
     for (const Case& c :
          {Case{0, 4096, 65536}, Case{65536, 4096, 65536}, Case{0x1FE00, 4096, 0x1F000},
-          Case{512, 4096, 4096}, Case{0xFFFFFFFF, 4096, 1048576}, Case{0x200000, 65536, 1048576},
-          Case{0, 2097152, 65536}, Case{0x200000, 1048576, 1048576}, Case{512, 131072, 65536}}) {
+          Case{512, 4096, 4096}, Case{0x400000, 4096, 0x400000}, Case{0x200000, 65536, 0x200000},
+          Case{0xFFFFFFFF, 4096, 0x1000000}, Case{0x1000000, 4096, 0x1000000},
+          Case{0, 2097152, 65536}, Case{0x200000, 1048576, 0x200000}, Case{512, 131072, 65536}}) {
         EXPECT_EQ(job_io_chunk(c.adapter, c.cluster), c.chunk) << c.adapter;
     }
 }

@@ -108,7 +108,7 @@ expect io-chunk 2 "I/O chunk" "$lintora" volume "$image" --io-chunk 1000
 expect unknown-option 2 "unknown option" "$lintora" volume "$image" --fast
 expect short-help 0 "--sectors" "$lintora" volume -h
 expect short-help-top 0 "COMMAND --help" "$lintora" -h
-expect io-chunk-above-limit 2 "up to 1048576 bytes" "$lintora" volume "$image" --io-chunk 2147483648
+expect io-chunk-above-limit 2 "up to 16777216 bytes" "$lintora" volume "$image" --io-chunk 2147483648
 (cd "$work" && truncate -s 4G ./-weird.img ./--help)
 expect end-of-options 0 "formatted -weird.img" sh -c 'cd "$1" && "$0" volume -- -weird.img' "$lintora" "$work"
 expect end-of-options-help 0 "formatted --help" sh -c 'cd "$1" && "$0" volume -- --help' "$lintora" "$work"

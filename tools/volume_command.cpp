@@ -133,7 +133,7 @@ Outcome parse_volume_choice(const ParsedArguments& args, const Target& target,
         const auto value = parse_count(*text);
         if (!value || *value == 0 || *value % sector_size != 0 || *value > kMaxIoChunk) {
             return Outcome::failure(
-                "the I/O chunk must be a whole number of sectors up to 1048576 bytes (1 MiB, the "
+                "the I/O chunk must be a whole number of sectors up to 16777216 bytes (16 MiB, the "
                 "largest write the job makes), not '" +
                 *text + "'");
         }

@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/install-deps.sh
-install_missing cmake ninja-build g++ googletest libgtest-dev clang-format \
+install_missing cmake ninja-build ccache g++ googletest libgtest-dev clang-format \
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64 wine32:i386 \
     ntfs-3g sleuthkit gdisk fdisk util-linux strace time xvfb xauth fonts-ipafont-gothic fonts-wine \
     imagemagick unrtf lintian man-db unzip libfsntfs-utils 7zip \

@@ -7,7 +7,7 @@ namespace lintora {
 
 struct CountedName {
     uint16_t length = 0;    // in bytes; 0 or 1 counts as no name
-    uint16_t capacity = 0;  // in bytes; informational only
+    uint16_t capacity = 0;  // in bytes, as the job fills it (equal to length); no encoder reads it
     const char16_t* units = nullptr;
 };
 

@@ -492,8 +492,7 @@ FormatJobParams job_params_for(const DiskInfo& disk) {
     FormatJobParams params;
     params.partition_style =
         disk.sector_count <= kMbrMaxSectors ? PartitionStyle::mbr : PartitionStyle::gpt;
-    const char16_t label[] = u"MAROVAN EXT";
-    std::memcpy(params.volume_label, label, sizeof label);
+    std::memcpy(params.volume_label, kDefaultLabel, sizeof kDefaultLabel);
     params.cluster_size = 4096;
     return params;
 }

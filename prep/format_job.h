@@ -34,7 +34,12 @@ class DiskSystem;
 // The partition style as the job's parameters carry it.
 enum class PartitionStyle : int32_t { gpt = 0, mbr = 1 };
 
+// The label field of the job's parameters: 261 UTF-16 units with the terminator, the size of
+// the disk record's other text fields; the label itself is held to kMaxLabelUnits (128) by
+// NTFS's $VOLUME_NAME limit.
 inline constexpr uint32_t kLabelUnits = 261;
+// The label of every volume the product writes, and the tool's default.
+inline constexpr char16_t kDefaultLabel[] = u"MAROVAN EXT";
 
 struct FormatJobParams {
     PartitionStyle partition_style = PartitionStyle::mbr;

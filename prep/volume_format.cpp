@@ -3,10 +3,13 @@
 #include <algorithm>
 
 #include "ntfs/format_volume.h"
+#include "ntfs/typed_attributes.h"
 
 namespace lintora {
 
 namespace {
+
+static_assert(2 * kMaxLabelUnits == kVolumeNameMaxBytes, "one label limit, in units and bytes");
 
 constexpr uint32_t kFallbackIoChunk = 65536;
 

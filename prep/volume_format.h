@@ -16,7 +16,8 @@ namespace lintora {
 
 class DiskIo;
 
-// The longest volume label: the volume's own $AttrDef allows 0x100 bytes for $VOLUME_NAME.
+// The longest volume label: the volume's own $AttrDef allows 0x100 bytes for $VOLUME_NAME
+// (kVolumeNameMaxBytes, which the encoder enforces), 128 UTF-16 units.
 inline constexpr uint32_t kMaxLabelUnits = 128;
 
 // The largest single write a job makes: far above what a USB adapter takes (64 KiB to a few

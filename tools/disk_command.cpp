@@ -1,4 +1,4 @@
-// lintora disk FILE [options]: see kUsage.
+// lintora disk FILE [options]: see kOptions.
 // Runs the whole disk preparation job on a disk image or a block device: wipe, new partition
 // table (MBR up to 0xFFFFFFFF sectors, GPT above), one NTFS data partition.
 #include <cstdio>
@@ -18,6 +18,7 @@
 #include "tools/dry_run.h"
 #include "tools/interrupt.h"
 #include "tools/listed_disks.h"
+#include "tools/option_table.h"
 #include "tools/progress_report.h"
 #include "tools/run_json.h"
 #include "tools/run_summary.h"
@@ -28,33 +29,43 @@ namespace lintora {
 
 namespace {
 
-constexpr const char* kUsage =
+using Takes = OptionSpec::Takes;
+
+const CommandOptions kOptions = {
     "usage: lintora disk FILE [--sector-size 512|4096] [--cluster-size BYTES|auto] [--yes]\n"
     "                         [--any-size] [--any-disk] [--full] [--verify] [--dry-run]\n"
     "                         [--progress[=auto|bar|lines|none]] [--json]\n"
     "  Wipes FILE (a disk image or a whole block device), writes one NTFS data partition\n"
-    "  labelled \"MAROVAN EXT\" and an MBR (up to 0xFFFFFFFF sectors) or GPT partition table.\n"
-    "  --sector-size  logical sector size of an image (a device's own is always used)\n"
-    "  --cluster-size bytes per cluster, a power of two up to 2097152; auto (the default):\n"
-    "                 4096 up to 16 TiB, then the smallest that fits NTFS, up to 65536 (256 TiB)\n"
-    "  --yes          do not ask for confirmation\n"
-    "  --any-size     format a disk outside the supported capacity window (up to the largest\n"
-    "                 volume NTFS allows with the chosen clusters)\n"
-    "  --any-disk     format a block device that is not one of the maker's USB disks\n"
-    "  --full         write zeros over the whole disk first and map the sectors that fail as\n"
-    "                 bad clusters; takes as long as writing the whole disk (16 TiB: writing\n"
-    "                 16 TiB), and a sparse image becomes fully allocated\n"
-    "  --verify       read the file system and the partition table back from the medium and\n"
-    "                 compare them; the table is written only after the rest compared equal\n"
-    "  --dry-run      make the checks that need no write access and the counting pass, print\n"
-    "                 the partitions and the volume's plan, and open nothing for writing\n"
-    "  --progress     how progress shows on stderr: bar (one line redrawn), lines (a line per\n"
-    "                 phase, a minute and 10 %), none; auto (the default): bar on a terminal,\n"
-    "                 lines otherwise; a bare --progress means bar\n"
-    "  --json         end with one JSON object on stdout in place of the summary lines\n";
+    "  labelled \"MAROVAN EXT\" and an MBR (up to 0xFFFFFFFF sectors) or GPT partition table.\n",
+    15,
+    {
+        {"--sector-size", Takes::value, kSectorSizeHelp},
+        {"--cluster-size", Takes::value, kClusterSizeHelp},
+        {"--yes", Takes::nothing, "do not ask for confirmation"},
+        {"--any-size", Takes::nothing,
+         "format a disk outside the supported capacity window (up to the largest\n"
+         "volume NTFS allows with the chosen clusters)"},
+        {"--any-disk", Takes::nothing,
+         "format a block device that is not one of the maker's USB disks"},
+        {"--full", Takes::nothing,
+         "write zeros over the whole disk first and map the sectors that fail as\n"
+         "bad clusters; takes as long as writing the whole disk (16 TiB: writing\n"
+         "16 TiB), and a sparse image becomes fully allocated"},
+        {"--verify", Takes::nothing,
+         "read the file system and the partition table back from the medium and\n"
+         "compare them; the table is written only after the rest compared equal"},
+        {"--dry-run", Takes::nothing,
+         "make the checks that need no write access and the counting pass, print\n"
+         "the partitions and the volume's plan, and open nothing for writing"},
+        {"--progress", Takes::optional_value, kProgressHelp},
+        {"--json", Takes::nothing,
+         "end with one JSON object on stdout in place of the summary lines"},
+    },
+};
 
 int usage_error(RunEnding& ending, const std::string& message) {
-    std::fprintf(stderr, "lintora disk: %s\n%s", terminal_safe(message).c_str(), kUsage);
+    std::fprintf(stderr, "lintora disk: %s\n%s", terminal_safe(message).c_str(),
+                 usage_text(kOptions).c_str());
     ending.record.error = message;
     return ending(2);
 }
@@ -280,16 +291,13 @@ void describe_disk_run(const DiskInfo& disk, const FormatJobParams& params,
 
 int run_disk_command(const std::vector<std::string>& words) {
     if (asks_for_help(words)) {
-        print_help(kUsage);
+        print_help(usage_text(kOptions).c_str());
         return 0;
     }
     RunEnding ending;
     ending.json = asks_for_json(words);
     ending.record.partition_style = "none";
-    const ParsedArguments args =
-        parse_arguments(words, {"--sector-size", "--cluster-size", "--progress"},
-                        {"--yes", "--any-size", "--any-disk", "--full", "--verify", "--dry-run",
-                         "--progress", "--json"});
+    const ParsedArguments args = parse_with(words, kOptions);
     if (!args.error.empty()) {
         return usage_error(ending, args.error);
     }

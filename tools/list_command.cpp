@@ -11,19 +11,25 @@
 #include "tools/commands.h"
 #include "tools/json_text.h"
 #include "tools/listed_disks.h"
+#include "tools/option_table.h"
 #include "tools/terminal_text.h"
 
 namespace lintora {
 
 namespace {
 
-constexpr const char* kUsage =
+const CommandOptions kOptions = {
     "usage: lintora list [--any-vendor] [--json]\n"
     "  Lists the maker's fixed USB disks as the program shows them: drive letters, name and\n"
-    "  capacity, the device path, and whether the disk can be formatted.\n"
-    "  --any-vendor  list fixed USB disks of every vendor\n"
-    "  --json        print the list as a JSON array (path, entry, capacity_bytes, sector_size,\n"
-    "                letters, formattable, reason)\n";
+    "  capacity, the device path, and whether the disk can be formatted.\n",
+    14,
+    {
+        {"--any-vendor", OptionSpec::Takes::nothing, "list fixed USB disks of every vendor"},
+        {"--json", OptionSpec::Takes::nothing,
+         "print the list as a JSON array (path, entry, capacity_bytes, sector_size,\n"
+         "letters, formattable, reason)"},
+    },
+};
 
 // Success when the program formats the disk; otherwise why it does not.
 Outcome formattable(const DiskInfo& disk) {
@@ -55,13 +61,14 @@ std::string json_disk(const DiskInfo& disk) {
 
 int run_list_command(const std::vector<std::string>& words) {
     if (asks_for_help(words)) {
-        print_help(kUsage);
+        print_help(usage_text(kOptions).c_str());
         return 0;
     }
-    const ParsedArguments args = parse_arguments(words, {}, {"--any-vendor", "--json"});
+    const ParsedArguments args = parse_with(words, kOptions);
     if (!args.error.empty() || !args.positionals.empty()) {
         std::fprintf(stderr, "lintora list: %s\n%s",
-                     args.error.empty() ? "no FILE is taken" : args.error.c_str(), kUsage);
+                     args.error.empty() ? "no FILE is taken" : args.error.c_str(),
+                     usage_text(kOptions).c_str());
         return 2;
     }
     const std::unique_ptr<DiskList> list =

@@ -1,4 +1,4 @@
-// lintora volume FILE [options]: see kUsage.
+// lintora volume FILE [options]: see kOptions.
 // Formats FILE as one NTFS volume covering its first N sectors: a counting pass, then the
 // volume's passes the disk preparation job runs too. The boot sector and its backup are written
 // last, so an interrupted run leaves no valid-looking volume behind.
@@ -18,6 +18,7 @@
 #include "tools/commands.h"
 #include "tools/dry_run.h"
 #include "tools/interrupt.h"
+#include "tools/option_table.h"
 #include "tools/progress_report.h"
 #include "tools/run_json.h"
 #include "tools/run_summary.h"
@@ -28,31 +29,40 @@ namespace lintora {
 
 namespace {
 
-constexpr const char* kUsage =
+using Takes = OptionSpec::Takes;
+
+const CommandOptions kOptions = {
     "usage: lintora volume FILE [--sector-size 512|4096] [--sectors N] [--label TEXT] "
     "[--cluster-size BYTES|auto] [--io-chunk BYTES] [--full] [--verify] [--dry-run]\n"
     "       [--progress[=auto|bar|lines|none]] [--json]\n"
-    "  Formats FILE (an image, a partition or a whole device) as one NTFS volume.\n"
-    "  --sector-size  logical sector size of an image (a device's own is always used)\n"
-    "  --sectors      size of the volume in sectors (default: all of FILE)\n"
-    "  --label        volume label, at most 128 UTF-16 units (default \"MAROVAN EXT\")\n"
-    "  --cluster-size bytes per cluster, a power of two up to 2097152; auto (the default):\n"
-    "                 4096 up to 16 TiB, then the smallest that fits NTFS, up to 65536 (256 TiB)\n"
-    "  --io-chunk     largest single write in bytes (default 65536)\n"
-    "  --full         write zeros over the whole volume first and map the sectors that fail\n"
-    "                 as bad clusters; takes as long as writing all of FILE (16 TiB: writing\n"
-    "                 16 TiB), and a sparse image becomes fully allocated\n"
-    "  --verify       read everything written back from the medium and compare it before\n"
-    "                 the volume is made valid; reads as much as was written\n"
-    "  --dry-run      make the checks that need no write access and the counting pass, print\n"
-    "                 the plan, and open nothing for writing\n"
-    "  --progress     how progress shows on stderr: bar (one line redrawn), lines (a line per\n"
-    "                 phase, a minute and 10 %), none; auto (the default): bar on a terminal,\n"
-    "                 lines otherwise; a bare --progress means bar\n"
-    "  --json         end with one JSON object on stdout in place of the summary line\n";
+    "  Formats FILE (an image, a partition or a whole device) as one NTFS volume.\n",
+    15,
+    {
+        {"--sector-size", Takes::value, kSectorSizeHelp},
+        {"--sectors", Takes::value, "size of the volume in sectors (default: all of FILE)"},
+        {"--label", Takes::value,
+         "volume label, at most 128 UTF-16 units (default \"MAROVAN EXT\")"},
+        {"--cluster-size", Takes::value, kClusterSizeHelp},
+        {"--io-chunk", Takes::value, "largest single write in bytes (default 65536)"},
+        {"--full", Takes::nothing,
+         "write zeros over the whole volume first and map the sectors that fail\n"
+         "as bad clusters; takes as long as writing all of FILE (16 TiB: writing\n"
+         "16 TiB), and a sparse image becomes fully allocated"},
+        {"--verify", Takes::nothing,
+         "read everything written back from the medium and compare it before\n"
+         "the volume is made valid; reads as much as was written, and 1 GiB more"},
+        {"--dry-run", Takes::nothing,
+         "make the checks that need no write access and the counting pass, print\n"
+         "the plan, and open nothing for writing"},
+        {"--progress", Takes::optional_value, kProgressHelp},
+        {"--json", Takes::nothing,
+         "end with one JSON object on stdout in place of the summary line"},
+    },
+};
 
 int usage_error(RunEnding& ending, const std::string& message) {
-    std::fprintf(stderr, "lintora volume: %s\n%s", terminal_safe(message).c_str(), kUsage);
+    std::fprintf(stderr, "lintora volume: %s\n%s", terminal_safe(message).c_str(),
+                 usage_text(kOptions).c_str());
     ending.record.error = message;
     return ending(2);
 }
@@ -103,7 +113,7 @@ std::string pass_failure(const VolumePassEnd& end) {
 
 // What the command line asks of the volume, beyond its target.
 struct VolumeChoice {
-    std::u16string label = u"MAROVAN EXT";
+    std::u16string label = kDefaultLabel;
     uint32_t cluster_request = kAutomaticClusterSize;
     uint64_t sectors = 0;
     uint32_t io_chunk = 65536;
@@ -310,16 +320,13 @@ int format_target(VolumeFormat& volume, const VolumeChoice& choice, const Target
 
 int run_volume_command(const std::vector<std::string>& words) {
     if (asks_for_help(words)) {
-        print_help(kUsage);
+        print_help(usage_text(kOptions).c_str());
         return 0;
     }
     RunEnding ending;
     ending.json = asks_for_json(words);
     ending.record.partition_style = "none";
-    const ParsedArguments args = parse_arguments(
-        words,
-        {"--sector-size", "--sectors", "--label", "--cluster-size", "--io-chunk", "--progress"},
-        {"--full", "--verify", "--dry-run", "--progress", "--json"});
+    const ParsedArguments args = parse_with(words, kOptions);
     if (!args.error.empty()) {
         return usage_error(ending, args.error);
     }

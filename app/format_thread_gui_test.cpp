@@ -64,7 +64,7 @@ TEST(ResultMessage, EachResultHasItsStringAndStyle) {
 }
 
 class FormatThread : public ::testing::Test {
-  protected:
+  public:  // the fixture's helpers serve the tests' free helpers too
     explicit FormatThread(std::vector<FakeRefusal> refuse = {}) : disks(std::move(refuse)) {
         disks.keep_bytes = false;
     }
@@ -179,18 +179,23 @@ class RefusedOpen : public FormatThread {
     RefusedOpen() : FormatThread({{FakeOp::open_disk}}) {}
 };
 
+// A job that fails before its first write: its error box is `text`, and the bar never moved.
+void expect_failure_before_writing(GuiDriver& gui, const std::wstring& text) {
+    const FormatThread::Watched w = FormatThread::start_and_watch(gui);
+    EXPECT_EQ(w.box.text, text);
+    EXPECT_EQ(w.box.style, UINT{MB_OK | MB_ICONERROR});
+    for (int position : w.positions) {
+        EXPECT_EQ(position, 0);
+    }
+    gui.answer(w.box, IDOK);
+    gui.click(IDC_CLOSE);
+    EXPECT_TRUE(gui.wait_until_closed());
+}
+
 TEST_F(RefusedOpen, ShowsMessage106WithoutANumberAndNeverMovesTheBar) {
     fake.plug(u"Disk", kSmallestDisk);
     run([](GuiDriver& gui) {
-        const Watched w = start_and_watch(gui);
-        EXPECT_EQ(w.box.text, ui::load_string(IDS_CANNOT_FORMAT));
-        EXPECT_EQ(w.box.style, UINT{MB_OK | MB_ICONERROR});
-        for (int position : w.positions) {
-            EXPECT_EQ(position, 0);
-        }
-        gui.answer(w.box, IDOK);
-        gui.click(IDC_CLOSE);
-        EXPECT_TRUE(gui.wait_until_closed());
+        expect_failure_before_writing(gui, ui::load_string(IDS_CANNOT_FORMAT));
     });
 }
 
@@ -273,15 +278,7 @@ TEST_F(FormatThread, AJobThatThrowsShows104WithCode5) {
     system = &throwing;
     fake.plug(u"Disk", kSmallestDisk, "E");
     run([](GuiDriver& gui) {
-        const Watched w = start_and_watch(gui);
-        EXPECT_EQ(w.box.text, message_for_result(kJobFormatFailed).text);
-        EXPECT_EQ(w.box.style, UINT{MB_OK | MB_ICONERROR});
-        for (int position : w.positions) {
-            EXPECT_EQ(position, 0);
-        }
-        gui.answer(w.box, IDOK);
-        gui.click(IDC_CLOSE);
-        EXPECT_TRUE(gui.wait_until_closed());
+        expect_failure_before_writing(gui, message_for_result(kJobFormatFailed).text);
     });
 }
 

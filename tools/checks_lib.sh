@@ -93,3 +93,21 @@ exercise_read_write() {
     listing=$(fls -r "$target") || fail "fls -r cannot walk $target"
     grep -q 'large.bin$' <<<"$listing" || fail "fls -r does not list large.bin"
 }
+
+# Copies the kernel $release's modules MODULE... into ROOT/lib, each after what it needs
+# (modules.dep lists a module's needs with the one to load first last), and lists them in load
+# order in ROOT/modules, for a guest's init to insmod.
+copy_kernel_modules() {
+    local root=$1 module line need deps=/lib/modules/$release/modules.dep
+    shift
+    : >"$root/modules"
+    for module in "$@"; do
+        line=$(grep -E "^kernel/[^:]*/${module//[-_]/[-_]}\.ko[^:]*:" "$deps") ||
+            fail "the kernel $release has no module $module"
+        for need in $(tr ' ' '\n' <<<"${line#*:}" | tac) "${line%%:*}"; do
+            grep -qx "${need##*/}" "$root/modules" && continue
+            cp "/lib/modules/$release/$need" "$root/lib/"
+            echo "${need##*/}" >>"$root/modules"
+        done
+    done
+}

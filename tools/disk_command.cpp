@@ -20,6 +20,7 @@
 #include "tools/listed_disks.h"
 #include "tools/option_table.h"
 #include "tools/progress_report.h"
+#include "tools/run_ending.h"
 #include "tools/run_json.h"
 #include "tools/run_summary.h"
 #include "tools/target.h"
@@ -63,20 +64,6 @@ const CommandOptions kOptions = {
     },
 };
 
-int usage_error(RunEnding& ending, const std::string& message) {
-    std::fprintf(stderr, "lintora disk: %s\n%s", terminal_safe(message).c_str(),
-                 usage_text(kOptions).c_str());
-    ending.record.error = message;
-    return ending(2);
-}
-
-// A refusal before anything is written, said once on stderr and in the record.
-int refused(RunEnding& ending, const std::string& message) {
-    std::fprintf(stderr, "lintora disk: %s\n", terminal_safe(message).c_str());
-    ending.record.error = message;
-    return ending(1);
-}
-
 // Reads one answer; only "y" or "yes" agree, anything else (or no input at all) declines. The
 // question goes to `out` (stderr when stdout carries the JSON record).
 bool confirmed(std::FILE* out, const char* question) {
@@ -112,13 +99,13 @@ int dry_run(const Target& target, const DiskInfo& disk, const FormatJobParams& p
         system.check_without_writing(target.wide_path.c_str(), DiskUse::whole_disk);
     if (!checked.ok()) {
         ending.record.cause = cause_name(checked.cause);
-        return refused(ending, "cannot format '" + target.path + "': " + checked.reason +
-                                   "; nothing was written");
+        return ending.failed("cannot format '" + target.path + "': " + checked.reason +
+                             "; nothing was written");
     }
     DiskPlan plan;
     JobFailure failure;
     if (plan_disk(disk, params, &plan, &failure) != kJobSucceeded) {
-        return refused(ending, failure.what + ": " + failure.why + "; nothing was written");
+        return ending.failed(failure.what + ": " + failure.why + "; nothing was written");
     }
     std::FILE* out = ending.json ? stderr : stdout;
     const uint32_t sector = disk.bytes_per_sector;
@@ -222,11 +209,11 @@ int run_disk_job(const Target& target, const DiskInfo& disk, const FormatJobPara
     if (const int signal_number = interrupting_signal()) {
         record.error_class = "interrupted";
         record.error = "interrupted" + interrupted_step(report, failure) + "; " + state;
-        std::fprintf(stderr, "lintora disk: %s\n", terminal_safe(record.error).c_str());
+        ending.say(record.error);
         return ending(128 + signal_number);
     }
     record.error = failure.what + ": " + failure.why + (writes == 0 ? "" : "; " + state);
-    std::fprintf(stderr, "lintora disk: %s\n", terminal_safe(record.error).c_str());
+    ending.say(record.error);
     if (result == kJobRefused) {
         // The advice to close other programs only where another program is the likely cause;
         // a read-only device, a permission or an I/O error have their precise line alone.
@@ -295,19 +282,21 @@ int run_disk_command(const std::vector<std::string>& words) {
         return 0;
     }
     RunEnding ending;
+    ending.command = "disk";
+    ending.usage = usage_text(kOptions);
     ending.json = asks_for_json(words);
     ending.record.partition_style = "none";
     const ParsedArguments args = parse_with(words, kOptions);
     if (!args.error.empty()) {
-        return usage_error(ending, args.error);
+        return ending.usage_error(args.error);
     }
     const std::optional<ProgressMode> mode = progress_choice(args, stderr);
     if (!mode) {
-        return usage_error(ending, "the progress must be auto, bar, lines or none, not '" +
-                                       *args.option("--progress") + "'");
+        return ending.usage_error("the progress must be auto, bar, lines or none, not '" +
+                                  *args.option("--progress") + "'");
     }
     if (const std::string error = parse_target(args).error; !error.empty()) {
-        return usage_error(ending, error);
+        return ending.usage_error(error);
     }
     std::unique_ptr<DiskSystem> platform = make_system_disks();
     InterruptibleDisks system(*platform);
@@ -316,12 +305,12 @@ int run_disk_command(const std::vector<std::string>& words) {
     ending.record.target = target.wide_path;
     if (!resolved.ok()) {
         ending.record.cause = cause_name(resolved.cause);
-        return refused(ending, resolved.reason);
+        return ending.failed(resolved.reason);
     }
     const std::string& path = target.path;
     const uint32_t sector_size = target.sector_size;
     if (target.info.is_partition) {
-        return refused(ending, "'" + path + "' is a partition, not a whole disk");
+        return ending.failed("'" + path + "' is a partition, not a whole disk");
     }
 
     // The record holds a path as the program's records do; the job opens the path as given,
@@ -334,21 +323,20 @@ int run_disk_command(const std::vector<std::string>& words) {
     disk.bytes_per_sector = sector_size;
     DiskChoice choice;
     if (const Outcome parsed = parse_disk_choice(args, disk, &choice); !parsed.ok()) {
-        return usage_error(ending, parsed.reason);
+        return ending.usage_error(parsed.reason);
     }
     if (target.info.kind == TargetKind::block_device && !choice.any_disk) {
         const Outcome listed = is_listed_disk(target.wide_path.c_str());
         if (!listed.ok()) {
-            return refused(ending, "'" + path + "' is not a disk this program formats: " +
-                                       listed.reason + " (--any-disk formats it anyway)");
+            return ending.failed("'" + path + "' is not a disk this program formats: " +
+                                 listed.reason + " (--any-disk formats it anyway)");
         }
     }
     const std::string capacity = utf16_for_display(format_capacity(disk));
     if (!choice.any_size && !is_capacity_supported(disk)) {
-        return refused(ending, "this disk is not supported (" + capacity + ", " +
-                                   std::to_string(disk.sector_count) + " sectors of " +
-                                   std::to_string(sector_size) +
-                                   " bytes; --any-size formats it anyway)");
+        return ending.failed("this disk is not supported (" + capacity + ", " +
+                             std::to_string(disk.sector_count) + " sectors of " +
+                             std::to_string(sector_size) + " bytes; --any-size formats it anyway)");
     }
     // NTFS's cluster limits for the data partition, before anything is asked or opened; a disk
     // too small for the layout is refused by the plan and the job with their own words.
@@ -358,8 +346,8 @@ int run_disk_command(const std::vector<std::string>& words) {
                                    &geometry) == kJobSucceeded) {
         const ClusterChoice clusters = data_cluster_size(disk, choice.params, geometry);
         if (clusters.cluster_size == 0) {
-            return refused(
-                ending, "cannot prepare the disk: " + clusters.refusal + "; nothing was written");
+            return ending.failed("cannot prepare the disk: " + clusters.refusal +
+                                 "; nothing was written");
         }
         cluster_size = clusters.cluster_size;
     }

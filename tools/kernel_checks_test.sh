@@ -39,20 +39,7 @@ make_initramfs() {
     local root=$1 module
     mkdir -p "$root"/{bin,dev,proc,sys,mnt,lib}
     cp /bin/busybox "$root/bin/busybox"
-    # The virtio disk's modules, each after what it needs: modules.dep lists a module's needs
-    # with the one to load first last.
-    : >"$root/modules"
-    local deps line need
-    deps=/lib/modules/$release/modules.dep
-    for module in virtio_pci virtio_blk; do
-        line=$(grep -E "^kernel/[^:]*/$module\.ko[^:]*:" "$deps") ||
-            fail "the kernel $release has no module $module"
-        for need in $(tr ' ' '\n' <<<"${line#*:}" | tac) "${line%%:*}"; do
-            grep -qx "${need##*/}" "$root/modules" && continue
-            cp "/lib/modules/$release/$need" "$root/lib/"
-            echo "${need##*/}" >>"$root/modules"
-        done
-    done
+    copy_kernel_modules "$root" virtio_pci virtio_blk
     cp "$cache/ntfs3.ko" "$root/lib/ntfs3.ko"
     echo ntfs3.ko >>"$root/modules"
     cp "$(dirname "$0")/kernel_guest_init.sh" "$root/init"

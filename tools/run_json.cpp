@@ -1,7 +1,6 @@
 #include "tools/run_json.h"
 
 #include <cmath>
-#include <cstdio>
 
 #include "platform/encoding/utf.h"
 #include "tools/json_text.h"
@@ -57,17 +56,6 @@ const char* cause_name(FailureClass cause) {
         default:
             return "other";
     }
-}
-
-int RunEnding::operator()(int status) {
-    if (json && !printed) {
-        if (!record.succeeded && !record.planned && record.error_class.empty()) {
-            record.error_class = "refused";
-        }
-        std::printf("%s\n", run_json(record).c_str());
-        printed = true;
-    }
-    return status;
 }
 
 }  // namespace lintora

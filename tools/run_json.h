@@ -38,14 +38,4 @@ std::string run_json(const RunRecord& run);
 // The name of a failure's cause in the record.
 const char* cause_name(FailureClass cause);
 
-// Where a run's every way out goes once its words are parsed: with --json, the run's record on
-// stdout, exactly once; a failure that names no class by then was a refusal.
-struct RunEnding {
-    bool json = false;
-    RunRecord record;
-    bool printed = false;
-
-    int operator()(int status);
-};
-
 }  // namespace lintora

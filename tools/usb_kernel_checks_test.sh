@@ -37,22 +37,12 @@ done
 make_work usb-kernel
 mount -t tmpfs -o size=8G tmpfs "$work/store" || fail "cannot mount tmpfs"
 
-# The initramfs: busybox, the modules each after what it needs (modules.dep lists a module's
-# needs with the one to load first last), lintora with the libraries it links, the init.
+# The initramfs: busybox, the USB, SCSI, IDE and virtio modules, lintora with the libraries it
+# links, the init.
 root=$work/root
 mkdir -p "$root"/{bin,dev,proc,sys,lib,tmp}
 cp /bin/busybox "$root/bin/busybox"
-: >"$root/modules"
-deps=/lib/modules/$release/modules.dep
-for module in xhci-pci ehci-pci usb-storage uas sd_mod ata_piix virtio_pci virtio_blk; do
-    line=$(grep -E "^kernel/[^:]*/${module//[-_]/[-_]}\.ko[^:]*:" "$deps") ||
-        fail "the kernel $release has no module $module"
-    for need in $(tr ' ' '\n' <<<"${line#*:}" | tac) "${line%%:*}"; do
-        grep -qx "${need##*/}" "$root/modules" && continue
-        cp "/lib/modules/$release/$need" "$root/lib/"
-        echo "${need##*/}" >>"$root/modules"
-    done
-done
+copy_kernel_modules "$root" xhci-pci ehci-pci usb-storage uas sd_mod ata_piix virtio_pci virtio_blk
 cp "$lintora" "$root/bin/lintora"
 for library in $(ldd "$lintora" | grep -oE '/[^ ]+'); do
     cp -L "$library" "$root/lib/"

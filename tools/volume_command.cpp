@@ -20,6 +20,7 @@
 #include "tools/interrupt.h"
 #include "tools/option_table.h"
 #include "tools/progress_report.h"
+#include "tools/run_ending.h"
 #include "tools/run_json.h"
 #include "tools/run_summary.h"
 #include "tools/target.h"
@@ -59,20 +60,6 @@ const CommandOptions kOptions = {
          "end with one JSON object on stdout in place of the summary line"},
     },
 };
-
-int usage_error(RunEnding& ending, const std::string& message) {
-    std::fprintf(stderr, "lintora volume: %s\n%s", terminal_safe(message).c_str(),
-                 usage_text(kOptions).c_str());
-    ending.record.error = message;
-    return ending(2);
-}
-
-// A failure, said once on stderr and in the record (a refusal unless its class was set).
-int failed(RunEnding& ending, const std::string& message) {
-    std::fprintf(stderr, "lintora volume: %s\n", terminal_safe(message).c_str());
-    ending.record.error = message;
-    return ending(1);
-}
 
 // The label as UTF-16, or what is wrong with it.
 Outcome parse_label(const std::string& text, std::u16string* label) {
@@ -200,13 +187,13 @@ int dry_run(const VolumeFormat& volume, const VolumeChoice& choice, const Target
     const Outcome checked = system.check_without_writing(target.wide_path.c_str(), use);
     if (!checked.ok()) {
         ending.record.cause = cause_name(checked.cause);
-        return failed(ending, "cannot format '" + target.path + "': " + checked.reason +
-                                  "; nothing was written");
+        return ending.failed("cannot format '" + target.path + "': " + checked.reason +
+                             "; nothing was written");
     }
     VolumePlan plan;
     const ntfs_status planned = plan_volume(volume, &plan);
     if (planned != NTFS_OK) {
-        return failed(ending, std::string("cannot plan the volume: ") + ntfs_status_text(planned));
+        return ending.failed(std::string("cannot plan the volume: ") + ntfs_status_text(planned));
     }
     std::FILE* out = ending.json ? stderr : stdout;
     std::fprintf(out, "Target:      %s, %llu sectors of %u bytes\n", target.path.c_str(),
@@ -275,7 +262,7 @@ int format_target(VolumeFormat& volume, const VolumeChoice& choice, const Target
         system.open_disk(target.wide_path.c_str(), target.sector_size, use, &device);
     if (!opened.ok()) {
         record.cause = cause_name(opened.cause);
-        return failed(ending, "cannot open '" + path + "' for writing: " + opened.reason);
+        return ending.failed("cannot open '" + path + "' for writing: " + opened.reason);
     }
     watch_for_interrupts();
     VolumePassPlan plan;
@@ -295,10 +282,10 @@ int format_target(VolumeFormat& volume, const VolumeChoice& choice, const Target
             const std::string where = report.where();
             record.error_class = "interrupted";
             record.error = "interrupted" + (where.empty() ? "" : " while " + where) + "; " + state;
-            std::fprintf(stderr, "lintora volume: %s\n", terminal_safe(record.error).c_str());
+            ending.say(record.error);
             return ending(128 + signal_number);
         }
-        return failed(ending, pass_failure(end) + "; " + state);
+        return ending.failed(pass_failure(end) + "; " + state);
     }
     const JobSummary& summary = end.summary;
     record.succeeded = true;
@@ -324,19 +311,21 @@ int run_volume_command(const std::vector<std::string>& words) {
         return 0;
     }
     RunEnding ending;
+    ending.command = "volume";
+    ending.usage = usage_text(kOptions);
     ending.json = asks_for_json(words);
     ending.record.partition_style = "none";
     const ParsedArguments args = parse_with(words, kOptions);
     if (!args.error.empty()) {
-        return usage_error(ending, args.error);
+        return ending.usage_error(args.error);
     }
     const std::optional<ProgressMode> mode = progress_choice(args, stderr);
     if (!mode) {
-        return usage_error(ending, "the progress must be auto, bar, lines or none, not '" +
-                                       *args.option("--progress") + "'");
+        return ending.usage_error("the progress must be auto, bar, lines or none, not '" +
+                                  *args.option("--progress") + "'");
     }
     if (const std::string error = parse_target(args).error; !error.empty()) {
-        return usage_error(ending, error);
+        return ending.usage_error(error);
     }
     std::unique_ptr<DiskSystem> platform = make_system_disks();
     InterruptibleDisks system(*platform);
@@ -347,10 +336,10 @@ int run_volume_command(const std::vector<std::string>& words) {
     if (!resolved.ok()) {
         // The target itself is refused (missing, of the wrong kind, empty): not a usage error.
         ending.record.cause = cause_name(resolved.cause);
-        return failed(ending, resolved.reason);
+        return ending.failed(resolved.reason);
     }
     if (const Outcome parsed = parse_volume_choice(args, target, &choice); !parsed.ok()) {
-        return usage_error(ending, parsed.reason);
+        return ending.usage_error(parsed.reason);
     }
 
     // NTFS's cluster limits, before anything is opened.
@@ -358,7 +347,7 @@ int run_volume_command(const std::vector<std::string>& words) {
         choose_cluster_size(choice.cluster_request, target.sector_size, choice.sectors);
     describe_volume_run(choice, target, clusters.cluster_size, &ending.record);
     if (clusters.cluster_size == 0) {
-        return failed(ending, clusters.refusal + "; nothing was written");
+        return ending.failed(clusters.refusal + "; nothing was written");
     }
     ProgressReport report(stderr, *mode);
     VolumeRequest request;
@@ -371,7 +360,7 @@ int run_volume_command(const std::vector<std::string>& words) {
     setup_volume_format(request, volume);
     if (const Outcome step = check_before_writing(volume, choice, target, system); !step.ok()) {
         ending.record.cause = cause_name(step.cause);
-        return failed(ending, step.reason);
+        return ending.failed(step.reason);
     }
     // A whole disk given as a volume gets the checks a disk gets (a partition of it held open,
     // mounted or claimed): formatting over it destroys those partitions just the same.

@@ -3,10 +3,12 @@
 # refuse before writing, interrupted and failing runs, and the two confirmations. Every refusal
 # leaves the target untouched (a sparse image with nothing written has no blocks allocated; a
 # device keeps its bytes). Cases that need root, loop devices, FUSE or strace are skipped
-# without them.
-# usage: cli_test.sh LINTORA MAKE_SYSFS_FIXTURE VERSION
+# without them. The cases come in groups, each its own CTest test (lintora_cli_GROUP): arguments,
+# list, paths, progress, json, signals, devices; without GROUP every group runs.
+# usage: cli_test.sh LINTORA MAKE_SYSFS_FIXTURE VERSION [GROUP]
 set -uo pipefail
-lintora=$(realpath "$1") make_fixture=$2 version=$3
+lintora=$(realpath "$1") make_fixture=$2 version=$3 only=${4:-}
+group() { [ -z "$only" ] || [ "$only" = "$1" ]; }
 work=$(mktemp -d /var/tmp/lintora-cli.XXXXXX)
 loops=()
 holders=()
@@ -52,8 +54,14 @@ same_bytes() {
     if [ "$(fingerprint "$2")" != "$3" ]; then fail "$1: $2 was written"; else pass; fi
 }
 
+# What the groups share: an empty image, a stand-in device tree, an image for the long runs.
 image=$work/image
 truncate -s 4G "$image"
+"$make_fixture" "$work/fixture"
+long=$work/long
+truncate -s 4G "$long"
+
+if group arguments; then
 expect usage 2 usage "$lintora"
 expect unknown-command 2 "unknown command" "$lintora" frobnicate "$image"
 expect volume-help 0 "--sectors" "$lintora" volume --help
@@ -161,11 +169,12 @@ expect disk-shows-itself 1 "MBR" "$lintora" disk "$image" --any-size </dev/null
 expect disk-capacity-text 1 "4.00GB" "$lintora" disk "$image" --any-size </dev/null
 untouched "$image" "refusals of lintora disk"
 expect disk-confirmed 0 "Formatting has finished." "$lintora" disk "$image" --any-size <<<$'y\nyes\n'
+fi
 
 # The disk list: nothing on this machine, the maker's disks on a stand-in device tree.
+if group list; then
 expect list-here 0 "" "$lintora" list
 expect list-extra-word 2 "no FILE" "$lintora" list "$image"
-"$make_fixture" "$work/fixture"
 fixture_list() {
     LINTORA_SYSFS_ROOT="$work/fixture/sys" LINTORA_DEV_ROOT="$work/fixture/dev" "$lintora" list "$@"
 }
@@ -238,7 +247,10 @@ many=$(env LINTORA_SYSFS_ROOT="$work/many/sys" LINTORA_DEV_ROOT="$work/many/dev"
 [ "$(grep -c 'can be formatted' <<<"$many")" = 32 ] && grep -q "the list is full" <<<"$many" && pass ||
     fail "list of 32: $many"
 
+fi
+
 # A path longer than Windows' 260 units works where the system takes it.
+if group paths; then
 long_dir=$work/$(printf 'd%.0s' $(seq 1 120))/$(printf 'e%.0s' $(seq 1 120))
 mkdir -p "$long_dir"
 long_image=$long_dir/image-with-a-long-name.img
@@ -254,10 +266,11 @@ truncate -s 4G "$latin1"
 expect latin1-name 0 "formatted" "$lintora" volume "$latin1"
 [ "$(head -c 11 "$latin1" | tail -c 8)" = "NTFS    " ] && pass || fail "latin1-name: no volume in the file"
 
+fi
+
 # Progress a person can plan by: on a terminal one line with the phase and the time left, in
 # a log a line per phase, nothing at all with --progress=none; the last line sums the run up.
-long=$work/long
-truncate -s 4G "$long"
+if group progress; then
 if command -v script >/dev/null; then
     script -q -e -c "\"$lintora\" volume \"$long\" --full --verify" "$work/tty" >/dev/null 2>&1
     screen=$(tr '\r' '\n' <"$work/tty")
@@ -278,9 +291,11 @@ grep -qF "no bad sectors, 4.0 GiB read back and compared, in " "$work/summary" &
 [ ! -s "$work/log" ] && pass || fail "progress-none: $(cat "$work/log")"
 expect progress-mode 2 "the progress must be auto, bar, lines or none" \
     "$lintora" volume "$long" --progress=fast
+fi
+
 # --json: one object that Python's json module reads, its cluster count what ntfsinfo reads; a
 # failed run's object names the class and says what the target holds.
-if command -v python3 >/dev/null; then
+if group json && command -v python3 >/dev/null; then
     "$lintora" volume "$long" --json --progress=none >"$work/json" 2>/dev/null
     clusters=$(ntfsinfo -m "$long" 2>/dev/null | sed -n 's/.*Volume Size in Clusters: //p')
     python3 -c 'import json, sys
@@ -337,7 +352,7 @@ fi
 rm -f "$long"
 
 # Failures injected at the system calls, and interruptions, with strace.
-if command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null; then
+if group signals && command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null; then
     # LeakSanitizer cannot run under ptrace; the sanitizer build still checks everything else.
     export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0
     eio=$work/eio
@@ -461,7 +476,7 @@ print(run["verified_bytes"], run["cache_displaced_bytes"])' "$work/json")"
     rm -f "$piped"
 fi
 
-if [ "$(id -u)" = 0 ] && [ -e /dev/loop-control ]; then
+if group devices && [ "$(id -u)" = 0 ] && [ -e /dev/loop-control ]; then
     # A write past the file-size limit fails with its byte and says what the image holds.
     limited=$work/limited
     truncate -s 4G "$limited"

@@ -14,6 +14,7 @@
 #include "prep/disk_plan.h"
 #include "prep/format_job.h"
 #include "tools/arguments.h"
+#include "tools/command_start.h"
 #include "tools/commands.h"
 #include "tools/dry_run.h"
 #include "tools/interrupt.h"
@@ -274,57 +275,25 @@ void describe_disk_run(const DiskInfo& disk, const FormatJobParams& params,
             : volume_cluster_count(geometry.data_sectors, disk.bytes_per_sector, cluster_size);
 }
 
-}  // namespace
-
-int run_disk_command(const std::vector<std::string>& words) {
-    if (asks_for_help(words)) {
-        print_help(usage_text(kOptions).c_str());
-        return 0;
-    }
-    RunEnding ending;
-    ending.command = "disk";
-    ending.usage = usage_text(kOptions);
-    ending.json = asks_for_json(words);
-    ending.record.partition_style = "none";
-    const ParsedArguments args = parse_with(words, kOptions);
-    if (!args.error.empty()) {
-        return ending.usage_error(args.error);
-    }
-    const std::optional<ProgressMode> mode = progress_choice(args, stderr);
-    if (!mode) {
-        return ending.usage_error("the progress must be auto, bar, lines or none, not '" +
-                                  *args.option("--progress") + "'");
-    }
-    if (const std::string error = parse_target(args).error; !error.empty()) {
-        return ending.usage_error(error);
-    }
-    std::unique_ptr<DiskSystem> platform = make_system_disks();
-    InterruptibleDisks system(*platform);
-    Target target;
-    const Outcome resolved = resolve_target(args, system, &target);
-    ending.record.target = target.wide_path;
-    if (!resolved.ok()) {
-        ending.record.cause = cause_name(resolved.cause);
-        return ending.failed(resolved.reason);
-    }
-    const std::string& path = target.path;
-    const uint32_t sector_size = target.sector_size;
-    if (target.info.is_partition) {
-        return ending.failed("'" + path + "' is a partition, not a whole disk");
-    }
-
-    // The record holds a path as the program's records do; the job opens the path as given,
-    // whatever its length.
+// The disk record of a target, as the program's records are: the job opens the path as given,
+// whatever its length, and the record holds it where it fits.
+DiskInfo disk_record_of(const Target& target) {
     DiskInfo disk{};
     if (target.wide_path.size() < kPathUnits) {
         target.wide_path.copy(disk.interface_path, target.wide_path.size());
     }
-    disk.sector_count = target.info.size_bytes / sector_size;
-    disk.bytes_per_sector = sector_size;
-    DiskChoice choice;
-    if (const Outcome parsed = parse_disk_choice(args, disk, &choice); !parsed.ok()) {
-        return ending.usage_error(parsed.reason);
-    }
+    disk.sector_count = target.info.size_bytes / target.sector_size;
+    disk.bytes_per_sector = target.sector_size;
+    return disk;
+}
+
+// The checks that refuse a disk before anything is asked or opened: a device that is not one
+// of the maker's, a disk outside the window, NTFS's cluster limits for the data partition (a
+// disk too small for the layout is refused by the plan and the job with their own words). The
+// record learns the partitions and clusters; the exit status when the disk is refused.
+std::optional<int> refuse_disk(const Target& target, const DiskInfo& disk, const DiskChoice& choice,
+                               RunEnding& ending, uint32_t* cluster_size) {
+    const std::string& path = target.path;
     if (target.info.kind == TargetKind::block_device && !choice.any_disk) {
         const Outcome listed = is_listed_disk(target.wide_path.c_str());
         if (!listed.ok()) {
@@ -332,36 +301,61 @@ int run_disk_command(const std::vector<std::string>& words) {
                                  listed.reason + " (--any-disk formats it anyway)");
         }
     }
-    const std::string capacity = utf16_for_display(format_capacity(disk));
     if (!choice.any_size && !is_capacity_supported(disk)) {
-        return ending.failed("this disk is not supported (" + capacity + ", " +
-                             std::to_string(disk.sector_count) + " sectors of " +
-                             std::to_string(sector_size) + " bytes; --any-size formats it anyway)");
+        return ending.failed(
+            "this disk is not supported (" + utf16_for_display(format_capacity(disk)) + ", " +
+            std::to_string(disk.sector_count) + " sectors of " +
+            std::to_string(disk.bytes_per_sector) + " bytes; --any-size formats it anyway)");
     }
-    // NTFS's cluster limits for the data partition, before anything is asked or opened; a disk
-    // too small for the layout is refused by the plan and the job with their own words.
-    uint32_t cluster_size = 0;
+    *cluster_size = 0;
     PartitionGeometry geometry;
-    if (compute_partition_geometry(disk.sector_count, sector_size, choice.params.partition_style,
-                                   &geometry) == kJobSucceeded) {
+    if (compute_partition_geometry(disk.sector_count, disk.bytes_per_sector,
+                                   choice.params.partition_style, &geometry) == kJobSucceeded) {
         const ClusterChoice clusters = data_cluster_size(disk, choice.params, geometry);
         if (clusters.cluster_size == 0) {
             return ending.failed("cannot prepare the disk: " + clusters.refusal +
                                  "; nothing was written");
         }
-        cluster_size = clusters.cluster_size;
+        *cluster_size = clusters.cluster_size;
     }
-    describe_disk_run(disk, choice.params, geometry, cluster_size, &ending.record);
+    describe_disk_run(disk, choice.params, geometry, *cluster_size, &ending.record);
+    return std::nullopt;
+}
+
+}  // namespace
+
+int run_disk_command(const std::vector<std::string>& words) {
+    RunEnding ending = ending_for("disk", kOptions, words);
+    std::unique_ptr<DiskSystem> platform = make_system_disks();
+    InterruptibleDisks system(*platform);
+    CommandStart start;
+    if (const std::optional<int> ended = start_command(words, kOptions, system, ending, &start)) {
+        return *ended;
+    }
+    const Target& target = start.target;
+    if (target.info.is_partition) {
+        return ending.failed("'" + target.path + "' is a partition, not a whole disk");
+    }
+    const DiskInfo disk = disk_record_of(target);
+    DiskChoice choice;
+    if (const Outcome parsed = parse_disk_choice(start.args, disk, &choice); !parsed.ok()) {
+        return ending.usage_error(parsed.reason);
+    }
+    uint32_t cluster_size = 0;
+    if (const std::optional<int> ended = refuse_disk(target, disk, choice, ending, &cluster_size)) {
+        return *ended;
+    }
     if (choice.dry_run) {
         return dry_run(target, disk, choice.params, system, ending);
     }
-    if (choice.asks && !user_agrees(ending.json ? stderr : stdout, path, capacity, sector_size,
+    if (choice.asks && !user_agrees(ending.json ? stderr : stdout, target.path,
+                                    utf16_for_display(format_capacity(disk)), disk.bytes_per_sector,
                                     choice.params, cluster_size)) {
         std::fprintf(ending.json ? stderr : stdout, "Nothing was written.\n");
         ending.record.error = "the user did not confirm; nothing was written";
         return ending(1);
     }
-    return run_disk_job(target, disk, choice.params, choice.options, *mode, system, ending);
+    return run_disk_job(target, disk, choice.params, choice.options, start.mode, system, ending);
 }
 
 }  // namespace lintora

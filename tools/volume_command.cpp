@@ -15,6 +15,7 @@
 #include "prep/volume_passes.h"
 #include "prep/volume_plan.h"
 #include "tools/arguments.h"
+#include "tools/command_start.h"
 #include "tools/commands.h"
 #include "tools/dry_run.h"
 #include "tools/interrupt.h"
@@ -306,38 +307,16 @@ int format_target(VolumeFormat& volume, const VolumeChoice& choice, const Target
 }  // namespace
 
 int run_volume_command(const std::vector<std::string>& words) {
-    if (asks_for_help(words)) {
-        print_help(usage_text(kOptions).c_str());
-        return 0;
-    }
-    RunEnding ending;
-    ending.command = "volume";
-    ending.usage = usage_text(kOptions);
-    ending.json = asks_for_json(words);
-    ending.record.partition_style = "none";
-    const ParsedArguments args = parse_with(words, kOptions);
-    if (!args.error.empty()) {
-        return ending.usage_error(args.error);
-    }
-    const std::optional<ProgressMode> mode = progress_choice(args, stderr);
-    if (!mode) {
-        return ending.usage_error("the progress must be auto, bar, lines or none, not '" +
-                                  *args.option("--progress") + "'");
-    }
-    if (const std::string error = parse_target(args).error; !error.empty()) {
-        return ending.usage_error(error);
-    }
+    RunEnding ending = ending_for("volume", kOptions, words);
     std::unique_ptr<DiskSystem> platform = make_system_disks();
     InterruptibleDisks system(*platform);
-    Target target;
-    VolumeChoice choice;
-    const Outcome resolved = resolve_target(args, system, &target);
-    ending.record.target = target.wide_path;
-    if (!resolved.ok()) {
-        // The target itself is refused (missing, of the wrong kind, empty): not a usage error.
-        ending.record.cause = cause_name(resolved.cause);
-        return ending.failed(resolved.reason);
+    CommandStart start;
+    if (const std::optional<int> ended = start_command(words, kOptions, system, ending, &start)) {
+        return *ended;
     }
+    const ParsedArguments& args = start.args;
+    const Target& target = start.target;
+    VolumeChoice choice;
     if (const Outcome parsed = parse_volume_choice(args, target, &choice); !parsed.ok()) {
         return ending.usage_error(parsed.reason);
     }
@@ -349,7 +328,7 @@ int run_volume_command(const std::vector<std::string>& words) {
     if (clusters.cluster_size == 0) {
         return ending.failed(clusters.refusal + "; nothing was written");
     }
-    ProgressReport report(stderr, *mode);
+    ProgressReport report(stderr, start.mode);
     VolumeRequest request;
     request.label = choice.label.c_str();
     request.bytes_per_sector = target.sector_size;

@@ -412,6 +412,21 @@ FormatJobResult passes_result(const VolumePassEnd& end, const VolumeFormat& volu
     }
 }
 
+// The counting pass writes nothing: a volume that cannot be built is refused here, before the
+// disk is even opened, and so is a full format of an image without the room for it.
+FormatJobResult count_before_opening(VolumeFormat& volume, const char16_t* device_path, bool full,
+                                     DiskSystem& system, const FailureRecord& fail) {
+    const FormatJobResult result = volume_result(count_volume(volume), volume, fail);
+    if (result != kJobSucceeded || !full) {
+        return result;
+    }
+    const Outcome room = check_room_for_full_format(system, device_path);
+    return room.ok()
+               ? kJobSucceeded
+               : fail(kJobRefused, "cannot format '" + path_for_display(device_path) + "' in full",
+                      room.reason);
+}
+
 FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* device_path,
                         const FormatJobParams& params, DiskSystem& system, ProgressFn progress,
                         JobOptions options, const FailureRecord& fail) {
@@ -420,23 +435,13 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* devic
     if (result != kJobSucceeded) {
         return result;
     }
-    // The counting pass writes nothing: a volume that cannot be built is refused here, before
-    // the disk is even opened.
     VolumeRequest request = data_volume_request(disk, params, geometry);
     const uint32_t io_chunk = request.io_chunk;
     request.progress = progress;
     request.owner = owner;
     VolumeFormat volume;
     setup_volume_format(request, volume);
-    result = volume_result(count_volume(volume), volume, fail);
-    if (result == kJobSucceeded && options.full) {
-        const Outcome room = check_room_for_full_format(system, device_path);
-        if (!room.ok()) {
-            result =
-                fail(kJobRefused, "cannot format '" + path_for_display(device_path) + "' in full",
-                     room.reason);
-        }
-    }
+    result = count_before_opening(volume, device_path, options.full, system, fail);
     if (result != kJobSucceeded) {
         return result;
     }

@@ -53,6 +53,48 @@ VolumePassEnd commit_boot_sectors(BootSectorHold& hold, ReadBackLog& log, bool v
     return VolumePassEnd{};
 }
 
+// One bar over every pass: the writer reports through the span when there is more than the
+// writing pass to show, or a watch to tell.
+void span_the_passes(VolumeFormat& volume, const VolumePassPlan& plan, ProgressSpan* span) {
+    span->progress = volume.writer.progress;
+    span->owner = volume.writer.owner;
+    span->total = file_system_units(volume, plan.verify);
+    span->watch = plan.watch;
+    span->unit_bytes = volume.writer.unit_size;
+    if (plan.zero_bytes != 0 || plan.verify || plan.watch.report != nullptr) {
+        volume.writer.progress = &ProgressSpan::forward;
+        volume.writer.owner = span;
+    }
+}
+
+// The writing pass onto `target` and its flush; with verify, everything read back.
+VolumePassEnd write_and_read_back(VolumeFormat& volume, DiskIo& target, ReadBackLog& log,
+                                  bool verify, ProgressSpan& span) {
+    VolumePassEnd end;
+    span.begin_pass(RunPhase::writing, volume.writer.units_expected);
+    end.status = write_volume(volume, target);
+    if (end.status != NTFS_OK) {
+        end.step = VolumeStep::writing;
+        end.outcome = !volume.failure.ok() ? volume.failure
+                                           : Outcome::failure(std::string("formatting failed: ") +
+                                                              ntfs_status_text(end.status));
+        return end;
+    }
+    Outcome step = target.flush();
+    if (!step.ok()) {
+        return failed_at(VolumeStep::flushing, step);
+    }
+    if (verify) {
+        span.pass_done(volume.writer.units_done);
+        span.begin_pass(RunPhase::verifying, log.pending_units());
+        step = log.verify(&span);
+        if (!step.ok()) {
+            return failed_at(VolumeStep::verifying, step);
+        }
+    }
+    return end;
+}
+
 }  // namespace
 
 VolumePassEnd write_volume_passes(VolumeFormat& volume, DiskIo& device,
@@ -74,52 +116,26 @@ VolumePassEnd write_volume_passes(VolumeFormat& volume, DiskIo& device,
         }
     }
     ProgressSpan span;
-    span.progress = volume.writer.progress;
-    span.owner = volume.writer.owner;
-    span.total = file_system_units(volume, plan.verify);
-    span.watch = plan.watch;
-    span.unit_bytes = volume.writer.unit_size;
-    if (plan.zero_bytes != 0 || plan.verify || plan.watch.report != nullptr) {
-        volume.writer.progress = &ProgressSpan::forward;
-        volume.writer.owner = &span;
-    }
-
-    VolumePassEnd end;
+    span_the_passes(volume, plan, &span);
+    ZeroedVolume zeroed;
     if (plan.zero_bytes != 0) {
-        end.zeroed = run_zero_pass(volume, device, plan.zero_bytes, params.bytes_per_sector,
-                                   plan.verify, span);
-        if (!end.zeroed.outcome.ok()) {
-            end.step = VolumeStep::zeroing;
-            end.outcome = end.zeroed.outcome;
-            end.status = end.zeroed.count_status;
+        zeroed = run_zero_pass(volume, device, plan.zero_bytes, params.bytes_per_sector,
+                               plan.verify, span);
+        if (!zeroed.outcome.ok()) {
+            VolumePassEnd end = failed_at(VolumeStep::zeroing, zeroed.outcome);
+            end.status = zeroed.count_status;
+            end.zeroed = std::move(zeroed);
             return end;
         }
     }
     if (plan.before_writing && !plan.before_writing()) {
-        end.step = VolumeStep::before_writing;
-        end.outcome = Outcome::failure("stopped before the file system was written");
+        return failed_at(VolumeStep::before_writing,
+                         Outcome::failure("stopped before the file system was written"));
+    }
+    VolumePassEnd end = write_and_read_back(volume, target, log, plan.verify, span);
+    end.zeroed = zeroed;
+    if (!end.outcome.ok()) {
         return end;
-    }
-    span.begin_pass(RunPhase::writing, volume.writer.units_expected);
-    end.status = write_volume(volume, target);
-    if (end.status != NTFS_OK) {
-        end.step = VolumeStep::writing;
-        end.outcome = !volume.failure.ok() ? volume.failure
-                                           : Outcome::failure(std::string("formatting failed: ") +
-                                                              ntfs_status_text(end.status));
-        return end;
-    }
-    Outcome step = target.flush();
-    if (!step.ok()) {
-        return failed_at(VolumeStep::flushing, step);
-    }
-    if (plan.verify) {
-        span.pass_done(volume.writer.units_done);
-        span.begin_pass(RunPhase::verifying, log.pending_units());
-        step = log.verify(&span);
-        if (!step.ok()) {
-            return failed_at(VolumeStep::verifying, step);
-        }
     }
     if (plan.hold_boot_sectors) {
         VolumePassEnd committed = commit_boot_sectors(hold, log, plan.verify);
@@ -132,7 +148,7 @@ VolumePassEnd write_volume_passes(VolumeFormat& volume, DiskIo& device,
         volume_cluster_count(params.sector_count, params.bytes_per_sector, params.cluster_size);
     end.summary.bad_clusters = volume.bad_clusters;
     // What was read back and compared: the file system, the boot sectors and the zeros.
-    end.summary.verified_bytes = log.bytes_compared() + end.zeroed.verified_bytes;
+    end.summary.verified_bytes = log.bytes_compared() + zeroed.verified_bytes;
     end.summary.cache_displaced_bytes = log.bytes_displaced();
     return end;
 }

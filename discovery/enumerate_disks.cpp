@@ -70,7 +70,7 @@ const char* usb_fixed_disk_refusal(StorageDevice& device) {
     uint32_t bus = 0;
     bool removable = true;
     if (!device.device_descriptor(&bus, &removable) || bus != kBusTypeUsb) {
-        return "it is not on USB";
+        return "it is not a USB disk";
     }
     return removable ? "it has removable media" : nullptr;
 }

@@ -68,13 +68,9 @@ Outcome is_listed_disk(const char16_t* path) {
             return Outcome::success();
         }
     }
-    uint32_t bus = 0;
-    bool removable = false;
-    if (!target->device_descriptor(&bus, &removable) || bus != kBusTypeUsb) {
-        return Outcome::failure("it is not a USB disk");
-    }
-    if (removable) {
-        return Outcome::failure("it has removable media");
+    // Enumeration's own reasons, in its words.
+    if (const char* not_fixed_usb = usb_fixed_disk_refusal(*target)) {
+        return Outcome::failure(not_fixed_usb);
     }
     return Outcome::failure("it is not one of the maker's disks");
 }

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "app/application.h"
-#include "app/gui_driver.h"
 #include "app/main_dialog.h"
 #include "app/resource.h"
+#include "app/testing/gui_driver.h"
 #include "app/ui/window.h"
 #include "platform/fake/fake_device_tree.h"
 #include "platform/fake/fake_raw_disk.h"

@@ -12,12 +12,12 @@
 #include <utility>
 #include <vector>
 
-#include "app/fake_disks.h"
 #include "app/format_thread.h"
-#include "app/gui_driver.h"
 #include "app/main_dialog.h"
 #include "app/messages.h"
 #include "app/resource.h"
+#include "app/testing/fake_disks.h"
+#include "app/testing/gui_driver.h"
 #include "app/ui/window.h"
 #include "platform/fake/fake_raw_disk.h"
 

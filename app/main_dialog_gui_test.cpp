@@ -17,12 +17,12 @@
 #include <vector>
 
 #include "app/about_dialog.h"
-#include "app/fake_disks.h"
-#include "app/gui_driver.h"
 #include "app/licence_document.h"
 #include "app/main_dialog.h"
 #include "app/messages.h"
 #include "app/resource.h"
+#include "app/testing/fake_disks.h"
+#include "app/testing/gui_driver.h"
 #include "app/ui/window.h"
 #include "platform/fake/fake_raw_disk.h"
 #include "platform/scratch_folder.h"

@@ -78,7 +78,7 @@ if [ "$expected" != finished ]; then
 fi
 
 # The image as the checkers see it, through loop devices with its sector size.
-source tools/checks_lib.sh
+source tools/checks/checks_lib.sh
 need_root_and_fuse
 work=$(mktemp -d /var/tmp/lintora-gui.XXXXXX)
 loop=

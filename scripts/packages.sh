@@ -51,7 +51,7 @@ for build in "mingw-i686 32 $(pwd)/cmake/wine32.sh" "mingw-x86_64 64 /usr/lib/wi
         echo "skipped: the licence item of the win$bits zip (the program cannot run here)"
         continue
     fi
-    xvfb-run -a -s "-screen 0 1024x768x24" app/licence_menu_test.sh "$loader" \
+    xvfb-run -a -s "-screen 0 1024x768x24" app/testing/licence_menu_test.sh "$loader" \
         "build/$preset/packages/Lintora-$version-win$bits.zip" \
         "build/$preset/app/LintoraDemoDriver.exe" || fail "the licence item of the win$bits zip"
 done

@@ -12,10 +12,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/gui_driver.h"
 #include "app/main_dialog.h"
 #include "app/messages.h"
 #include "app/resource.h"
+#include "app/testing/gui_driver.h"
 
 namespace {
 

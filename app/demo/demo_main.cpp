@@ -12,8 +12,8 @@
 
 #include "app/application.h"
 #include "app/demo/demo_disks.h"
-#include "app/fake_disks.h"
 #include "app/library_search.h"
+#include "app/testing/fake_disks.h"
 
 namespace {
 

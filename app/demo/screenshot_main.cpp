@@ -7,10 +7,10 @@
 
 #include <string>
 
-#include "app/fake_disks.h"
 #include "app/library_search.h"
 #include "app/main_dialog.h"
 #include "app/resource.h"
+#include "app/testing/fake_disks.h"
 #include "app/ui/common_controls.h"
 #include "platform/fake/fake_raw_disk.h"
 

@@ -1,4 +1,4 @@
-#include "app/gui_driver.h"
+#include "app/testing/gui_driver.h"
 
 #include <thread>
 #include <utility>

@@ -6,7 +6,7 @@
 # usage: licence_menu_test.sh WINE_LOADER ZIP DRIVER_EXE
 set -euo pipefail
 loader=$1 zip=$2 driver=$3
-source "$(dirname "$0")/../scripts/wine-prefix.sh"
+source "$(dirname "$0")/../../scripts/wine-prefix.sh"
 work=$(mktemp -d /tmp/lintora-licence.XXXXXX)
 cleanup() {
     /usr/lib/wine/wineserver -k 2>/dev/null || true

@@ -1,4 +1,4 @@
-#include "app/fake_disks.h"
+#include "app/testing/fake_disks.h"
 
 #include <cstdio>
 #include <string>

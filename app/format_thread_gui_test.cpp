@@ -75,7 +75,7 @@ class FormatThread : public ::testing::Test {
         GuiDriver::run([&] { dialog.DoModal(); }, &dialog.m_hWnd, script);
     }
 
-    // Ticks, presses Start and answers Yes; then watches the bar until the result box comes.
+    // What a job showed until its result box came: the bar's positions, the busy state's faults.
     struct Watched {
         std::vector<int> positions;
         // The first control found wrong while busy (every control disabled, the "formatting"
@@ -112,11 +112,17 @@ class FormatThread : public ::testing::Test {
         return "";
     }
 
-    static Watched start_and_watch(GuiDriver& gui) {
-        Watched w;
+    // Ticks, presses Start and answers Yes: the job starts.
+    static void start_job(GuiDriver& gui) {
         gui.click(IDC_CONFIRM);
         gui.post_click(IDOK);
         gui.answer(gui.wait_for_box(), IDYES);
+    }
+
+    // Starts the job, then watches the bar until the result box comes.
+    static Watched start_and_watch(GuiDriver& gui) {
+        Watched w;
+        start_job(gui);
         const auto start = std::chrono::steady_clock::now();
         const UINT autoplay = ::RegisterWindowMessageW(L"QueryCancelAutoPlay");
         for (int polls = 0; polls < 3000; ++polls) {
@@ -388,9 +394,7 @@ TEST_F(FormatThread, TheResultComesAMomentAfterTheJobEndsNotDuringIt) {
 TEST_F(FormatThread, AfterAJobTheNineDiskRuleAppliesAgain) {
     fake.plug(u"Disk", kSmallestDisk, "E");
     run([this](GuiDriver& gui) {
-        gui.click(IDC_CONFIRM);
-        gui.post_click(IDOK);
-        gui.answer(gui.wait_for_box(), IDYES);
+        start_job(gui);
         for (int i = 0; i < 8; ++i) {
             fake.plug(u"More" + std::u16string(1, static_cast<char16_t>(u'0' + i)), kSmallestDisk);
         }
@@ -459,9 +463,7 @@ TEST_F(FormatThread, DeviceChangesFollowTheDialogsState) {
 TEST_F(FormatThread, ADeviceChangeDuringAJobWaitsForTheResult) {
     fake.plug(u"Disk", kSmallestDisk, "E");
     run([this](GuiDriver& gui) {
-        gui.click(IDC_CONFIRM);
-        gui.post_click(IDOK);
-        gui.answer(gui.wait_for_box(), IDYES);
+        start_job(gui);
         for (int i = 0; i < 500 && !gui.visible(IDC_PROGRESS); ++i) {
             ::Sleep(1);
         }

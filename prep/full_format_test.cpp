@@ -305,6 +305,13 @@ TEST(ReadBack, ComparesEachWriteWithTheMedium) {
          "",
          "read-back at byte 8192 differs from what was written (a write of 4096 bytes)",
          {"read 4096 4096", "read 0 4096", "read 8192 4096"}},
+        // Each gap is read on its own: the progress counts its pieces as they are read.
+        {"small gaps",
+         {{0, 512, 1}, {1024, 512, 2}, {2048, 512, 3}},
+         0,
+         "",
+         "",
+         {"read 512 512", "read 1536 512", "read 0 512", "read 1024 512", "read 2048 512"}},
         {"covered whole",
          {{4096, 4096, 1}, {0, 12288, 2}},
          0,
@@ -336,6 +343,7 @@ TEST(ReadBack, ComparesEachWriteWithTheMedium) {
             }
         }
         EXPECT_TRUE(has(write_failure, c.write_failure)) << write_failure;
+        const uint64_t pending = log.pending_units();
         if (write_failure.empty()) {
             const Outcome verified = log.verify();
             EXPECT_TRUE(has(verified.reason, c.verify_failure)) << verified.reason;
@@ -348,6 +356,9 @@ TEST(ReadBack, ComparesEachWriteWithTheMedium) {
             }
         }
         EXPECT_EQ(reads, c.reads);
+        if (write_failure.empty() && *c.verify_failure == 0) {
+            EXPECT_EQ(pending, reads.size());  // one progress unit per read, as planned
+        }
     }
 }
 

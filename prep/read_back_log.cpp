@@ -107,14 +107,15 @@ void ReadBackLog::for_each_displacing_range(Visit visit) const {
     }
 }
 
-uint64_t ReadBackLog::displacing_bytes() const {
-    uint64_t bytes = 0;
-    for_each_displacing_range([&](uint64_t, uint64_t length) { bytes += length; });
-    return bytes;
+uint64_t ReadBackLog::displacing_units() const {
+    uint64_t units = 0;
+    for_each_displacing_range(
+        [&](uint64_t, uint64_t length) { units += (length + read_piece_ - 1) / read_piece_; });
+    return units;
 }
 
 uint64_t ReadBackLog::pending_units() const {
-    uint64_t units = (displacing_bytes() + read_piece_ - 1) / read_piece_;
+    uint64_t units = displacing_units();
     for (const auto& [offset, written] : log_) {
         units += (written.length + read_piece_ - 1) / read_piece_;
     }

@@ -64,7 +64,7 @@ class ReadBackLog final : public ForwardingDiskIo {
     // range handed to `visit(offset, length)`.
     template <typename Visit>
     void for_each_displacing_range(Visit visit) const;
-    uint64_t displacing_bytes() const;
+    uint64_t displacing_units() const;  // one per read piece of each range, as they are read
     Outcome read_buffer_ready();
     void displace_drive_cache(const ProgressSpan* progress, uint64_t* units);
 

@@ -305,6 +305,8 @@ TEST_F(FormatJobTest, RefusalsKnownInAdvanceComeBeforeTheDiskIsOpened) {
     unknown_style.partition_style = static_cast<PartitionStyle>(2);
     FormatJobParams long_label = mbr_params();
     std::fill(long_label.volume_label, long_label.volume_label + 200, u'x');
+    FormatJobParams negative_clusters = mbr_params();
+    negative_clusters.cluster_size = -4096;
     struct Case {
         DiskInfo disk;
         FormatJobParams params;
@@ -313,11 +315,13 @@ TEST_F(FormatJobTest, RefusalsKnownInAdvanceComeBeforeTheDiskIsOpened) {
     for (const Case& c :
          {Case{no_room, mbr_params(), kJobTooSmall}, Case{odd_sectors, mbr_params(), kJobRefused},
           Case{small_disk(), unknown_style, kJobRefused},
-          Case{small_disk(), long_label, kJobFormatFailed}}) {
+          Case{small_disk(), long_label, kJobFormatFailed},
+          Case{small_disk(), negative_clusters, kJobFormatFailed}}) {
         EXPECT_EQ(run({}, 0x10, c.disk, c.params), c.result);
         EXPECT_TRUE(calls().empty()) << calls().front();
         EXPECT_FALSE(failure.why.empty());
     }
+    EXPECT_EQ(failure.why, "the cluster size cannot be negative, not -4096");
 }
 
 // An adapter's odd transfer size never makes a request that is not whole 4096-byte sectors.

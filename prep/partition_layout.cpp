@@ -130,10 +130,16 @@ DriveLayoutRecord make_drive_layout(PartitionStyle style, const PartitionGeometr
 
 ClusterChoice data_cluster_size(const DiskInfo& disk, const FormatJobParams& params,
                                 const PartitionGeometry& geometry) {
-    // A negative size is no size at all: 1 is refused with the rule's own words.
-    const uint32_t requested =
-        params.cluster_size < 0 ? 1u : static_cast<uint32_t>(params.cluster_size);
-    return choose_cluster_size(requested, disk.bytes_per_sector, geometry.data_sectors);
+    // The parameters carry the size as a signed 32-bit number, 0 (kAutomaticClusterSize) for
+    // the automatic choice; a negative one is refused as what it is.
+    if (params.cluster_size < 0) {
+        ClusterChoice refused;
+        refused.refusal =
+            "the cluster size cannot be negative, not " + std::to_string(params.cluster_size);
+        return refused;
+    }
+    return choose_cluster_size(static_cast<uint32_t>(params.cluster_size), disk.bytes_per_sector,
+                               geometry.data_sectors);
 }
 
 VolumeRequest data_volume_request(const DiskInfo& disk, const FormatJobParams& params,

@@ -1,5 +1,6 @@
-// The FILE a command formats: its bytes as given, the UTF-16 form the disk record carries, what
-// the system says it is, and the sector size to format it with.
+// The FILE a command formats: its text as the messages show it, its UTF-16 form (the path's
+// bytes as given, lossless: what the system opens and the disk record carries), what the system
+// says it is, and the sector size to format it with.
 #pragma once
 
 #include <string>

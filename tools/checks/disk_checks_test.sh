@@ -3,10 +3,10 @@
 # partition by ntfs-3g, ntfsfix and sleuthkit, with files written and read back. With WINE,
 # LINTORA is the Windows build, which writes an image's table as sectors (no partition manager
 # serves a file); the checks stay native.
-# usage: disk_checks_test.sh LINTORA SECTOR_SIZE SECTORS LABEL DATA_START DATA_SECTORS [WINE]
-#   LABEL is dos or gpt; DATA_START and DATA_SECTORS are the expected data partition.
+# usage: disk_checks_test.sh LINTORA SECTOR_SIZE SECTORS TABLE DATA_START DATA_SECTORS [WINE]
+#   TABLE is dos or gpt (sfdisk's name for it); DATA_START and DATA_SECTORS are the expected data partition.
 source "$(dirname "$0")/checks_lib.sh"
-lintora=$1 sector_size=$2 sectors=$3 label=$4 data_start=$5 data_sectors=$6 wine=${7:-}
+lintora=$1 sector_size=$2 sectors=$3 table=$4 data_start=$5 data_sectors=$6 wine=${7:-}
 need_root_and_fuse
 # A loader that cannot run the Windows build's programs says why and exits 77: skipped.
 if [ -n "$wine" ]; then
@@ -35,10 +35,10 @@ fi
 loop=$(losetup -f --show --sector-size "$sector_size" "$image") || fail "losetup failed"
 json=$(sfdisk --json "$loop") || fail "sfdisk cannot read the table"
 grep -q "\"sectorsize\": $sector_size," <<<"$json" || fail "sfdisk does not see $sector_size-byte sectors"
-grep -q "\"label\": \"$label\"" <<<"$json" || fail "partition table is not $label: $json"
+grep -q "\"label\": \"$table\"" <<<"$json" || fail "partition table is not $table: $json"
 grep -q "\"start\": $data_start," <<<"$json" || fail "data partition does not start at $data_start"
 grep -q "\"size\": $data_sectors," <<<"$json" || fail "data partition is not $data_sectors sectors"
-if [ "$label" = gpt ]; then
+if [ "$table" = gpt ]; then
     grep -q '"start": 34,' <<<"$json" || fail "reserved partition does not start at 34"
     grep -q 'E3C9E316-0B5C-4DB8-817D-F92DF00215AE' <<<"$json" || fail "no reserved partition"
     grep -q 'EBD0A0A2-B9E5-4433-87C0-68B6B72699C7' <<<"$json" || fail "no basic data partition"
@@ -55,4 +55,4 @@ loop=$(losetup -f --show --sector-size "$sector_size" -o $((data_start * sector_
 check_static "$loop"
 exercise_read_write "$loop" "$work/mnt" "$work/sums"
 check_static "$loop"
-echo "disk of $sectors sectors of $sector_size bytes ($label): every check passed"
+echo "disk of $sectors sectors of $sector_size bytes ($table): every check passed"

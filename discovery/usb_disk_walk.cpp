@@ -129,14 +129,63 @@ void parse_usb_ids(const char16_t* hardware_id, uint32_t* vendor_id, uint32_t* p
     read_hex4(hardware_id, p + 4, length, product_id);
 }
 
-DevNode find_next_usb_disk(DeviceTree& tree, DevNode previous, DiskInfo* disk) {
-    char16_t id[kCmBufferUnits] = {};
-    char16_t interfaces[kCmBufferUnits] = {};
-    char16_t friendly[kCmBufferUnits] = {};
+namespace {
+
+// Advances in pre-order: the first child, else the next sibling, else the next sibling of the
+// nearest ancestor that has one. False at the end of the tree.
+bool advance_in_preorder(DeviceTree& tree, DevNode* current) {
+    DevNode next = 0;
+    if (tree.child(&next, *current) == kCmSuccess) {
+        *current = next;
+        return true;
+    }
+    for (;;) {
+        if (tree.sibling(&next, *current) == kCmSuccess) {
+            *current = next;
+            return true;
+        }
+        if (tree.parent(&next, *current) != kCmSuccess) {
+            return false;
+        }
+        *current = next;
+    }
+}
+
+// A node whose device id names a disk: its object name, its parent's USB ids, and, when it sits
+// on USB and has a disk interface, its interface path and friendly name. True for such a disk.
+bool read_usb_disk(DeviceTree& tree, DevNode node, DiskIdKind kind, const char16_t* id,
+                   DiskInfo* disk) {
+    if (!read_object_name(tree, node, disk)) {
+        return false;
+    }
     char16_t hardware[kCmBufferUnits] = {};
+    DevNode usb_device = 0;
+    if (tree.parent(&usb_device, node) == kCmSuccess &&
+        read_devnode_property(tree, usb_device, kPropertyHardwareId, hardware, kCmBufferBytes)) {
+        parse_usb_ids(hardware, &disk->vendor_id, &disk->product_id);
+    }
+    const bool on_usb = kind == DiskIdKind::usb_storage || is_usb_hardware_id(hardware);
+    char16_t interfaces[kCmBufferUnits] = {};
+    if (!on_usb || tree.disk_interfaces(id, interfaces, kCmBufferUnits) != kCmSuccess) {
+        return false;
+    }
+    char16_t friendly[kCmBufferUnits] = {};
+    uint32_t name_size = 0;
+    tree.property(node, kPropertyFriendlyName, nullptr, &name_size);
+    if (name_size <= kCmBufferBytes) {
+        uint32_t name_length = name_size;
+        tree.property(node, kPropertyFriendlyName, friendly, &name_length);
+    }
+    copy_field(disk->interface_path, interfaces, kCmBufferUnits);
+    copy_field(disk->friendly_name, friendly, kCmBufferUnits);
+    return true;
+}
+
+}  // namespace
+
+DevNode find_next_usb_disk(DeviceTree& tree, DevNode previous, DiskInfo* disk) {
     disk->vendor_id = 0;
     disk->product_id = 0;
-
     DevNode current = 0;
     bool examine = true;
     if (previous == 0) {
@@ -147,50 +196,17 @@ DevNode find_next_usb_disk(DeviceTree& tree, DevNode previous, DiskInfo* disk) {
         current = previous;
         examine = false;
     }
+    char16_t id[kCmBufferUnits] = {};
     for (;;) {
         const DiskIdKind kind = examine && tree.device_id(current, id, kCmBufferUnits) == kCmSuccess
                                     ? disk_id_kind(id)
                                     : DiskIdKind::other;
-        if (kind != DiskIdKind::other) {
-            if (read_object_name(tree, current, disk)) {
-                std::memset(hardware, 0, sizeof hardware);
-                DevNode usb_device = 0;
-                if (tree.parent(&usb_device, current) == kCmSuccess &&
-                    read_devnode_property(tree, usb_device, kPropertyHardwareId, hardware,
-                                          kCmBufferBytes)) {
-                    parse_usb_ids(hardware, &disk->vendor_id, &disk->product_id);
-                }
-                const bool on_usb = kind == DiskIdKind::usb_storage || is_usb_hardware_id(hardware);
-                if (on_usb && tree.disk_interfaces(id, interfaces, kCmBufferUnits) == kCmSuccess) {
-                    uint32_t name_size = 0;
-                    tree.property(current, kPropertyFriendlyName, nullptr, &name_size);
-                    if (name_size <= kCmBufferBytes) {
-                        uint32_t name_length = name_size;
-                        tree.property(current, kPropertyFriendlyName, friendly, &name_length);
-                    }
-                    copy_field(disk->interface_path, interfaces, kCmBufferUnits);
-                    copy_field(disk->friendly_name, friendly, kCmBufferUnits);
-                    return current;
-                }
-            }
+        if (kind != DiskIdKind::other && read_usb_disk(tree, current, kind, id, disk)) {
+            return current;
         }
-        // Advance in pre-order: the first child, else the next sibling, else the next sibling
-        // of the nearest ancestor that has one.
         examine = true;
-        DevNode next = 0;
-        if (tree.child(&next, current) == kCmSuccess) {
-            current = next;
-            continue;
-        }
-        for (;;) {
-            if (tree.sibling(&next, current) == kCmSuccess) {
-                current = next;
-                break;
-            }
-            if (tree.parent(&next, current) != kCmSuccess) {
-                return 0;
-            }
-            current = next;
+        if (!advance_in_preorder(tree, &current)) {
+            return 0;
         }
     }
 }

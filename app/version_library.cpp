@@ -5,31 +5,22 @@
 namespace lintora {
 
 void unload_library(CVerLib& lib) {
-    if (lib.module != nullptr) {
-        ::FreeLibrary(lib.module);
-    }
-    lib = CVerLib{};
+    release_library(lib);
 }
 
 bool load_version_library(CVerLib& lib, const wchar_t* file_name) {
-    unload_library(lib);
-    lib.module = load_system_library(file_name);
-    if (lib.module == nullptr) {
-        return false;
-    }
-    const bool all =
-        bind_entry(lib.module, "VerFindFileW", &lib.ver_find_file) &
-        bind_entry(lib.module, "VerInstallFileW", &lib.ver_install_file) &
-        bind_entry(lib.module, "GetFileVersionInfoSizeW", &lib.get_file_version_info_size) &
-        bind_entry(lib.module, "GetFileVersionInfoW", &lib.get_file_version_info) &
-        bind_entry(lib.module, "GetFileVersionInfoSizeExW", &lib.get_file_version_info_size_ex) &
-        bind_entry(lib.module, "GetFileVersionInfoExW", &lib.get_file_version_info_ex) &
-        bind_entry(lib.module, "VerLanguageNameW", &lib.ver_language_name) &
-        bind_entry(lib.module, "VerQueryValueW", &lib.ver_query_value_fn);
-    if (!all) {
-        unload_library(lib);
-    }
-    return all;
+    return load_and_bind(lib, file_name, [](CVerLib& bound) {
+        const HMODULE module = bound.module;
+        return bind_entry(module, "VerFindFileW", &bound.ver_find_file) &
+               bind_entry(module, "VerInstallFileW", &bound.ver_install_file) &
+               bind_entry(module, "GetFileVersionInfoSizeW", &bound.get_file_version_info_size) &
+               bind_entry(module, "GetFileVersionInfoW", &bound.get_file_version_info) &
+               bind_entry(module, "GetFileVersionInfoSizeExW",
+                          &bound.get_file_version_info_size_ex) &
+               bind_entry(module, "GetFileVersionInfoExW", &bound.get_file_version_info_ex) &
+               bind_entry(module, "VerLanguageNameW", &bound.ver_language_name) &
+               bind_entry(module, "VerQueryValueW", &bound.ver_query_value_fn);
+    });
 }
 
 DWORD ver_get_file_version_info_size(const CVerLib& lib, const wchar_t* path, DWORD* handle) {

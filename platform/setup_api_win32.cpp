@@ -20,10 +20,7 @@ wchar_t* as_wide(char16_t* text) {
 }  // namespace
 
 void unload_library(SetupApiLibrary& lib) {
-    if (lib.module != nullptr) {
-        FreeLibrary(lib.module);
-    }
-    lib = SetupApiLibrary{};
+    release_library(lib);
 }
 
 bool load_setup_api(SetupApiLibrary& lib) {
@@ -31,23 +28,17 @@ bool load_setup_api(SetupApiLibrary& lib) {
 }
 
 bool load_configuration_manager(SetupApiLibrary& lib, const wchar_t* file_name) {
-    unload_library(lib);
-    lib.module = load_system_library(file_name);
-    if (lib.module == nullptr) {
-        return false;
-    }
-    const bool all =
-        bind_entry(lib.module, "CM_Locate_DevNodeW", &lib.locate_devnode) &
-        bind_entry(lib.module, "CM_Get_Device_IDW", &lib.get_device_id) &
-        bind_entry(lib.module, "CM_Get_Parent", &lib.get_parent) &
-        bind_entry(lib.module, "CM_Get_Device_Interface_ListW", &lib.get_device_interface_list) &
-        bind_entry(lib.module, "CM_Get_Child", &lib.get_child) &
-        bind_entry(lib.module, "CM_Get_Sibling", &lib.get_sibling) &
-        bind_entry(lib.module, "CM_Get_DevNode_Registry_PropertyW", &lib.get_devnode_property);
-    if (!all) {
-        unload_library(lib);
-    }
-    return all;
+    return load_and_bind(lib, file_name, [](SetupApiLibrary& bound) {
+        const HMODULE module = bound.module;
+        return bind_entry(module, "CM_Locate_DevNodeW", &bound.locate_devnode) &
+               bind_entry(module, "CM_Get_Device_IDW", &bound.get_device_id) &
+               bind_entry(module, "CM_Get_Parent", &bound.get_parent) &
+               bind_entry(module, "CM_Get_Device_Interface_ListW",
+                          &bound.get_device_interface_list) &
+               bind_entry(module, "CM_Get_Child", &bound.get_child) &
+               bind_entry(module, "CM_Get_Sibling", &bound.get_sibling) &
+               bind_entry(module, "CM_Get_DevNode_Registry_PropertyW", &bound.get_devnode_property);
+    });
 }
 
 int32_t cm_locate_devnode(const SetupApiLibrary& lib, DevNode* node) {

@@ -15,6 +15,31 @@ namespace lintora {
 // The library `file_name` of the system directory, loaded by its full path; null on failure.
 HMODULE load_system_library(const wchar_t* file_name);
 
+// Frees a binding record's library and clears the record: its `module` and every entry point.
+template <typename Library>
+void release_library(Library& lib) {
+    if (lib.module != nullptr) {
+        ::FreeLibrary(lib.module);
+    }
+    lib = Library{};
+}
+
+// Loads `file_name` of the system directory into `lib.module` and binds the entry points with
+// `bind(lib)` (true when every one resolved); a binding with any entry missing is released.
+template <typename Library, typename Bind>
+bool load_and_bind(Library& lib, const wchar_t* file_name, Bind bind) {
+    release_library(lib);
+    lib.module = load_system_library(file_name);
+    if (lib.module == nullptr) {
+        return false;
+    }
+    const bool all = bind(lib);
+    if (!all) {
+        release_library(lib);
+    }
+    return all;
+}
+
 // Looks up `name` in `module` into `slot`; false when it is missing.
 template <typename Fn>
 bool bind_entry(HMODULE module, const char* name, Fn* slot) {

@@ -66,6 +66,15 @@ check_static() {
     grep -q '\$MFT$' <<<"$listing" || fail "fls -r does not list \$MFT on $target"
 }
 
+# The whole judgement of a volume: the static checks, the ntfs-3g round trip, the static checks
+# again on what ntfs-3g left.
+judge_volume() {
+    local target=$1
+    check_static "$target"
+    exercise_read_write "$target" "$work/mnt" "$work/sums"
+    check_static "$target"
+}
+
 # Mounts read-write, writes a tree of small files and one large file, remounts and reads every
 # byte back; sleuthkit then finds the large file, unless the fourth argument is "no-sleuthkit".
 exercise_read_write() {

@@ -388,9 +388,10 @@ FormatJobResult reinitialise(DiskDevice& device, PartitionStyle style, const Dis
 }
 
 // The job's result of the volume's passes, what failed in the job's words and what the disk
-// holds. `zeroed`: a full format's zero pass went before, flushed.
+// holds: the wiped start of the disk is known gone once a flush after it (or a full format's
+// zeros before it) succeeded.
 FormatJobResult passes_result(const VolumePassEnd& end, const VolumeFormat& volume,
-                              const DiskInfo& disk, bool zeroed, const FailureRecord& fail) {
+                              const DiskInfo& disk, const FailureRecord& fail) {
     switch (end.step) {
         case VolumeStep::zeroing:
             // The count's refusal is the file system's; anything else, a request that failed.
@@ -398,16 +399,16 @@ FormatJobResult passes_result(const VolumePassEnd& end, const VolumeFormat& volu
                                      "formatting the disk in full", end.outcome),
                                 end.zeroed, disk, fail);
         case VolumeStep::writing:
-            return left_without_table(volume_result(end.status, volume, fail), end.outcome, zeroed,
-                                      fail);
+            return left_without_table(volume_result(end.status, volume, fail), end.outcome,
+                                      end.flushed, fail);
         case VolumeStep::flushing:
             return left_without_table(fail(kJobWriteFailed, "cannot flush the disk", end.outcome),
-                                      end.outcome, zeroed, fail);
+                                      end.outcome, end.flushed, fail);
         default: {
             Outcome failed = end.outcome;
             failed.reason += "; the partition table was not written";
             return left_without_table(fail(kJobWriteFailed, "verifying the file system", failed),
-                                      failed, true, fail);
+                                      failed, end.flushed, fail);
         }
     }
 }
@@ -480,9 +481,8 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* devic
     };
     const VolumePassEnd end = write_volume_passes(volume, device, plan);
     if (!end.outcome.ok()) {
-        return end.step == VolumeStep::before_writing
-                   ? result
-                   : passes_result(end, volume, disk, options.full, fail);
+        return end.step == VolumeStep::before_writing ? result
+                                                      : passes_result(end, volume, disk, fail);
     }
     result = write_partition_table(disk, params, geometry, guids, device, options.verify, fail);
     if (result == kJobSucceeded && options.summary != nullptr) {

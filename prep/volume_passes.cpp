@@ -84,12 +84,15 @@ VolumePassEnd write_and_read_back(VolumeFormat& volume, DiskIo& target, ReadBack
     if (!step.ok()) {
         return failed_at(VolumeStep::flushing, step);
     }
+    end.flushed = true;
     if (verify) {
         span.pass_done(volume.writer.units_done);
         span.begin_pass(RunPhase::verifying, log.pending_units());
         step = log.verify(&span);
         if (!step.ok()) {
-            return failed_at(VolumeStep::verifying, step);
+            VolumePassEnd failed = failed_at(VolumeStep::verifying, step);
+            failed.flushed = true;
+            return failed;
         }
     }
     return end;
@@ -124,22 +127,29 @@ VolumePassEnd write_volume_passes(VolumeFormat& volume, DiskIo& device,
         if (!zeroed.outcome.ok()) {
             VolumePassEnd end = failed_at(VolumeStep::zeroing, zeroed.outcome);
             end.status = zeroed.count_status;
+            end.flushed = zeroed.flushed_end != 0;
             end.zeroed = std::move(zeroed);
             return end;
         }
     }
+    const bool zeros_flushed = plan.zero_bytes != 0;  // the pass ended with its last flush
     if (plan.before_writing && !plan.before_writing()) {
-        return failed_at(VolumeStep::before_writing,
-                         Outcome::failure("stopped before the file system was written"));
+        VolumePassEnd end =
+            failed_at(VolumeStep::before_writing,
+                      Outcome::failure("stopped before the file system was written"));
+        end.flushed = zeros_flushed;
+        return end;
     }
     VolumePassEnd end = write_and_read_back(volume, target, log, plan.verify, span);
     end.zeroed = zeroed;
+    end.flushed = end.flushed || zeros_flushed;
     if (!end.outcome.ok()) {
         return end;
     }
     if (plan.hold_boot_sectors) {
         VolumePassEnd committed = commit_boot_sectors(hold, log, plan.verify);
         if (!committed.outcome.ok()) {
+            committed.flushed = true;
             return committed;
         }
     }

@@ -66,6 +66,9 @@ struct VolumePassEnd {
     ntfs_status status = NTFS_OK;
     ZeroedVolume zeroed;  // what a full format's zero pass wrote
     VolumeLeft left = VolumeLeft::no_valid_volume;
+    // A flush after the passes' first writes succeeded (a zero pass's, or the one after the file
+    // system): what they wrote before it is on the medium, even if the device goes away after.
+    bool flushed = false;
     JobSummary summary;  // on success
 };
 

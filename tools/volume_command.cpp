@@ -226,14 +226,9 @@ std::string volume_state(const VolumePassEnd& end, const std::string& path, uint
         default:
             break;
     }
-    // The boot sectors' zeros reach the medium with the first flush after them: the zero
-    // pass's, or the one after the file system. A target that went away before may have lost
-    // them, and still hold its old volume.
-    const bool flushed =
-        (end.step == VolumeStep::zeroing && end.zeroed.flushed_end != 0) ||
-        (end.step != VolumeStep::clearing_boot_sectors && end.step != VolumeStep::zeroing &&
-         end.step != VolumeStep::writing && end.step != VolumeStep::flushing);
-    if (!flushed && end.outcome.device_gone()) {
+    // The boot sectors' zeros reach the medium with the first flush after them; a target that
+    // went away before it may have lost them, and still hold its old volume.
+    if (!end.flushed && end.outcome.device_gone()) {
         return "'" + path +
                "' went away before its writes were flushed: what reached it is unknown, and its "
                "old volume may remain";

@@ -15,6 +15,8 @@
 #include "prep/full_format.h"
 #include "prep/partition_layout.h"
 #include "prep/table_check.h"
+#include "prep/target_claim.h"
+#include "prep/target_ledger.h"
 #include "prep/volume_format.h"
 #include "prep/volume_passes.h"
 
@@ -62,31 +64,7 @@ struct FailureRecord {
         }
         return (*this)(result, std::move(what), refused.reason);
     }
-    // What the disk holds after the failure just recorded.
-    FormatJobResult left(FormatJobResult result, std::string holds, bool no_valid_volume) const {
-        if (failure != nullptr) {
-            failure->holds = std::move(holds);
-            failure->no_valid_volume = no_valid_volume;
-        }
-        return result;
-    }
 };
-
-constexpr const char* kNoTableNoVolume = "the disk holds no partition table and no valid volume";
-
-// What the disk holds when the job stops after the wipe and before the new table. Once the wipe
-// is flushed (the zero pass's flushes, or the flush after the file system), the old table is
-// gone; a disk that went away before that may have lost the writes it had not yet flushed.
-FormatJobResult left_without_table(FormatJobResult result, const Outcome& failure,
-                                   bool wipe_flushed, const FailureRecord& fail) {
-    if (!wipe_flushed && failure.device_gone()) {
-        return fail.left(result,
-                         "the disk went away before its writes were flushed: what reached it is "
-                         "unknown, and its old partition table may remain",
-                         false);
-    }
-    return fail.left(result, kNoTableNoVolume, true);
-}
 
 std::unique_ptr<uint8_t[]> zeroed_buffer(uint32_t size) {
     return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size]());
@@ -225,10 +203,8 @@ FormatJobResult take_volumes_away(const DiskInfo& disk, const char16_t* device_p
 }
 
 // Zeros over sectors 0 to 31: whatever partition table the disk had is gone.
-// `zeroed`: a full format's zero pass went before, flushed.
 FormatJobResult wipe_start(const DiskInfo& disk, uint32_t io_chunk, DiskDevice& device,
-                           ProgressFn progress, void* owner, bool zeroed,
-                           const FailureRecord& fail) {
+                           ProgressFn progress, void* owner, const FailureRecord& fail) {
     const uint32_t sector = disk.bytes_per_sector;
     std::unique_ptr<uint8_t[]> zeros = zeroed_buffer(sector);
     if (!zeros) {
@@ -244,9 +220,7 @@ FormatJobResult wipe_start(const DiskInfo& disk, uint32_t io_chunk, DiskDevice& 
     wipe.failure = &failure;
     for (uint32_t i = 0; i < kWipedSectors; ++i) {
         if (write_sectors(&wipe, uint64_t{i} * sector, zeros.get(), sector) != sector) {
-            const FormatJobResult result =
-                fail(i == 0 ? kJobRefused : kJobWriteFailed, "wiping the disk", failure);
-            return i == 0 && !zeroed ? result : left_without_table(result, failure, zeroed, fail);
+            return fail(i == 0 ? kJobRefused : kJobWriteFailed, "wiping the disk", failure);
         }
     }
     return kJobSucceeded;
@@ -256,7 +230,8 @@ FormatJobResult wipe_start(const DiskInfo& disk, uint32_t io_chunk, DiskDevice& 
 // table read back from the medium.
 FormatJobResult write_partition_table(const DiskInfo& disk, const FormatJobParams& params,
                                       const PartitionGeometry& geometry, const DiskGuids& guids,
-                                      DiskDevice& device, bool verify, const FailureRecord& fail) {
+                                      DiskDevice& device, bool verify, TargetLedger& ledger,
+                                      const FailureRecord& fail) {
     const uint32_t size =
         params.partition_style == PartitionStyle::gpt ? kGptLayoutBytes : kMbrLayoutBytes;
     const DriveLayoutRecord layout =
@@ -271,71 +246,27 @@ FormatJobResult write_partition_table(const DiskInfo& disk, const FormatJobParam
         if (!written.ok()) {
             // The table's primary part goes last: until it is written the disk has the empty
             // table of its re-initialisation, flushed with the file system.
-            return fail.left(fail(kJobRefused, "cannot write the partition table", written),
-                             "the disk holds no valid partition table, so no usable volume (the "
-                             "file system was written and flushed, the table that points at it "
-                             "was not)",
-                             true);
+            return fail(kJobRefused, "cannot write the partition table", written);
         }
     }
-    // From here the new table and volume are on the disk, or on their way to it.
-    const char* unconfirmed =
-        "the disk may hold a new partition table and volume that were not verified";
     const Outcome reread = device.update_properties();
     if (!reread.ok()) {
-        return fail.left(fail(kJobRefused, "cannot re-read the new partition table", reread),
-                         unconfirmed, false);
+        return fail(kJobRefused, "cannot re-read the new partition table", reread);
     }
     // The table is what makes the disk usable: it reaches the medium before the job says done.
     const Outcome flushed = device.flush();
     if (!flushed.ok()) {
-        return fail.left(
-            fail(kJobWriteFailed, "flushing after writing the partition table", flushed),
-            unconfirmed, false);
+        return fail(kJobWriteFailed, "flushing after writing the partition table", flushed);
     }
-    const Outcome checked =
-        verify ? check_partition_table(device, layout, disk.bytes_per_sector) : Outcome::success();
-    return checked.ok()
-               ? kJobSucceeded
-               : fail.left(fail(kJobWriteFailed, "verifying the partition table", checked),
-                           "the disk holds a verified volume under a partition table that does "
-                           "not read back as written",
-                           false);
-}
-
-// The state a failed full format leaves, from what its zero pass wrote and what its flushes
-// confirmed: the partition table's sectors (the first 34 and, for GPT's backup, the last 33) are
-// gone only where confirmed zeros reached them.
-FormatJobResult zeroed_state(FormatJobResult result, const ZeroedVolume& zeroed,
-                             const DiskInfo& disk, const FailureRecord& fail) {
-    const uint64_t sector = disk.bytes_per_sector;
-    const uint64_t end = disk.sector_count * sector;
-    if (zeroed.zeroed_end == 0) {
-        return fail.left(
-            result, "nothing was zeroed: the disk's partition table and volumes are as they were",
-            false);
+    if (!verify) {
+        return kJobSucceeded;
     }
-    const std::string written = std::to_string(zeroed.zeroed_end);
-    if (zeroed.flushed_end == 0) {
-        return fail.left(result,
-                         "zeros were written up to byte " + written +
-                             " but no flush confirmed them: the disk's partition table and "
-                             "volumes may remain in part",
-                         false);
+    const Outcome checked = check_partition_table(device, layout, disk.bytes_per_sector);
+    if (!checked.ok()) {
+        return fail(kJobWriteFailed, "verifying the partition table", checked);
     }
-    const bool table_kept = std::any_of(
-        zeroed.bad_sectors.begin(), zeroed.bad_sectors.end(),
-        [&](uint64_t bad) { return bad < kGptReservedStart * sector || bad + 33 * sector >= end; });
-    std::string state = zeroed.flushed_end >= end ? "the disk now holds zeros"
-                                                  : "the disk now holds zeros up to byte " +
-                                                        std::to_string(zeroed.flushed_end);
-    if (zeroed.flushed_end < zeroed.zeroed_end) {
-        state += " (what was written after that, up to byte " + written + ", is unknown)";
-    }
-    state += table_kept ? " but where sectors of its partition table could not be written (an "
-                          "old table may remain), and no valid volume"
-                        : ", no valid volume and no partition table";
-    return fail.left(result, state, true);
+    ledger.table_read_back();
+    return kJobSucceeded;
 }
 
 FormatJobResult volume_result(ntfs_status status, const VolumeFormat& volume,
@@ -377,38 +308,30 @@ FormatJobResult check_params(const DiskInfo& disk, const FormatJobParams& params
 
 // A new empty partition table, and the disk's properties read again.
 FormatJobResult reinitialise(DiskDevice& device, PartitionStyle style, const DiskGuids& guids,
-                             bool zeroed, const FailureRecord& fail) {
+                             const FailureRecord& fail) {
     Outcome step = device.create_disk(make_create_disk(style, guids));
     if (step.ok()) {
         step = device.update_properties();
     }
-    return step.ok() ? kJobSucceeded
-                     : left_without_table(fail(kJobRefused, "cannot re-initialise the disk", step),
-                                          step, zeroed, fail);
+    return step.ok() ? kJobSucceeded : fail(kJobRefused, "cannot re-initialise the disk", step);
 }
 
-// The job's result of the volume's passes, what failed in the job's words and what the disk
-// holds: the wiped start of the disk is known gone once a flush after it (or a full format's
-// zeros before it) succeeded.
+// The job's result of the volume's passes and what failed, in the job's words.
 FormatJobResult passes_result(const VolumePassEnd& end, const VolumeFormat& volume,
-                              const DiskInfo& disk, const FailureRecord& fail) {
+                              const FailureRecord& fail) {
     switch (end.step) {
         case VolumeStep::zeroing:
             // The count's refusal is the file system's; anything else, a request that failed.
-            return zeroed_state(fail(end.status != NTFS_OK ? kJobFormatFailed : kJobWriteFailed,
-                                     "formatting the disk in full", end.outcome),
-                                end.zeroed, disk, fail);
+            return fail(end.status != NTFS_OK ? kJobFormatFailed : kJobWriteFailed,
+                        "formatting the disk in full", end.outcome);
         case VolumeStep::writing:
-            return left_without_table(volume_result(end.status, volume, fail), end.outcome,
-                                      end.flushed, fail);
+            return volume_result(end.status, volume, fail);
         case VolumeStep::flushing:
-            return left_without_table(fail(kJobWriteFailed, "cannot flush the disk", end.outcome),
-                                      end.outcome, end.flushed, fail);
+            return fail(kJobWriteFailed, "cannot flush the disk", end.outcome);
         default: {
             Outcome failed = end.outcome;
             failed.reason += "; the partition table was not written";
-            return left_without_table(fail(kJobWriteFailed, "verifying the file system", failed),
-                                      failed, end.flushed, fail);
+            return fail(kJobWriteFailed, "verifying the file system", failed);
         }
     }
 }
@@ -430,7 +353,7 @@ FormatJobResult count_before_opening(VolumeFormat& volume, const char16_t* devic
 
 FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* device_path,
                         const FormatJobParams& params, DiskSystem& system, ProgressFn progress,
-                        JobOptions options, const FailureRecord& fail) {
+                        JobOptions options, TargetLedger& ledger, const FailureRecord& fail) {
     PartitionGeometry geometry;
     FormatJobResult result = check_params(disk, params, &geometry, fail);
     if (result != kJobSucceeded) {
@@ -459,11 +382,19 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* devic
     if (!opened.ok()) {
         return fail(kJobRefused, "cannot open '" + path_for_display(device_path) + "'", opened);
     }
+    handles.disk = std::make_unique<LedgerDisk>(std::move(handles.disk), ledger);
     DiskDevice& device = *handles.disk;
     result = take_volumes_away(disk, device_path, system, handles, fail);
     if (result != kJobSucceeded) {
         return result;
     }
+    // What the disk holds is read before the first write, so that what may remain of it after
+    // a failure can be named.
+    ledger.whole_disk = true;
+    ledger.volume_offset = geometry.data_start * disk.bytes_per_sector;
+    ledger.volume_bytes = geometry.data_sectors * disk.bytes_per_sector;
+    ledger.zero_bytes = options.full ? disk.sector_count * disk.bytes_per_sector : 0;
+    ledger.survey(device);
     // The zero pass covers the whole disk, the reserved partition, the gaps and the tail
     // included: a user who asks for a full format wants nothing old left anywhere. The old
     // table's sectors are wiped and the disk re-initialised before the file system's first
@@ -472,19 +403,20 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* devic
     plan.zero_bytes = options.full ? disk.sector_count * disk.bytes_per_sector : 0;
     plan.verify = options.verify;
     plan.watch = options.watch;
+    plan.ledger = &ledger;
     plan.before_writing = [&] {
-        result = wipe_start(disk, io_chunk, device, progress, owner, options.full, fail);
+        result = wipe_start(disk, io_chunk, device, progress, owner, fail);
         if (result == kJobSucceeded) {
-            result = reinitialise(device, params.partition_style, guids, options.full, fail);
+            result = reinitialise(device, params.partition_style, guids, fail);
         }
         return result == kJobSucceeded;
     };
     const VolumePassEnd end = write_volume_passes(volume, device, plan);
     if (!end.outcome.ok()) {
-        return end.step == VolumeStep::before_writing ? result
-                                                      : passes_result(end, volume, disk, fail);
+        return end.step == VolumeStep::before_writing ? result : passes_result(end, volume, fail);
     }
-    result = write_partition_table(disk, params, geometry, guids, device, options.verify, fail);
+    result =
+        write_partition_table(disk, params, geometry, guids, device, options.verify, ledger, fail);
     if (result == kJobSucceeded && options.summary != nullptr) {
         *options.summary = end.summary;
     }
@@ -523,15 +455,24 @@ FormatJobResult prepare_disk(void* owner, const DiskInfo& disk, const FormatJobP
     if (context.system == nullptr) {
         return fail(kJobRefused, "cannot prepare the disk", "no disk system was given");
     }
+    TargetLedger own_ledger(disk.sector_count * disk.bytes_per_sector, disk.bytes_per_sector);
+    TargetLedger& ledger = context.ledger != nullptr ? *context.ledger : own_ledger;
+    FormatJobResult result = kJobFormatFailed;
     try {
-        return run_job(owner, disk,
-                       context.device_path != nullptr ? context.device_path : disk.interface_path,
-                       params, *context.system, context.progress, context.options, fail);
+        result = run_job(owner, disk,
+                         context.device_path != nullptr ? context.device_path : disk.interface_path,
+                         params, *context.system, context.progress, context.options, ledger, fail);
     } catch (const std::bad_alloc&) {
-        return kJobNoMemory;
+        result = kJobNoMemory;
     } catch (...) {
-        return kJobFormatFailed;
+        result = kJobFormatFailed;
     }
+    if (result != kJobSucceeded && context.failure != nullptr && ledger.writes_tried() != 0) {
+        const TargetClaim claim = claim_target(ledger, "the disk");
+        context.failure->holds = claim.words;
+        context.failure->no_valid_volume = claim.no_valid_volume;
+    }
+    return result;
 }
 
 }  // namespace lintora

@@ -30,6 +30,7 @@
 namespace lintora {
 
 class DiskSystem;
+class TargetLedger;
 
 // The partition style as the job's parameters carry it.
 enum class PartitionStyle : int32_t { gpt = 0, mbr = 1 };
@@ -68,9 +69,8 @@ struct JobFailure {
     bool in_use = false;  // refused because another program holds the disk or a volume of it
     FailureClass cause = FailureClass::other;  // the class of the system's failure behind it
     // What the disk holds after a failure once the job has written to it, a clause about "the
-    // disk" ("the disk holds no partition table and no valid volume"), from what was written and
-    // flushed; empty while the job has written nothing. `no_valid_volume`: the disk is known to
-    // hold no valid volume.
+    // disk" worded from the job's ledger (prep/target_claim.h); empty while the job has written
+    // nothing. `no_valid_volume`: the disk is known to hold no valid volume.
     std::string holds;
     bool no_valid_volume = false;
 };
@@ -108,6 +108,9 @@ struct JobContext {
     // record holds).
     const char16_t* device_path = nullptr;
     JobOptions options = {};
+    // Keeps what the disk holds as the job writes it, when given (one of the disk's size and
+    // sector size), for a front-end that words it itself; `failure->holds` says it regardless.
+    TargetLedger* ledger = nullptr;
 };
 
 // Runs the whole job on `disk` through `context.system`. Every handle is closed and every

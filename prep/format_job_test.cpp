@@ -125,10 +125,16 @@ TEST_F(FormatJobTest, SucceedsWithTheStepsInOrder) {
                                                "notify Z",      "volume_path Z", "open_volume Z",
                                                "lock Z",        "dismount Z",    "list_volumes"};
     EXPECT_EQ(head, expected);
-    EXPECT_EQ(calls()[12], "write 0 512");
-    EXPECT_EQ(calls()[12 + 31], "write 15872 512");
-    EXPECT_EQ(calls()[12 + 32], "create_disk");
-    EXPECT_EQ(calls()[12 + 33], "update_properties");
+    // What the disk holds is read before the first write, then sectors 0 to 31 are wiped.
+    EXPECT_EQ(calls()[12], "read 0 512");
+    const size_t wipe = static_cast<size_t>(
+        std::find_if(calls().begin(), calls().end(),
+                     [](const std::string& c) { return c.rfind("write ", 0) == 0; }) -
+        calls().begin());
+    EXPECT_EQ(calls()[wipe], "write 0 512");
+    EXPECT_EQ(calls()[wipe + 31], "write 15872 512");
+    EXPECT_EQ(calls()[wipe + 32], "create_disk");
+    EXPECT_EQ(calls()[wipe + 33], "update_properties");
     // The file system flushed, then the table, flushed in its turn before the job is done.
     const std::vector<std::string> tail(calls().end() - 7, calls().end());
     const std::vector<std::string> expected_tail = {

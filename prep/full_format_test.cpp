@@ -452,8 +452,9 @@ TEST(FormatJobVerify, WhatTheMediumLostStopsTheJob) {
 
 // A GPT table is written backup first and its primary header last, the protective MBR of the
 // re-initialisation kept: a disk that stops taking writes at any of the table's writes still has
-// the whole empty primary table of its re-initialisation, and the job says it holds no usable
-// volume; one that fails after the table says a volume may remain.
+// the whole empty primary table of its re-initialisation, and the job says it holds the new
+// volume with no table pointing to it; one that fails after the table says the new table may be
+// there.
 TEST(FormatJobTable, GptGoesBackupFirstAndEachFailureSaysWhatRemains) {
     DiskInfo disk = smallest_mbr_disk();
     disk.sector_count = 2 * 2048 + 63 + 6293504 + 300000;
@@ -498,29 +499,32 @@ TEST(FormatJobTable, GptGoesBackupFirstAndEachFailureSaysWhatRemains) {
         const auto nth = static_cast<uint32_t>(writes.size() - 4 + k + 1);
         EXPECT_EQ(run({{FakeOp::write, nth}}, &failure, &header).first, kJobRefused);
         EXPECT_EQ(failure.what, "cannot write the partition table");
-        EXPECT_TRUE(failure.no_valid_volume);
-        EXPECT_TRUE(has(failure.holds, "no valid partition table")) << failure.holds;
+        EXPECT_FALSE(failure.no_valid_volume);
+        EXPECT_TRUE(has(failure.holds,
+                        "holds a new volume at byte 135266304, with no partition "
+                        "table pointing to it"))
+            << failure.holds;
         if (k == 0) {
             empty_header = header;
         }
         EXPECT_EQ(header, empty_header);  // the re-initialisation's, whole
         EXPECT_NE(header, finished);
     }
-    // After the table: a flush that fails leaves a volume that may remain.
+    // After the table: a flush that fails leaves the new table unconfirmed.
     JobFailure failure;
     std::vector<uint8_t> header;
     const uint32_t flushes = 2;  // after the file system, then after the table
     EXPECT_EQ(run({{FakeOp::flush, flushes}}, &failure, &header).first, kJobWriteFailed);
     EXPECT_EQ(failure.what, "flushing after writing the partition table");
     EXPECT_FALSE(failure.no_valid_volume);
-    EXPECT_TRUE(has(failure.holds, "may hold a new partition table")) << failure.holds;
+    EXPECT_TRUE(has(failure.holds, "may also hold its new partition table")) << failure.holds;
     EXPECT_EQ(header, finished);
 }
 
-// What a failed full format says the disk holds follows what its zero pass wrote and its flushes
-// confirmed: a disk that refused the first piece holds what it held, one whose table sectors
-// stayed unwritten may keep its old table, one zeroed part of the way holds zeros up to its last
-// flush, and of what came after that nothing is claimed.
+// What a failed full format says the (blank) disk holds follows what its zero pass wrote and its
+// flushes confirmed: a disk that refused the first piece holds what it held, one whose first
+// sector could not be written may keep its old table, one zeroed part of the way holds zeros up
+// to its last flush, and of what came after that nothing is claimed.
 TEST(FormatJobFull, TheStateOfAFailedZeroPassIsWhatWasWritten) {
     const DiskInfo disk = smallest_mbr_disk();
     const uint64_t end = disk.sector_count * 512;
@@ -528,38 +532,43 @@ TEST(FormatJobFull, TheStateOfAFailedZeroPassIsWhatWasWritten) {
         const char* name;
         std::pair<uint64_t, uint64_t> bad;
         FailureClass cause;
-        const char* state;
+        std::string state;  // empty: nothing was written
         bool no_valid_volume;
     };
     for (const Case& c : {
-             Case{"write-protected",
+             Case{"write-protected", {0, 512}, FailureClass::refused, "", false},
+             Case{"sector 0 bad",
                   {0, 512},
-                  FailureClass::refused,
-                  "nothing was zeroed: the disk's partition table and volumes are as they were",
-                  false},
-             Case{"sector 0 bad", {0, 512}, FailureClass::medium, "an old table may remain", true},
+                  FailureClass::medium,
+                  "the disk holds zeros but for 1 sector range that could not be written, an "
+                  "unknown first sector (a write over it failed; its old partition table may "
+                  "remain) and no valid volume",
+                  true},
              Case{"backup GPT header bad",
                   {end - 512, end},
                   FailureClass::medium,
-                  "an old table may remain",
+                  "the disk holds zeros up to byte " + std::to_string(end - 512) +
+                      ", no partition table and no valid volume",
                   true},
              Case{"refused part of the way",
                   {kGiB, kGiB + 512},
                   FailureClass::refused,
-                  "the disk now holds zeros up to byte 1073741824, no valid volume and no "
-                  "partition table",
+                  "the disk holds zeros up to byte 1073741824, no partition table and no valid "
+                  "volume",
                   true},
              Case{"gone after the first flush",
                   {kGiB + kGiB / 2, kGiB + kGiB / 2 + 512},
                   FailureClass::gone,
-                  "the disk now holds zeros up to byte 1073741824 (what was written after that, "
-                  "up to byte 1610612736, is unknown)",
+                  "the disk holds zeros up to byte 1073741824 (what was written after that, up to "
+                  "byte 1610612736, is unknown), no partition table and no valid volume",
                   true},
-             Case{"gone before any flush",
-                  {kGiB / 2, kGiB / 2 + 512},
-                  FailureClass::gone,
-                  "zeros were written up to byte 536870912 but no flush confirmed them",
-                  false},
+             Case{
+                 "gone before any flush",
+                 {kGiB / 2, kGiB / 2 + 512},
+                 FailureClass::gone,
+                 "the disk holds no partition table and no valid volume; it may also hold zeros up "
+                 "to byte 536870912 (written, but no flush confirmed them)",
+                 true},
          }) {
         SCOPED_TRACE(c.name);
         FakeDiskSystem system;
@@ -573,15 +582,15 @@ TEST(FormatJobFull, TheStateOfAFailedZeroPassIsWhatWasWritten) {
             prepare_disk(nullptr, disk, job_params_for(disk),
                          JobContext{.system = &system, .failure = &failure, .options = options}),
             kJobSucceeded);
-        EXPECT_TRUE(has(failure.holds, c.state)) << failure.holds;
+        EXPECT_EQ(failure.holds, c.state);
         EXPECT_EQ(failure.no_valid_volume, c.no_valid_volume);
         EXPECT_EQ(failure.cause, c.cause == FailureClass::medium ? FailureClass::other : c.cause);
     }
 }
 
-// The cause of a failure travels with it to the job's end, beside what the disk holds: a disk
-// that went away before anything was flushed may still hold its old table; any other failure
-// of the file system's writes leaves no table and no valid volume.
+// The cause of a failure travels with it to the job's end, beside what the (blank) disk holds:
+// nothing was flushed, so the wipe and the empty table of the re-initialisation may or may not
+// be there, and no valid volume is.
 TEST(FormatJobQuick, TheCauseOfAFailedWriteReachesTheJobsEnd) {
     const DiskInfo disk = smallest_mbr_disk();
     const uint64_t mft = 2048 * 512 + 3 * kGiB;
@@ -598,11 +607,10 @@ TEST(FormatJobQuick, TheCauseOfAFailedWriteReachesTheJobsEnd) {
                   kJobWriteFailed);
         EXPECT_EQ(failure.what, "writing the file system");
         EXPECT_EQ(failure.cause, cause);
-        EXPECT_EQ(failure.no_valid_volume, cause != FailureClass::gone);
-        EXPECT_TRUE(has(failure.holds, cause == FailureClass::gone
-                                           ? "old partition table may remain"
-                                           : "no partition table"))
-            << failure.holds;
+        EXPECT_TRUE(failure.no_valid_volume);
+        EXPECT_EQ(failure.holds,
+                  "the disk holds no valid volume; it may also hold the empty partition table of "
+                  "its re-initialisation or no partition table");
     }
 }
 

@@ -6,6 +6,7 @@
 #include "platform/raw_disk.h"
 #include "prep/boot_sector_hold.h"
 #include "prep/read_back_log.h"
+#include "prep/target_ledger.h"
 
 namespace lintora {
 
@@ -27,7 +28,6 @@ VolumePassEnd withdrawn(BootSectorHold& hold, VolumeStep step, Outcome failure) 
         end.outcome.reason += "; the boot sectors were zeroed again";
     } else {
         end.outcome.reason += "; zeroing the boot sectors again failed: " + taken_back.reason;
-        end.left = VolumeLeft::unverified_volume;
     }
     return end;
 }
@@ -69,7 +69,8 @@ void span_the_passes(VolumeFormat& volume, const VolumePassPlan& plan, ProgressS
 
 // The writing pass onto `target` and its flush; with verify, everything read back.
 VolumePassEnd write_and_read_back(VolumeFormat& volume, DiskIo& target, ReadBackLog& log,
-                                  bool verify, ProgressSpan& span) {
+                                  const VolumePassPlan& plan, ProgressSpan& span) {
+    const bool verify = plan.verify;
     VolumePassEnd end;
     span.begin_pass(RunPhase::writing, volume.writer.units_expected);
     end.status = write_volume(volume, target);
@@ -80,19 +81,22 @@ VolumePassEnd write_and_read_back(VolumeFormat& volume, DiskIo& target, ReadBack
                                                               ntfs_status_text(end.status));
         return end;
     }
+    if (plan.ledger != nullptr) {
+        plan.ledger->volume_handed_over();
+    }
     Outcome step = target.flush();
     if (!step.ok()) {
         return failed_at(VolumeStep::flushing, step);
     }
-    end.flushed = true;
     if (verify) {
         span.pass_done(volume.writer.units_done);
         span.begin_pass(RunPhase::verifying, log.pending_units());
         step = log.verify(&span);
         if (!step.ok()) {
-            VolumePassEnd failed = failed_at(VolumeStep::verifying, step);
-            failed.flushed = true;
-            return failed;
+            return failed_at(VolumeStep::verifying, step);
+        }
+        if (plan.ledger != nullptr) {
+            plan.ledger->volume_read_back();
         }
     }
     return end;
@@ -111,11 +115,7 @@ VolumePassEnd write_volume_passes(VolumeFormat& volume, DiskIo& device,
     if (plan.hold_boot_sectors) {
         const Outcome cleared = hold.clear();
         if (!cleared.ok()) {
-            VolumePassEnd end = failed_at(VolumeStep::clearing_boot_sectors, cleared);
-            if (hold.primary_cleared()) {
-                end.left = VolumeLeft::old_backup_boot_sector;
-            }
-            return end;
+            return failed_at(VolumeStep::clearing_boot_sectors, cleared);
         }
     }
     ProgressSpan span;
@@ -127,29 +127,22 @@ VolumePassEnd write_volume_passes(VolumeFormat& volume, DiskIo& device,
         if (!zeroed.outcome.ok()) {
             VolumePassEnd end = failed_at(VolumeStep::zeroing, zeroed.outcome);
             end.status = zeroed.count_status;
-            end.flushed = zeroed.flushed_end != 0;
             end.zeroed = std::move(zeroed);
             return end;
         }
     }
-    const bool zeros_flushed = plan.zero_bytes != 0;  // the pass ended with its last flush
     if (plan.before_writing && !plan.before_writing()) {
-        VolumePassEnd end =
-            failed_at(VolumeStep::before_writing,
-                      Outcome::failure("stopped before the file system was written"));
-        end.flushed = zeros_flushed;
-        return end;
+        return failed_at(VolumeStep::before_writing,
+                         Outcome::failure("stopped before the file system was written"));
     }
-    VolumePassEnd end = write_and_read_back(volume, target, log, plan.verify, span);
+    VolumePassEnd end = write_and_read_back(volume, target, log, plan, span);
     end.zeroed = zeroed;
-    end.flushed = end.flushed || zeros_flushed;
     if (!end.outcome.ok()) {
         return end;
     }
     if (plan.hold_boot_sectors) {
         VolumePassEnd committed = commit_boot_sectors(hold, log, plan.verify);
         if (!committed.outcome.ok()) {
-            committed.flushed = true;
             return committed;
         }
     }

@@ -18,6 +18,7 @@
 namespace lintora {
 
 class DiskIo;
+class TargetLedger;
 
 struct VolumePassPlan {
     // A full format: zeros over bytes [0, zero_bytes) of the device first (the whole disk for
@@ -29,6 +30,8 @@ struct VolumePassPlan {
     // valid.
     bool hold_boot_sectors = false;
     PassWatch watch;
+    // Told when the writing pass handed the whole volume over and when it read back equal.
+    TargetLedger* ledger = nullptr;
     // Runs after the zero pass, before the first write of the file system; false ends the
     // passes there (the caller knows why, and words it).
     std::function<bool()> before_writing;
@@ -47,14 +50,6 @@ enum class VolumeStep : int32_t {
     verifying_boot_sectors,
 };
 
-// What the target holds where the passes failed, as far as what was written and flushed shows.
-enum class VolumeLeft : int32_t {
-    no_valid_volume,         // the boot sectors are zeros (or were never written)
-    unverified_volume,       // a new volume may remain, not verified: its boot sectors could
-                             // not be confirmed zeroed again
-    old_backup_boot_sector,  // only the old volume's primary boot sector was zeroed
-};
-
 struct VolumePassEnd {
     // Done, or what failed: the system's reason (or the writer's) and its class; after committed
     // boot sectors, whether they were taken back is said at the reason's end.
@@ -65,11 +60,7 @@ struct VolumePassEnd {
     // itself failed a request).
     ntfs_status status = NTFS_OK;
     ZeroedVolume zeroed;  // what a full format's zero pass wrote
-    VolumeLeft left = VolumeLeft::no_valid_volume;
-    // A flush after the passes' first writes succeeded (a zero pass's, or the one after the file
-    // system): what they wrote before it is on the medium, even if the device goes away after.
-    bool flushed = false;
-    JobSummary summary;  // on success
+    JobSummary summary;   // on success
 };
 
 // After count_volume. Writes through `device`; every write the passes make is on it.

@@ -13,6 +13,8 @@
 #include "prep/cluster_size.h"
 #include "prep/disk_plan.h"
 #include "prep/format_job.h"
+#include "prep/target_claim.h"
+#include "prep/target_ledger.h"
 #include "tools/arguments.h"
 #include "tools/command_start.h"
 #include "tools/commands.h"
@@ -142,20 +144,6 @@ bool user_agrees(std::FILE* out, const std::string& path, const std::string& cap
            confirmed(out, "Warning: formatting erases all data recorded on the disk. Format it?");
 }
 
-// What the disk holds after a failed job, from what was written and flushed; the job's clause
-// about "the disk" names it by its path.
-std::string disk_state(const JobFailure& failure, const std::string& path, uint64_t writes) {
-    if (writes == 0) {
-        return "nothing was written to '" + path + "'";
-    }
-    const std::string subject = "the disk";
-    const std::string& holds = failure.holds;
-    if (holds.empty()) {
-        return "'" + path + "' holds no partition table and no valid volume";
-    }
-    return holds.rfind(subject, 0) == 0 ? "'" + path + "'" + holds.substr(subject.size()) : holds;
-}
-
 // Which step a signal stopped: the pass the progress shows, or the job's step before the passes.
 std::string interrupted_step(const ProgressReport& report, const JobFailure& failure) {
     const std::string where = report.where();
@@ -177,11 +165,13 @@ int run_disk_job(const Target& target, const DiskInfo& disk, const FormatJobPara
     JobSummary summary;
     options.watch = report.watch();
     options.summary = &summary;
+    TargetLedger ledger(disk.sector_count * disk.bytes_per_sector, disk.bytes_per_sector);
     const FormatJobResult result = prepare_disk(nullptr, disk, params,
                                                 JobContext{.system = &system,
                                                            .failure = &failure,
                                                            .device_path = target.wide_path.c_str(),
-                                                           .options = options});
+                                                           .options = options,
+                                                           .ledger = &ledger});
     report.finish();
     RunRecord& record = ending.record;
     record.succeeded = result == kJobSucceeded;
@@ -202,18 +192,21 @@ int run_disk_job(const Target& target, const DiskInfo& disk, const FormatJobPara
         std::printf("%s\n", result_message(result));
         return 0;
     }
-    const uint64_t writes = system.writes();
-    const std::string state = disk_state(failure, path, writes);
-    record.no_valid_volume = writes != 0 && (failure.holds.empty() || failure.no_valid_volume);
-    record.error_class = writes == 0 ? "refused" : "failed";
+    const TargetClaim claim = claim_target(ledger, "'" + path + "'");
+    const std::string& state = claim.words;
+    const bool written = !claim.nothing_written;
+    record.no_valid_volume = claim.no_valid_volume;
+    record.held = claim.ranges;
+    record.error_class = written ? "failed" : "refused";
     record.cause = cause_name(failure.cause);
     if (const int signal_number = interrupting_signal()) {
         record.error_class = "interrupted";
+        record.cause = "interrupted";
         record.error = "interrupted" + interrupted_step(report, failure) + "; " + state;
         ending.say(record.error);
         return ending(128 + signal_number);
     }
-    record.error = failure.what + ": " + failure.why + (writes == 0 ? "" : "; " + state);
+    record.error = failure.what + ": " + failure.why + (written ? "; " + state : "");
     ending.say(record.error);
     if (result == kJobRefused) {
         // The advice to close other programs only where another program is the likely cause;
@@ -224,7 +217,7 @@ int run_disk_job(const Target& target, const DiskInfo& disk, const FormatJobPara
     } else {
         std::fprintf(stderr, "%s (%d)\n", result_message(result), result);
     }
-    if (writes == 0) {
+    if (!written) {
         std::fprintf(stderr, "Nothing was written.\n");
     }
     return ending(1);

@@ -14,11 +14,15 @@ extern "C" void note_signal(int signal_number) {
 
 class InterruptibleDevice final : public ForwardingDiskDevice {
   public:
-    InterruptibleDevice(std::unique_ptr<DiskDevice> inner, uint64_t& writes)
-        : ForwardingDiskDevice(std::move(inner)), writes_(writes) {}
+    explicit InterruptibleDevice(std::unique_ptr<DiskDevice> inner)
+        : ForwardingDiskDevice(std::move(inner)) {}
 
     Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override {
         return guarded([&] { return inner_->write_at(offset, data, length); });
+    }
+    // A read-back reads as long as it wrote: a stop is honoured at its next read too.
+    Outcome read_at(uint64_t offset, uint8_t* data, uint32_t length) override {
+        return guarded([&] { return inner_->read_at(offset, data, length); });
     }
     Outcome create_disk(const CreateDiskRecord& record) override {
         return guarded([&] { return inner_->create_disk(record); });
@@ -28,30 +32,18 @@ class InterruptibleDevice final : public ForwardingDiskDevice {
     }
 
   private:
-    template <typename Write>
-    Outcome guarded(Write write) {
+    // No retry, and no sector is taken for a bad one: the run is to stop. What the device took
+    // so far is flushed by the ledger above, which records whether the flush succeeded.
+    template <typename Request>
+    static Outcome guarded(Request request) {
         if (g_signal != 0) {
-            // What the device took so far is flushed once, so that what the command then says
-            // the target holds is on the medium. No retry, and no sector is taken for a bad
-            // one: the run is to stop.
-            if (!flushed_on_stop_) {
-                flushed_on_stop_ = true;
-                inner_->flush();
-            }
             Outcome stopped = Outcome::failure("interrupted by a signal");
             stopped.cause = FailureClass::gone;
             stopped.stopped = true;
             return stopped;
         }
-        Outcome written = write();
-        if (written.ok()) {
-            ++writes_;  // only what the system reported done counts as written
-        }
-        return written;
+        return request();
     }
-
-    uint64_t& writes_;
-    bool flushed_on_stop_ = false;
 };
 
 }  // namespace
@@ -87,7 +79,7 @@ Outcome InterruptibleDisks::open_disk(const char16_t* path, uint32_t bytes_per_s
     std::unique_ptr<DiskDevice> opened;
     Outcome outcome = inner_.open_disk(path, bytes_per_sector, use, &opened);
     if (outcome.ok()) {
-        *device = std::make_unique<InterruptibleDevice>(std::move(opened), writes_);
+        *device = std::make_unique<InterruptibleDevice>(std::move(opened));
     }
     return outcome;
 }

@@ -18,19 +18,13 @@ void watch_for_interrupts();
 // The signal that came, or 0.
 int interrupting_signal();
 
-// A disk system whose opened disks refuse every write once a signal came, and which counts the
-// writes that the system reported done.
+// A disk system whose opened disks refuse every write and read once a signal came.
 class InterruptibleDisks final : public ForwardingDiskSystem {
   public:
     explicit InterruptibleDisks(DiskSystem& inner) : ForwardingDiskSystem(inner) {}
 
     Outcome open_disk(const char16_t* path, uint32_t bytes_per_sector, DiskUse use,
                       std::unique_ptr<DiskDevice>* device) override;
-
-    uint64_t writes() const { return writes_; }
-
-  private:
-    uint64_t writes_ = 0;
 };
 
 }  // namespace lintora

@@ -40,7 +40,16 @@ std::string run_json(const RunRecord& run) {
     } else {
         out += ", \"error\": {\"class\": " + json_text(run.error_class) +
                ", \"cause\": " + json_text(run.cause) + ", \"reason\": " + json_text(run.error) +
-               ", \"no_valid_volume\": " + (run.no_valid_volume ? "true" : "false") + "}";
+               ", \"no_valid_volume\": " + (run.no_valid_volume ? "true" : "false") +
+               ", \"holds\": [";
+        for (size_t i = 0; i < run.held.size(); ++i) {
+            const HeldRange& held = run.held[i];
+            out += (i == 0 ? "" : ", ") + std::string("{\"what\": ") + json_text(held.what) +
+                   ", \"first_byte\": " + std::to_string(held.first_byte) +
+                   ", \"end_byte\": " + std::to_string(held.end_byte) +
+                   ", \"certain\": " + (held.certain ? "true" : "false") + "}";
+        }
+        out += "]}";
     }
     return out + "}";
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/outcome.h"
+#include "prep/target_claim.h"
 
 namespace lintora {
 
@@ -25,12 +26,15 @@ struct RunRecord {
     uint64_t cache_displaced_bytes = 0;  // read before the read-back, to displace a drive's cache
     double seconds = 0;
     // On failure: "refused" (nothing was written), "interrupted" or "failed"; the cause that
-    // travelled with the system's failure ("gone", "refused", "medium", "other"); the words of
+    // travelled with the system's failure ("gone", "refused", "medium", "other"), or
+    // "interrupted" for a signal; the words of
     // the failure; whether the target is known to hold no valid volume.
     std::string error_class;
     std::string cause = "other";
     std::string error;
     bool no_valid_volume = false;
+    // What the target holds, or may hold, and where (from the ledger of the run).
+    std::vector<HeldRange> held;
 };
 
 std::string run_json(const RunRecord& run);

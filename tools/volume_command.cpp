@@ -11,6 +11,8 @@
 #include "prep/cluster_size.h"
 #include "prep/format_job.h"
 #include "prep/full_format.h"
+#include "prep/target_claim.h"
+#include "prep/target_ledger.h"
 #include "prep/volume_format.h"
 #include "prep/volume_passes.h"
 #include "prep/volume_plan.h"
@@ -209,34 +211,6 @@ int dry_run(const VolumeFormat& volume, const VolumeChoice& choice, const Target
     return ending(0);
 }
 
-// What the target holds after the passes failed, from what was written and flushed.
-std::string volume_state(const VolumePassEnd& end, const std::string& path, uint64_t writes,
-                         bool* no_valid_volume) {
-    *no_valid_volume = false;
-    if (writes == 0) {
-        return "nothing was written to '" + path + "'";
-    }
-    switch (end.left) {
-        case VolumeLeft::unverified_volume:
-            return "'" + path + "' may hold a volume that was not verified";
-        case VolumeLeft::old_backup_boot_sector:
-            return "only the first sector of '" + path +
-                   "' was zeroed: its last sector, where an old volume keeps its backup boot "
-                   "sector, remains (ntfsfix can bring such a volume back)";
-        default:
-            break;
-    }
-    // The boot sectors' zeros reach the medium with the first flush after them; a target that
-    // went away before it may have lost them, and still hold its old volume.
-    if (!end.flushed && end.outcome.device_gone()) {
-        return "'" + path +
-               "' went away before its writes were flushed: what reached it is unknown, and its "
-               "old volume may remain";
-    }
-    *no_valid_volume = true;
-    return "'" + path + "' holds no valid volume";
-}
-
 // The record of a volume run as far as the plan knows it.
 void describe_volume_run(const VolumeChoice& choice, const Target& target, uint32_t cluster_size,
                          RunRecord* record) {
@@ -253,30 +227,42 @@ int format_target(VolumeFormat& volume, const VolumeChoice& choice, const Target
                   RunEnding& ending) {
     const std::string& path = target.path;
     RunRecord& record = ending.record;
-    std::unique_ptr<DiskDevice> device;
+    std::unique_ptr<DiskDevice> opened_device;
     const Outcome opened =
-        system.open_disk(target.wide_path.c_str(), target.sector_size, use, &device);
+        system.open_disk(target.wide_path.c_str(), target.sector_size, use, &opened_device);
     if (!opened.ok()) {
         record.cause = cause_name(opened.cause);
         return ending.failed("cannot open '" + path + "' for writing: " + opened.reason);
     }
+    // What the target holds is read before the first write, and kept as it is written.
+    TargetLedger ledger(target.info.size_bytes / target.sector_size * target.sector_size,
+                        target.sector_size);
+    ledger.volume_bytes = record.volume_bytes;
+    ledger.zero_bytes = choice.options.full ? record.volume_bytes : 0;
+    std::unique_ptr<DiskDevice> device =
+        std::make_unique<LedgerDisk>(std::move(opened_device), ledger);
+    ledger.survey(*device);
     watch_for_interrupts();
     VolumePassPlan plan;
     plan.zero_bytes = choice.options.full ? record.volume_bytes : 0;
     plan.verify = choice.options.verify;
     plan.hold_boot_sectors = true;
     plan.watch = report.watch();
+    plan.ledger = &ledger;
     const VolumePassEnd end = write_volume_passes(volume, *device, plan);
     report.finish();
     record.seconds = report.elapsed();
     if (!end.outcome.ok()) {
-        const uint64_t writes = system.writes();
-        const std::string state = volume_state(end, path, writes, &record.no_valid_volume);
-        record.error_class = writes == 0 ? "refused" : "failed";
+        const TargetClaim claim = claim_target(ledger, "'" + path + "'");
+        const std::string& state = claim.words;
+        record.no_valid_volume = claim.no_valid_volume;
+        record.held = claim.ranges;
+        record.error_class = claim.nothing_written ? "refused" : "failed";
         record.cause = cause_name(end.outcome.cause);
         if (const int signal_number = interrupting_signal()) {
             const std::string where = report.where();
             record.error_class = "interrupted";
+            record.cause = "interrupted";
             record.error = "interrupted" + (where.empty() ? "" : " while " + where) + "; " + state;
             ending.say(record.error);
             return ending(128 + signal_number);

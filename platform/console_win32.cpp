@@ -23,6 +23,12 @@ int terminal_columns(std::FILE* stream) {
     return info.srWindow.Right - info.srWindow.Left + 1;
 }
 
+// The target is opened as a Win32 handle, never as a C runtime descriptor: no target can take a
+// standard stream's place.
+bool hold_standard_streams() {
+    return true;
+}
+
 std::optional<std::vector<std::string>> program_arguments(int, char**) {
     int count = 0;
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);

@@ -399,6 +399,8 @@ class TableDisks final : public ForwardingDiskSystem {
 // before the partition table; a table the disk did not keep is a failure too.
 TEST(FormatJobVerify, WhatTheMediumLostStopsTheJob) {
     DiskInfo disk = smallest_mbr_disk();
+    // GPT's reserved partition takes 128 MiB more.
+    constexpr uint64_t kGptSectors = 2 * 2048 + 63 + 6293504 + 300000;
     const uint64_t mft = 2048 * 512 + 3 * kGiB;
     struct Case {
         const char* name;
@@ -421,7 +423,13 @@ TEST(FormatJobVerify, WhatTheMediumLostStopsTheJob) {
         {"MBR entry lost", PartitionStyle::mbr, 446 + 4, kJobWriteFailed,
          "verifying the partition table", "MBR entry 1", 3},
         {"GPT disk GUID lost", PartitionStyle::gpt, 512 + 60, kJobWriteFailed,
-         "verifying the partition table", "the disk GUID", 2},
+         "verifying the partition table", "the primary GPT header's CRC", 2},
+        {"protective MBR lost", PartitionStyle::gpt, 510, kJobWriteFailed,
+         "verifying the partition table", "sector 0 holds no protective MBR", 2},
+        {"backup GPT header lost", PartitionStyle::gpt, (kGptSectors - 1) * 512, kJobWriteFailed,
+         "verifying the partition table", "the backup GPT header is missing", 2},
+        {"backup GPT entry lost", PartitionStyle::gpt, (kGptSectors - 33) * 512 + 20,
+         kJobWriteFailed, "verifying the partition table", "the backup GPT entries' CRC", 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -429,8 +437,7 @@ TEST(FormatJobVerify, WhatTheMediumLostStopsTheJob) {
         if (c.altered != 0) {
             fake.altered[c.altered] = 0xEE;
         }
-        // GPT's reserved partition takes 128 MiB more.
-        disk.sector_count = 2 * 2048 + 63 + 6293504 + (c.style == PartitionStyle::gpt ? 300000 : 0);
+        disk.sector_count = c.style == PartitionStyle::gpt ? kGptSectors : 2 * 2048 + 63 + 6293504;
         TableDisks system(fake, disk.sector_count * 512);
         FormatJobParams params = job_params_for(disk);
         params.partition_style = c.style;

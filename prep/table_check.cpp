@@ -54,25 +54,46 @@ Outcome check_mbr(DiskIo& device, const DriveLayoutRecord& layout, uint32_t sect
     return Outcome::success();
 }
 
-Outcome check_gpt(DiskIo& device, const DriveLayoutRecord& layout, uint32_t sector_size) {
+// One GPT header and the entries it points to, read back: its signature, its CRC, the disk's
+// GUID, the entries' CRC and each partition's entry. `which` names it in a difference.
+Outcome check_gpt_header(DiskIo& device, uint64_t lba, const DriveLayoutRecord& layout,
+                         uint32_t sector_size, const char* which) {
     std::vector<uint8_t> header;
-    Outcome step = read_sectors(device, kGptHeaderLba, 1, sector_size, &header);
+    Outcome step = read_sectors(device, lba, 1, sector_size, &header);
     if (!step.ok()) {
         return step;
     }
+    std::string what = which;
     if (std::memcmp(header.data(), "EFI PART", 8) != 0) {
-        return differs("sector 1 holds no GPT header");
+        return differs((what + " GPT header is missing").c_str());
+    }
+    const uint32_t header_bytes = load_u32(&header[12]);
+    const uint32_t header_crc = load_u32(&header[16]);
+    if (header_bytes < 92 || header_bytes > sector_size) {
+        return differs((what + " GPT header's size").c_str());
+    }
+    store_u32(&header[16], 0);
+    if (gpt_crc32(header.data(), header_bytes) != header_crc) {
+        return differs((what + " GPT header's CRC").c_str());
     }
     if (std::memcmp(&header[56], layout.gpt_disk_id.bytes, 16) != 0) {
         return differs("the disk GUID");
     }
     const uint64_t entries_lba = load_u64(&header[72]);
-    const uint32_t bytes = static_cast<uint32_t>(layout.entries.size()) * kGptEntryBytes;
+    const uint64_t table_bytes = uint64_t{load_u32(&header[80])} * load_u32(&header[84]);
+    if (load_u32(&header[84]) != kGptEntryBytes || table_bytes < layout.entries.size() ||
+        table_bytes > (1u << 20)) {
+        return differs((what + " GPT header's entry count or size").c_str());
+    }
     std::vector<uint8_t> entries;
-    step = read_sectors(device, entries_lba, (bytes + sector_size - 1) / sector_size, sector_size,
-                        &entries);
+    step = read_sectors(device, entries_lba,
+                        static_cast<uint32_t>((table_bytes + sector_size - 1) / sector_size),
+                        sector_size, &entries);
     if (!step.ok()) {
         return step;
+    }
+    if (gpt_crc32(entries.data(), table_bytes) != load_u32(&header[88])) {
+        return differs((what + " GPT entries' CRC").c_str());
     }
     for (size_t i = 0; i < layout.entries.size(); ++i) {
         const PartitionRecord& p = layout.entries[i];
@@ -81,10 +102,34 @@ Outcome check_gpt(DiskIo& device, const DriveLayoutRecord& layout, uint32_t sect
         if (std::memcmp(e, p.gpt_type.bytes, 16) != 0 ||
             std::memcmp(e + 16, p.gpt_id.bytes, 16) != 0 || load_u64(e + 32) != first ||
             load_u64(e + 40) != first + p.length / sector_size - 1) {
-            return differs("GPT entry", i + 1);
+            return differs((what + " GPT entry").c_str(), i + 1);
         }
     }
     return Outcome::success();
+}
+
+// The protective MBR, the primary header and entries, and the backup header and entries at
+// the disk's end, where the primary header says it lies: a GPT whose backup is lost is
+// reported damaged by every partition tool.
+Outcome check_gpt(DiskIo& device, const DriveLayoutRecord& layout, uint32_t sector_size) {
+    std::vector<uint8_t> mbr;
+    Outcome step = read_sectors(device, 0, 1, sector_size, &mbr);
+    if (!step.ok()) {
+        return step;
+    }
+    if (mbr[510] != 0x55 || mbr[511] != 0xAA || mbr[kMbrEntryOffset + 4] != 0xEE) {
+        return differs("sector 0 holds no protective MBR");
+    }
+    step = check_gpt_header(device, kGptHeaderLba, layout, sector_size, "the primary");
+    if (!step.ok()) {
+        return step;
+    }
+    std::vector<uint8_t> header;
+    step = read_sectors(device, kGptHeaderLba, 1, sector_size, &header);
+    if (!step.ok()) {
+        return step;
+    }
+    return check_gpt_header(device, load_u64(&header[32]), layout, sector_size, "the backup");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "prep/target_claim.h"
 
+#include <algorithm>
 #include <array>
 
 namespace lintora {
@@ -59,7 +60,10 @@ Site new_site_in(const TargetLedger& ledger, View view) {
     if (boot == Found::data) {
         return whole ? Site::present : Site::gone;
     }
-    if (boot == Found::unknown || (backup == Found::unknown && whole)) {
+    if (!whole) {
+        return Site::gone;
+    }
+    if (boot == Found::unknown || backup == Found::unknown) {
         return Site::unknown;
     }
     return backup == Found::data && whole ? Site::backup_only : Site::gone;
@@ -106,14 +110,17 @@ void word_zeros(const TargetLedger& ledger, Words& words) {
                       " (written, but no flush confirmed them)",
                   "zeros", 0, accepted);
     } else {
-        std::string text = flushed >= ledger.size_bytes()
+        // Both views hold zeros up to the nearer end; in the accepted view the zeros may go on
+        // past the flushed ones, or other bytes may have been written over the flushed ones.
+        const uint64_t certain = std::min(accepted, flushed);
+        std::string text = certain >= ledger.size_bytes()
                                ? "zeros" + but
-                               : "zeros up to byte " + std::to_string(flushed) + but;
+                               : "zeros up to byte " + std::to_string(certain) + but;
         if (accepted > flushed) {
             text += " (what was written after that, up to byte " + std::to_string(accepted) +
                     ", is unknown)";
         }
-        words.add(true, text, "zeros", 0, flushed);
+        words.add(true, text, "zeros", 0, certain);
         if (accepted > flushed) {
             words.claim.ranges.push_back({"zeros", flushed, accepted, false});
         }
@@ -255,6 +262,18 @@ TargetClaim claim_target(const TargetLedger& ledger, const std::string& subject)
         claim.words = "nothing was written to " + subject;
         return claim;
     }
+    if (ledger.writes_accepted() == 0) {
+        // Only failed requests: they may have changed the sectors they were for, nothing else.
+        claim.words = "no write to " + subject + " was accepted";
+        const auto failed = ledger.unknown_ranges(0, ledger.size_bytes());
+        for (size_t i = 0; i < failed.size(); ++i) {
+            claim.words += (i == 0 ? "; the one that failed may have changed bytes " : ", and ") +
+                           std::to_string(failed[i].first) + " to " +
+                           std::to_string(failed[i].second);
+            claim.ranges.push_back({"unknown", failed[i].first, failed[i].second, false});
+        }
+        return claim;
+    }
     Words words{claim, {}, {}};
     word_zeros(ledger, words);
     std::array<Table, 2> tables{};
@@ -271,9 +290,6 @@ TargetClaim claim_target(const TargetLedger& ledger, const std::string& subject)
         if (!words.may_hold.empty()) {
             claim.words += "; it may also hold " + joined(words.may_hold, " and ");
         }
-    }
-    if (ledger.writes_accepted() == 0) {
-        claim.words += " (no write to it was accepted)";
     }
     return claim;
 }

@@ -49,6 +49,9 @@ int run(const std::vector<std::string>& arguments) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (!lintora::hold_standard_streams()) {
+        return 2;  // no way to say why: standard error is what could not be held
+    }
     lintora::ignore_closed_pipes();
     const std::optional<std::vector<std::string>> arguments =
         lintora::program_arguments(argc, argv);

@@ -64,9 +64,10 @@ ClusterChoice choose_cluster_size(uint32_t requested, uint32_t bytes_per_sector,
         return choice;
     }
     if (!is_valid_cluster_size(requested, bytes_per_sector)) {
-        choice.refusal = "the cluster size must be a power of two from the sector size (" +
-                         std::to_string(bytes_per_sector) +
-                         " bytes) to 2097152 bytes (2 MiB), not " + std::to_string(requested);
+        // The floor named is the one this formatter keeps, not NTFS's (the sector size).
+        choice.refusal = "the cluster size must be a power of two from " +
+                         std::to_string(std::max(kSmallestCluster, bytes_per_sector)) +
+                         " bytes to 2097152 bytes (2 MiB), not " + std::to_string(requested);
         return choice;
     }
     const uint64_t clusters = volume_cluster_count(sector_count, bytes_per_sector, requested);

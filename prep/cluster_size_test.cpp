@@ -55,9 +55,19 @@ TEST(ClusterSize, RefusalsNameTheNumbersAndTheWayOut) {
     for (const uint32_t size : {12288u, 256u, 4194304u, 2048u}) {
         const ClusterChoice choice = choose_cluster_size(size, 4096, sectors_of(3 * kTiB, 4096));
         EXPECT_EQ(choice.cluster_size, 0u) << size;
-        EXPECT_NE(choice.refusal.find("power of two from the sector size (4096 bytes)"),
-                  std::string::npos)
+        EXPECT_NE(choice.refusal.find("power of two from 4096 bytes to 2097152"), std::string::npos)
             << choice.refusal;
+    }
+    // With 512-byte sectors the floor named is still this formatter's, not the sector size;
+    // 512, 1024 and 2048 are sizes NTFS allows, refused for why they are not made here.
+    EXPECT_EQ(choose_cluster_size(3000, 512, sectors_of(kTiB, 512)).refusal,
+              "the cluster size must be a power of two from 4096 bytes to 2097152 bytes (2 MiB), "
+              "not 3000");
+    for (const uint32_t size : {512u, 1024u, 2048u}) {
+        EXPECT_EQ(choose_cluster_size(size, 512, sectors_of(kTiB, 512)).refusal,
+                  "clusters of " + std::to_string(size) +
+                      " bytes are not made here: the cluster size must be at least 4096 bytes, "
+                      "so that each file record and index block lies within one cluster");
     }
     // Explicit sizes beyond the automatic range format what fits.
     EXPECT_EQ(choose_cluster_size(2097152, 512, sectors_of(300 * kTiB, 512)).cluster_size,

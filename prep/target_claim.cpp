@@ -264,6 +264,7 @@ TargetClaim claim_target(const TargetLedger& ledger, const std::string& subject)
     }
     if (ledger.writes_accepted() == 0) {
         // Only failed requests: they may have changed the sectors they were for, nothing else.
+        claim.nothing_accepted = true;
         claim.words = "no write to " + subject + " was accepted";
         const auto failed = ledger.unknown_ranges(0, ledger.size_bytes());
         for (size_t i = 0; i < failed.size(); ++i) {

@@ -23,6 +23,8 @@ struct HeldRange {
 
 struct TargetClaim {
     bool nothing_written = false;
+    // Only failed requests: the target holds what it held, but where they were aimed.
+    bool nothing_accepted = false;
     bool no_valid_volume = false;  // in both views, no volume a reader would take for valid
     std::vector<HeldRange> ranges;
     std::string words;  // a clause about `subject`: "'disk.img' holds no valid volume"

@@ -15,8 +15,10 @@ constexpr uint64_t kGptEntryBytes = 16384;
 // The most partition entries of an old GPT that the survey reads.
 constexpr uint64_t kMaxSurveyedEntryBytes = 1 << 20;
 
+// A zero pass hands over terabytes: compared with itself one byte on, as memcmp does it at the
+// memory's speed.
 bool all_zero(const uint8_t* data, uint32_t length) {
-    return std::all_of(data, data + length, [](uint8_t b) { return b == 0; });
+    return length == 0 || (data[0] == 0 && std::memcmp(data, data + 1, length - 1) == 0);
 }
 
 bool has_boot_signature(const std::vector<uint8_t>& sector) {

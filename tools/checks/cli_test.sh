@@ -79,7 +79,7 @@ expect help-version 0 "lintora $version" "$lintora" list --help
 # NTFS's cluster limits, refused before anything is opened: sizes that are no cluster size, and
 # volumes beyond 16 TiB (in tmpfs: ext4 holds no file that large) with too small clusters.
 for size in 12288 256 4194304; do
-    expect "cluster-size-$size" 1 "must be a power of two from the sector size (512 bytes)" \
+    expect "cluster-size-$size" 1 "must be a power of two from 4096 bytes to 2097152 bytes" \
         "$lintora" volume "$image" --cluster-size "$size"
     untouched "$image" "cluster-size-$size"
 done

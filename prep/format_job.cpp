@@ -263,6 +263,7 @@ FormatJobResult write_partition_table(const DiskInfo& disk, const FormatJobParam
     }
     const Outcome checked = check_partition_table(device, layout, disk.bytes_per_sector);
     if (!checked.ok()) {
+        ledger.read_back_differed();
         return fail(kJobWriteFailed, "verifying the partition table", checked);
     }
     ledger.table_read_back();

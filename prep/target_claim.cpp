@@ -1,7 +1,6 @@
 #include "prep/target_claim.h"
 
 #include <algorithm>
-#include <array>
 
 namespace lintora {
 
@@ -95,7 +94,8 @@ struct Words {
 
 void word_zeros(const TargetLedger& ledger, Words& words) {
     const uint64_t accepted = ledger.zeros_end(View::accepted, 0);
-    const uint64_t flushed = ledger.zeros_end(View::flushed, 0);
+    // Zeros a medium that loses what it accepts may not hold are claimed of neither view.
+    const uint64_t flushed = ledger.read_back_failed() ? 0 : ledger.zeros_end(View::flushed, 0);
     if (ledger.zero_bytes == 0 || accepted < ledger.sector_size()) {
         return;
     }
@@ -167,51 +167,72 @@ const char* table_word(Table table) {
     }
 }
 
-void word_table(const TargetLedger& ledger, Words& words, std::array<Table, 2>& tables) {
-    tables = {table_in(ledger, View::accepted), table_in(ledger, View::flushed)};
-    if (!ledger.whole_disk && tables[0] == Table::none && tables[1] == Table::none) {
+// The views a claim must hold in: both of the ledger's, and where a read-back found that the
+// medium does not keep what it accepted, the target as it was before the run as well.
+std::vector<View> views_of(const TargetLedger& ledger) {
+    std::vector<View> views = {View::accepted, View::flushed};
+    if (ledger.read_back_failed()) {
+        views.push_back(View::before);
+    }
+    return views;
+}
+
+template <typename T>
+bool any_is(const std::vector<T>& values, T value) {
+    return std::find(values.begin(), values.end(), value) != values.end();
+}
+template <typename T>
+bool all_are(const std::vector<T>& values, T value) {
+    return std::all_of(values.begin(), values.end(), [&](T each) { return each == value; });
+}
+
+void word_table(const TargetLedger& ledger, Words& words, const std::vector<View>& views,
+                std::vector<Table>& tables) {
+    for (const View view : views) {
+        tables.push_back(table_in(ledger, view));
+    }
+    if (!ledger.whole_disk && all_are(tables, Table::none)) {
         return;  // a volume's target: a table is worth a word only where one may remain
     }
     const uint64_t sector = ledger.sector_size();
-    if (tables[0] == tables[1]) {
+    if (all_are(tables, tables[0])) {
         words.add(true, table_text(tables[0], ledger.table_verified()), table_word(tables[0]), 0,
                   sector);
         return;
     }
-    // One view holds one table, the other another: both are named as what it may hold.
-    words.may_hold.push_back(table_text(tables[0], false) + " or " + table_text(tables[1], false));
+    // The views hold different tables: each is named as what the target may hold.
+    std::vector<Table> distinct;
+    std::string text;
     for (const Table table : tables) {
-        words.claim.ranges.push_back({table_word(table), 0, sector, false});
-    }
-}
-
-// Whether a volume that one view holds would be pointed at by the table that view holds.
-bool pointed_at_in_both(const std::array<Table, 2>& tables, const bool held[2]) {
-    for (size_t i = 0; i < 2; ++i) {
-        if (held[i] && tables[i] != Table::fresh) {
-            return false;
+        if (!any_is(distinct, table)) {
+            text += (distinct.empty() ? "" : " or ") + table_text(table, false);
+            distinct.push_back(table);
+            words.claim.ranges.push_back({table_word(table), 0, sector, false});
         }
     }
-    return true;
+    words.may_hold.push_back(text);
 }
 
 // Returns whether any view may hold a volume.
-bool word_volumes(const TargetLedger& ledger, Words& words, const std::array<Table, 2>& tables) {
+bool word_volumes(const TargetLedger& ledger, Words& words, const std::vector<View>& views,
+                  const std::vector<Table>& tables) {
     bool any = false;
     const uint64_t sector = ledger.sector_size();
     for (const PriorVolume& prior : ledger.prior_volumes()) {
-        const Site sites[2] = {prior_site_in(ledger, prior, View::accepted),
-                               prior_site_in(ledger, prior, View::flushed)};
+        std::vector<Site> sites;
+        for (const View view : views) {
+            sites.push_back(prior_site_in(ledger, prior, view));
+        }
         const uint64_t end = prior.offset + prior.bytes;
-        if (sites[0] == Site::present || sites[1] == Site::present) {
+        if (any_is(sites, Site::present)) {
             words.add(false, "its old volume " + at_byte(prior.offset), "old_volume", prior.offset,
                       end);
-        } else if (sites[0] == Site::backup_only || sites[1] == Site::backup_only) {
+        } else if (any_is(sites, Site::backup_only)) {
             words.add(false,
                       "the backup boot sector of its old volume " + at_byte(prior.offset) +
                           ", in its last sector (ntfsfix can bring such a volume back)",
                       "old_volume_backup_boot_sector", end - sector, end);
-        } else if (sites[0] == Site::unknown || sites[1] == Site::unknown) {
+        } else if (any_is(sites, Site::unknown)) {
             words.add(false,
                       "part of its old volume " + at_byte(prior.offset) +
                           " (a write over its boot sectors failed)",
@@ -224,26 +245,32 @@ bool word_volumes(const TargetLedger& ledger, Words& words, const std::array<Tab
     if (ledger.volume_bytes == 0) {
         return any;
     }
-    const Site sites[2] = {new_site_in(ledger, View::accepted), new_site_in(ledger, View::flushed)};
+    std::vector<Site> sites;
+    bool pointed_at = true;  // by the table of each view that holds the volume
+    for (size_t i = 0; i < views.size(); ++i) {
+        sites.push_back(new_site_in(ledger, views[i]));
+        pointed_at = pointed_at &&
+                     (sites[i] != Site::present || tables.empty() || tables[i] == Table::fresh);
+    }
     const uint64_t first = ledger.volume_offset;
     const uint64_t end = first + ledger.volume_bytes;
-    const bool held[2] = {sites[0] == Site::present, sites[1] == Site::present};
-    if (held[0] || held[1]) {
+    if (any_is(sites, Site::present)) {
+        const bool certain = all_are(sites, Site::present);
         std::string text = "a new volume " + at_byte(first);
-        if (held[0] && held[1] && ledger.volume_verified()) {
+        if (certain && ledger.volume_verified()) {
             text += " that read back as written";
         }
-        if (ledger.whole_disk && !pointed_at_in_both(tables, held)) {
+        if (ledger.whole_disk && !pointed_at) {
             text += ", with no partition table pointing to it";
         }
-        words.add(held[0] && held[1], text, "new_volume", first, end);
-    } else if (sites[0] == Site::backup_only || sites[1] == Site::backup_only) {
+        words.add(certain, text, "new_volume", first, end);
+    } else if (any_is(sites, Site::backup_only)) {
         words.add(false,
                   "a new volume " + at_byte(first) +
                       " whose boot sector is zeros but whose backup in its last sector is "
                       "written (ntfsfix can bring such a volume back)",
                   "new_volume_backup_boot_sector", end - sector, end);
-    } else if (sites[0] == Site::unknown || sites[1] == Site::unknown) {
+    } else if (any_is(sites, Site::unknown)) {
         words.add(false,
                   "a new volume " + at_byte(first) + " (a write over its boot sectors failed)",
                   "unknown", first, end);
@@ -277,9 +304,10 @@ TargetClaim claim_target(const TargetLedger& ledger, const std::string& subject)
     }
     Words words{claim, {}, {}};
     word_zeros(ledger, words);
-    std::array<Table, 2> tables{};
-    word_table(ledger, words, tables);
-    if (!word_volumes(ledger, words, tables)) {
+    const std::vector<View> views = views_of(ledger);
+    std::vector<Table> tables;
+    word_table(ledger, words, views, tables);
+    if (!word_volumes(ledger, words, views, tables)) {
         claim.no_valid_volume = true;
         words.add(true, "no valid volume", "no_valid_volume", 0, 0);
         claim.ranges.pop_back();

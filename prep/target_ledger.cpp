@@ -168,6 +168,9 @@ void TargetLedger::volume_handed_over() {
 }
 
 Found TargetLedger::found(View view, uint64_t first, uint64_t end) const {
+    if (view == View::before) {
+        return Found::before;
+    }
     const RangeMap<Found>& map = view == View::accepted ? accepted_ : flushed_;
     uint64_t covered = 0;
     bool unknown = false;
@@ -189,6 +192,9 @@ Found TargetLedger::found(View view, uint64_t first, uint64_t end) const {
 }
 
 uint64_t TargetLedger::zeros_end(View view, uint64_t first) const {
+    if (view == View::before) {
+        return first;
+    }
     const RangeMap<Found>& map = view == View::accepted ? accepted_ : flushed_;
     uint64_t run_end = first;  // the run of zeros and failed sectors from `first`
     uint64_t zeros_end = first;

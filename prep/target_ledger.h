@@ -18,7 +18,9 @@
 
 namespace lintora {
 
-enum class View { accepted, flushed };
+// `before`: what the target held before the run, as if nothing reached the medium (a view worth
+// keeping once a read-back showed the medium does not keep what it accepts).
+enum class View { accepted, flushed, before };
 
 // What a byte range holds in one view.
 enum class Found : uint8_t {
@@ -70,11 +72,16 @@ class TargetLedger {
     void volume_handed_over();
     void volume_read_back() { volume_read_back_ = true; }
     void table_read_back() { table_read_back_ = true; }
+    // A read-back failed or differed: what the medium holds may not be what it accepted.
+    void read_back_differed() { read_back_failed_ = true; }
+    bool read_back_failed() const { return read_back_failed_; }
 
     Found found(View view, uint64_t first, uint64_t end) const;
     // Whether every byte of the volume (but the boot sectors a hold keeps back) is there.
     bool volume_whole(View view) const {
-        return view == View::accepted ? volume_whole_ : volume_whole_flushed_;
+        return view == View::accepted  ? volume_whole_
+               : view == View::flushed ? volume_whole_flushed_
+                                       : false;
     }
     bool volume_verified() const { return volume_read_back_; }
     bool table_verified() const { return table_read_back_; }
@@ -110,6 +117,7 @@ class TargetLedger {
     bool volume_whole_flushed_ = false;
     bool volume_read_back_ = false;
     bool table_read_back_ = false;
+    bool read_back_failed_ = false;
     bool stop_flushed_ = false;
     uint64_t writes_tried_ = 0;
     uint64_t writes_accepted_ = 0;

@@ -93,6 +93,9 @@ VolumePassEnd write_and_read_back(VolumeFormat& volume, DiskIo& target, ReadBack
         span.begin_pass(RunPhase::verifying, log.pending_units());
         step = log.verify(&span);
         if (!step.ok()) {
+            if (plan.ledger != nullptr) {
+                plan.ledger->read_back_differed();
+            }
             return failed_at(VolumeStep::verifying, step);
         }
         if (plan.ledger != nullptr) {
@@ -142,6 +145,9 @@ VolumePassEnd write_volume_passes(VolumeFormat& volume, DiskIo& device,
     }
     if (plan.hold_boot_sectors) {
         VolumePassEnd committed = commit_boot_sectors(hold, log, plan.verify);
+        if (committed.step == VolumeStep::verifying_boot_sectors && plan.ledger != nullptr) {
+            plan.ledger->read_back_differed();
+        }
         if (!committed.outcome.ok()) {
             return committed;
         }

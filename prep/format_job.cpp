@@ -231,7 +231,7 @@ FormatJobResult wipe_start(const DiskInfo& disk, uint32_t io_chunk, DiskDevice& 
 FormatJobResult write_partition_table(const DiskInfo& disk, const FormatJobParams& params,
                                       const PartitionGeometry& geometry, const DiskGuids& guids,
                                       DiskDevice& device, bool verify, TargetLedger& ledger,
-                                      const FailureRecord& fail) {
+                                      uint64_t* verified_bytes, const FailureRecord& fail) {
     const uint32_t size =
         params.partition_style == PartitionStyle::gpt ? kGptLayoutBytes : kMbrLayoutBytes;
     const DriveLayoutRecord layout =
@@ -261,7 +261,10 @@ FormatJobResult write_partition_table(const DiskInfo& disk, const FormatJobParam
     if (!verify) {
         return kJobSucceeded;
     }
-    const Outcome checked = check_partition_table(device, layout, disk.bytes_per_sector);
+    uint64_t table_bytes = 0;
+    const Outcome checked =
+        check_partition_table(device, layout, disk.bytes_per_sector, &table_bytes);
+    *verified_bytes += table_bytes;
     if (!checked.ok()) {
         ledger.read_back_differed();
         return fail(kJobWriteFailed, "verifying the partition table", checked);
@@ -413,13 +416,19 @@ FormatJobResult run_job(void* owner, const DiskInfo& disk, const char16_t* devic
         return result == kJobSucceeded;
     };
     const VolumePassEnd end = write_volume_passes(volume, device, plan);
+    if (!end.outcome.ok() && options.summary != nullptr) {
+        // What was read back and compared before the failure, for the record.
+        options.summary->verified_bytes = end.summary.verified_bytes;
+        options.summary->cache_displaced_bytes = end.summary.cache_displaced_bytes;
+    }
     if (!end.outcome.ok()) {
         return end.step == VolumeStep::before_writing ? result : passes_result(end, volume, fail);
     }
-    result =
-        write_partition_table(disk, params, geometry, guids, device, options.verify, ledger, fail);
-    if (result == kJobSucceeded && options.summary != nullptr) {
-        *options.summary = end.summary;
+    JobSummary summary = end.summary;
+    result = write_partition_table(disk, params, geometry, guids, device, options.verify, ledger,
+                                   &summary.verified_bytes, fail);
+    if (options.summary != nullptr) {
+        *options.summary = summary;
     }
     return result;
 }

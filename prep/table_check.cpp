@@ -24,19 +24,23 @@ Outcome differs(const char* what, size_t entry = 0) {
     return Outcome::failure(reason);
 }
 
-Outcome read_sectors(DiskIo& device, uint64_t lba, uint32_t count, uint32_t sector_size,
-                     std::vector<uint8_t>* bytes) {
+// Reads `count` sectors from `lba`, counting what was read in `*read`.
+Outcome read_sectors(DiskIo& device, uint64_t* read_bytes, uint64_t lba, uint32_t count,
+                     uint32_t sector_size, std::vector<uint8_t>* bytes) {
     bytes->assign(uint64_t{count} * sector_size, 0);
     Outcome read = device.read_at(lba * sector_size, bytes->data(), count * sector_size);
     if (!read.ok()) {
         read.reason = "cannot read the partition table back: " + read.reason;
+    } else {
+        *read_bytes += bytes->size();
     }
     return read;
 }
 
-Outcome check_mbr(DiskIo& device, const DriveLayoutRecord& layout, uint32_t sector_size) {
+Outcome check_mbr(DiskIo& device, uint64_t* read_bytes, const DriveLayoutRecord& layout,
+                  uint32_t sector_size) {
     std::vector<uint8_t> mbr;
-    Outcome step = read_sectors(device, 0, 1, sector_size, &mbr);
+    Outcome step = read_sectors(device, read_bytes, 0, 1, sector_size, &mbr);
     if (!step.ok()) {
         return step;
     }
@@ -56,10 +60,10 @@ Outcome check_mbr(DiskIo& device, const DriveLayoutRecord& layout, uint32_t sect
 
 // One GPT header and the entries it points to, read back: its signature, its CRC, the disk's
 // GUID, the entries' CRC and each partition's entry. `which` names it in a difference.
-Outcome check_gpt_header(DiskIo& device, uint64_t lba, const DriveLayoutRecord& layout,
-                         uint32_t sector_size, const char* which) {
+Outcome check_gpt_header(DiskIo& device, uint64_t* read_bytes, uint64_t lba,
+                         const DriveLayoutRecord& layout, uint32_t sector_size, const char* which) {
     std::vector<uint8_t> header;
-    Outcome step = read_sectors(device, lba, 1, sector_size, &header);
+    Outcome step = read_sectors(device, read_bytes, lba, 1, sector_size, &header);
     if (!step.ok()) {
         return step;
     }
@@ -86,7 +90,7 @@ Outcome check_gpt_header(DiskIo& device, uint64_t lba, const DriveLayoutRecord& 
         return differs((what + " GPT header's entry count or size").c_str());
     }
     std::vector<uint8_t> entries;
-    step = read_sectors(device, entries_lba,
+    step = read_sectors(device, read_bytes, entries_lba,
                         static_cast<uint32_t>((table_bytes + sector_size - 1) / sector_size),
                         sector_size, &entries);
     if (!step.ok()) {
@@ -111,37 +115,44 @@ Outcome check_gpt_header(DiskIo& device, uint64_t lba, const DriveLayoutRecord& 
 // The protective MBR, the primary header and entries, and the backup header and entries at
 // the disk's end, where the primary header says it lies: a GPT whose backup is lost is
 // reported damaged by every partition tool.
-Outcome check_gpt(DiskIo& device, const DriveLayoutRecord& layout, uint32_t sector_size) {
+Outcome check_gpt(DiskIo& device, uint64_t* read_bytes, const DriveLayoutRecord& layout,
+                  uint32_t sector_size) {
     std::vector<uint8_t> mbr;
-    Outcome step = read_sectors(device, 0, 1, sector_size, &mbr);
+    Outcome step = read_sectors(device, read_bytes, 0, 1, sector_size, &mbr);
     if (!step.ok()) {
         return step;
     }
     if (mbr[510] != 0x55 || mbr[511] != 0xAA || mbr[kMbrEntryOffset + 4] != 0xEE) {
         return differs("sector 0 holds no protective MBR");
     }
-    step = check_gpt_header(device, kGptHeaderLba, layout, sector_size, "the primary");
+    step = check_gpt_header(device, read_bytes, kGptHeaderLba, layout, sector_size, "the primary");
     if (!step.ok()) {
         return step;
     }
     std::vector<uint8_t> header;
-    step = read_sectors(device, kGptHeaderLba, 1, sector_size, &header);
+    step = read_sectors(device, read_bytes, kGptHeaderLba, 1, sector_size, &header);
     if (!step.ok()) {
         return step;
     }
-    return check_gpt_header(device, load_u64(&header[32]), layout, sector_size, "the backup");
+    return check_gpt_header(device, read_bytes, load_u64(&header[32]), layout, sector_size,
+                            "the backup");
 }
 
 }  // namespace
 
-Outcome check_partition_table(DiskIo& device, const DriveLayoutRecord& layout,
-                              uint32_t sector_size) {
+Outcome check_partition_table(DiskIo& device, const DriveLayoutRecord& layout, uint32_t sector_size,
+                              uint64_t* bytes_compared) {
     Outcome step = flush_and_forget(device);
     if (!step.ok()) {
         return step;
     }
-    return layout.style == LayoutStyle::mbr ? check_mbr(device, layout, sector_size)
-                                            : check_gpt(device, layout, sector_size);
+    uint64_t read_bytes = 0;
+    step = layout.style == LayoutStyle::mbr ? check_mbr(device, &read_bytes, layout, sector_size)
+                                            : check_gpt(device, &read_bytes, layout, sector_size);
+    if (step.ok() && bytes_compared != nullptr) {
+        *bytes_compared = read_bytes;
+    }
+    return step;
 }
 
 }  // namespace lintora

@@ -13,8 +13,9 @@ namespace lintora {
 
 class DiskIo;
 
-// Flushes, drops the cache and reads the table back; a difference names what differs.
-Outcome check_partition_table(DiskIo& device, const DriveLayoutRecord& layout,
-                              uint32_t sector_size);
+// Flushes, drops the cache and reads the table back; a difference names what differs. On
+// success `bytes_compared` (when given) learns how many bytes were read and checked.
+Outcome check_partition_table(DiskIo& device, const DriveLayoutRecord& layout, uint32_t sector_size,
+                              uint64_t* bytes_compared = nullptr);
 
 }  // namespace lintora

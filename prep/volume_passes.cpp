@@ -105,12 +105,10 @@ VolumePassEnd write_and_read_back(VolumeFormat& volume, DiskIo& target, ReadBack
     return end;
 }
 
-}  // namespace
-
-VolumePassEnd write_volume_passes(VolumeFormat& volume, DiskIo& device,
-                                  const VolumePassPlan& plan) {
+// The passes in their order; `log` and `zeroed` keep what was read back, whatever the end.
+VolumePassEnd run_passes(VolumeFormat& volume, DiskIo& device, const VolumePassPlan& plan,
+                         ReadBackLog& log, ZeroedVolume& zeroed) {
     const NtfsFormatParams& params = volume.params;
-    ReadBackLog log(device, volume.writer.unit_size);
     DiskIo& logged = plan.verify ? static_cast<DiskIo&>(log) : device;
     BootSectorHold hold(logged, params.first_sector * params.bytes_per_sector, params.sector_count,
                         params.bytes_per_sector);
@@ -123,14 +121,13 @@ VolumePassEnd write_volume_passes(VolumeFormat& volume, DiskIo& device,
     }
     ProgressSpan span;
     span_the_passes(volume, plan, &span);
-    ZeroedVolume zeroed;
     if (plan.zero_bytes != 0) {
         zeroed = run_zero_pass(volume, device, plan.zero_bytes, params.bytes_per_sector,
                                plan.verify, span);
         if (!zeroed.outcome.ok()) {
             VolumePassEnd end = failed_at(VolumeStep::zeroing, zeroed.outcome);
             end.status = zeroed.count_status;
-            end.zeroed = std::move(zeroed);
+            end.zeroed = zeroed;
             return end;
         }
     }
@@ -156,7 +153,18 @@ VolumePassEnd write_volume_passes(VolumeFormat& volume, DiskIo& device,
     end.summary.clusters =
         volume_cluster_count(params.sector_count, params.bytes_per_sector, params.cluster_size);
     end.summary.bad_clusters = volume.bad_clusters;
-    // What was read back and compared: the file system, the boot sectors and the zeros.
+    return end;
+}
+
+}  // namespace
+
+VolumePassEnd write_volume_passes(VolumeFormat& volume, DiskIo& device,
+                                  const VolumePassPlan& plan) {
+    ReadBackLog log(device, volume.writer.unit_size);
+    ZeroedVolume zeroed;
+    VolumePassEnd end = run_passes(volume, device, plan, log, zeroed);
+    // What was read back and compared (the file system, the boot sectors and the zeros), on
+    // every way out: a failed run's record says what it read too.
     end.summary.verified_bytes = log.bytes_compared() + zeroed.verified_bytes;
     end.summary.cache_displaced_bytes = log.bytes_displaced();
     return end;

@@ -63,7 +63,9 @@ int main(int argc, char** argv) {
         const int status = run(*arguments);
         // What could not be written (a full disk, a closed pipe) is a failure, not a result.
         if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-            std::fprintf(stderr, "lintora: cannot write the output: %s\n", std::strerror(errno));
+            // A run whose work was done says so: its target was changed, whatever the output.
+            std::fprintf(stderr, "lintora: cannot write the output: %s%s\n", std::strerror(errno),
+                         status == 0 ? " (the run itself succeeded)" : "");
             return status != 0 ? status : 1;
         }
         return status;

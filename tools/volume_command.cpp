@@ -257,6 +257,8 @@ int format_target(VolumeFormat& volume, const VolumeChoice& choice, const Target
         const std::string& state = claim.words;
         record.no_valid_volume = claim.no_valid_volume;
         record.held = claim.ranges;
+        record.verified_bytes = end.summary.verified_bytes;
+        record.cache_displaced_bytes = end.summary.cache_displaced_bytes;
         record.error_class = claim.nothing_written ? "refused" : "failed";
         record.cause = cause_name(end.outcome.cause);
         if (const int signal_number = interrupting_signal()) {

@@ -197,6 +197,12 @@ grep -qF "\"path\": \"$work/odd\udcff/dev/sdb\"" <<<"$json" && pass || fail "lis
 expect list-to-full-output 1 "cannot write the output" \
     sh -c 'LINTORA_SYSFS_ROOT=$1 LINTORA_DEV_ROOT=$2 "$0" list >/dev/full' \
     "$lintora" "$work/fixture/sys" "$work/fixture/dev"
+# A format whose summary cannot be written still says that the target was formatted.
+full_out=$work/full-output
+truncate -s 4G "$full_out"
+expect volume-to-full-output 1 "No space left on device (the run itself succeeded)" \
+    sh -c '"$0" volume "$1" --progress=none >/dev/full' "$lintora" "$full_out"
+rm -f "$full_out"
 
 # A model string far longer than SCSI's 16 characters is cut to them, as Windows does, and the
 # disk stays in the list.

@@ -147,6 +147,31 @@ std::string loop_device_backed_by(const struct stat& image) {
     return found;
 }
 
+// A loop device's backing file, locked as a run on the image itself locks it, so that a run on
+// the image and one on a loop device over it are never both under way: the lock's descriptor
+// (kept open for the run), or -1 for a device that is no loop device. Refused when another run
+// holds it.
+Outcome lock_backing_file(const struct stat& device, Fd* held) {
+    const std::string backing = read_sysfs_line(
+        std::string(kKernelSysfsRoot) + "/dev/block/" + std::to_string(major(device.st_rdev)) +
+        ":" + std::to_string(minor(device.st_rdev)) + "/loop/backing_file");
+    if (backing.empty()) {
+        return Outcome::success();
+    }
+    Fd fd(::open(backing.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        return Outcome::success();  // a deleted backing file is no other run's image
+    }
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        return errno == EWOULDBLOCK ? Outcome::failure("its backing file " + backing +
+                                                       " is held locked by another program "
+                                                       "(a run on the image?)")
+                                    : last_system_failure();
+    }
+    held->reset(fd.release());
+    return Outcome::success();
+}
+
 bool is_partition(const struct stat& device) {
     const std::string node = sysfs_block_node(device.st_rdev, kKernelSysfsRoot) + "/partition";
     return ::access(node.c_str(), F_OK) == 0;
@@ -261,8 +286,12 @@ class PosixDisk final : public DiskDevice {
   public:
     // `kernel_cannot_reread`: the kernel cannot re-read this device's table, so the partitions of a
     // new layout are told to it one by one.
-    PosixDisk(int fd, bool block_device, bool kernel_cannot_reread)
-        : fd_(fd), block_device_(block_device), kernel_cannot_reread_(kernel_cannot_reread) {}
+    // `backing_lock`: a loop device's backing file, held locked while the disk is open.
+    PosixDisk(int fd, bool block_device, bool kernel_cannot_reread, int backing_lock = -1)
+        : fd_(fd),
+          backing_lock_(backing_lock),
+          block_device_(block_device),
+          kernel_cannot_reread_(kernel_cannot_reread) {}
 
     Outcome write_at(uint64_t offset, const uint8_t* data, uint32_t length) override {
         return unless_gone(
@@ -339,6 +368,7 @@ class PosixDisk final : public DiskDevice {
     }
 
     Fd fd_;
+    Fd backing_lock_;
     bool block_device_;
     bool kernel_cannot_reread_;
     std::vector<PartitionRecord> pending_;
@@ -372,6 +402,7 @@ class PosixDiskSystem final : public DiskSystem {
         }
         TargetInfo info;
         bool kernel_cannot_reread = false;
+        Fd backing_lock;
         Outcome described = describe(fd.get(), st, &info);
         if (!described.ok()) {
             return described;
@@ -385,6 +416,10 @@ class PosixDiskSystem final : public DiskSystem {
             int read_only = 0;
             if (::ioctl(fd.get(), BLKROGET, &read_only) == 0 && read_only != 0) {
                 return Outcome::failure("the device is read-only");
+            }
+            Outcome locked = lock_backing_file(st, &backing_lock);
+            if (!locked.ok()) {
+                return locked;
             }
             if (use == DiskUse::whole_disk) {
                 Outcome whole = check_whole_disk(fd.get(), st, info, &kernel_cannot_reread);
@@ -407,7 +442,7 @@ class PosixDiskSystem final : public DiskSystem {
         }
         *device = std::make_unique<TableWritingDisk>(
             std::make_unique<PosixDisk>(fd.release(), info.kind == TargetKind::block_device,
-                                        kernel_cannot_reread),
+                                        kernel_cannot_reread, backing_lock.release()),
             bytes_per_sector, info.size_bytes, info.kind == TargetKind::block_device);
         return Outcome::success();
     }

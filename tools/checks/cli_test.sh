@@ -535,6 +535,22 @@ if group devices && [ "$(id -u)" = 0 ] && [ -e /dev/loop-control ]; then
     expect dry-run-backing-file 1 "backing file of $loop" \
         "$lintora" disk "$parted_disk" --any-size --dry-run
     same_bytes backing-file "$parted_disk" "$before"
+    # A run on an image holds it locked; a run on a loop device over that image is refused, so
+    # that the two never both write it and both say "formatted".
+    locked_image=$work/locked
+    truncate -s 4G "$locked_image"
+    attach locked_loop "$locked_image"
+    python3 -c 'import fcntl, sys, time
+image = open(sys.argv[1])
+fcntl.flock(image, fcntl.LOCK_EX)
+time.sleep(60)' "$locked_image" &
+    holders+=($!)
+    sleep 0.5
+    expect loop-backing-file-locked 1 "its backing file $locked_image is held locked by another" \
+        "$lintora" volume "$locked_loop"
+    untouched "$locked_image" loop-backing-file-locked
+    kill "${holders[-1]}"
+    wait "${holders[-1]}" 2>/dev/null
     # A stand-in device tree moves discovery only; the checks that protect a disk read the
     # kernel's own.
     stand_in=(env LINTORA_SYSFS_ROOT="$work/fixture/sys" LINTORA_DEV_ROOT="$work/fixture/dev")

@@ -96,7 +96,7 @@ Outcome check_gpt_header(DiskIo& device, uint64_t* read_bytes, uint64_t lba,
     if (!step.ok()) {
         return step;
     }
-    if (gpt_crc32(entries.data(), table_bytes) != load_u32(&header[88])) {
+    if (gpt_crc32(entries.data(), static_cast<size_t>(table_bytes)) != load_u32(&header[88])) {
         return differs((what + " GPT entries' CRC").c_str());
     }
     for (size_t i = 0; i < layout.entries.size(); ++i) {

@@ -73,7 +73,8 @@ void TargetLedger::survey(DiskIo& device) {
             const uint64_t count = load_u32(header.data() + 0x50);
             const uint64_t size = load_u32(header.data() + 0x54);
             const uint64_t table = std::min(count * size, kMaxSurveyedEntryBytes);
-            std::vector<uint8_t> table_bytes((table + sector - 1) / sector * sector);
+            std::vector<uint8_t> table_bytes(
+                static_cast<size_t>((table + sector - 1) / sector * sector));
             if (size < 128 || !read(load_u64(header.data() + 0x48) * sector, table_bytes)) {
                 return;
             }

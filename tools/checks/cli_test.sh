@@ -69,6 +69,20 @@ expect disk-help 0 "--any-size" "$lintora" disk --help
 expect volume-help-full 0 "takes as long as writing all of FILE" "$lintora" volume --help
 expect disk-help-verify 0 "--verify" "$lintora" disk --help
 expect version 0 "lintora $version" "$lintora" --version
+# Each command's --help, byte for byte: the columns of its continuation lines included.
+for command in volume disk; do
+    expected=$(dirname "$0")/expected/$command-help.txt
+    if diff -u "$expected" <("$lintora" "$command" --help | sed "s/$version/VERSION/g") \
+        >"$work/help.diff"; then
+        pass
+    else
+        fail "$command --help differs from $expected: $(cat "$work/help.diff")"
+    fi
+done
+# A bare --progress (meaning bar) before FILE or before another option takes no value.
+expect bare-progress-before-file 0 "Target:" "$lintora" volume --progress "$image" --dry-run
+expect bare-progress-before-option 0 "Target:" "$lintora" volume "$image" --progress --dry-run
+untouched "$image" bare-progress
 # A dry run plans and writes nothing.
 expect dry-run-volume 0 '$MFT       at byte 3221225472, 16384 bytes' "$lintora" volume "$image" --dry-run
 untouched "$image" dry-run-volume

@@ -130,6 +130,15 @@ LD_PRELOAD="$shim" LINTORA_FAULT_BAD="$bad_first:$bad_end" LINTORA_FAULT_ERRNO=6
     fail "full format with ENODATA sectors: $(cat "$work/err")"
 grep -qF "\"bad_clusters\": [{\"first_byte\": $bad_first, \"end_byte\": $bad_end}]" "$work/json" ||
     fail "ENODATA sectors not mapped: $(cat "$work/json")"
+# A disk's bad clusters are given in bytes of the disk, its data partition's offset (1 MiB)
+# included: the cluster that holds the planted bad sector, not one 1 MiB before it.
+fresh_image
+disk_bad=$((gib + 1048576))
+LD_PRELOAD="$shim" LINTORA_FAULT_BAD="$disk_bad:$((disk_bad + 512))" \
+    "$lintora" disk "$image" --any-size --yes --full --json >"$work/json" 2>"$work/err" ||
+    fail "disk --full with a bad sector: $(cat "$work/err")"
+grep -qF "\"bad_clusters\": [{\"first_byte\": $disk_bad, \"end_byte\": $((disk_bad + 4096))}]" \
+    "$work/json" || fail "the disk's bad cluster is not where its sector is: $(cat "$work/json")"
 # A disk that goes away mid-way through a full format: the record's cause is "gone", and the zeros
 # it claims are those its last flush confirmed (one per GiB), nothing of what came after.
 fresh_image

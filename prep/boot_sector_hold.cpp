@@ -22,7 +22,6 @@ Outcome BootSectorHold::clear() {
                              std::to_string(h.offset) + " failed: " + written.reason;
             return written;
         }
-        primary_cleared_ = true;
     }
     return Outcome::success();
 }

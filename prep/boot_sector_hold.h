@@ -18,8 +18,6 @@ class BootSectorHold final : public ForwardingDiskIo {
 
     // Zeros over both sectors on the target, the primary first.
     Outcome clear();
-    // Whether clear zeroed the primary boot sector (the backup may still hold the old one).
-    bool primary_cleared() const { return primary_cleared_; }
     // Writes the held sectors, the backup first and flushed, the primary last; call it after the
     // volume is complete and flushed.
     Outcome commit();
@@ -39,7 +37,6 @@ class BootSectorHold final : public ForwardingDiskIo {
     };
 
     Held held_[2];
-    bool primary_cleared_ = false;
     bool backup_written_ = false;
 };
 

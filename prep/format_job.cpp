@@ -282,6 +282,13 @@ FormatJobResult volume_result(ntfs_status status, const VolumeFormat& volume,
     if (status == NTFS_WRITE_FAILED && !volume.failure.ok()) {
         return fail(result, "writing the file system", volume.failure);
     }
+    if (status == NTFS_NO_SPACE) {
+        // The sizes, so that the user sees how far the disk falls short.
+        return fail(result, "formatting the volume",
+                    "its data partition, " + std::to_string(volume.params.sector_count) +
+                        " sectors of " + std::to_string(volume.params.bytes_per_sector) +
+                        " bytes, is too small for an NTFS volume with its $MFT at 3 GiB");
+    }
     return fail(result, "formatting the volume", ntfs_status_text(status));
 }
 

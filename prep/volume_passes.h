@@ -60,7 +60,9 @@ struct VolumePassEnd {
     // itself failed a request).
     ntfs_status status = NTFS_OK;
     ZeroedVolume zeroed;  // what a full format's zero pass wrote
-    JobSummary summary;   // on success
+    // On success; what was read back and compared (`verified_bytes`, `cache_displaced_bytes`)
+    // whatever the end.
+    JobSummary summary;
 };
 
 // After count_volume. Writes through `device`; every write the passes make is on it.

@@ -131,6 +131,13 @@ TEST(ProgressReport, LinesAtPhaseStartsEachMinuteAndEachTenPercent) {
     EXPECT_EQ(log.find('\r'), std::string::npos);
     h.at(132, RunPhase::verifying, 0, total);
     EXPECT_NE(h.text().find("verifying: 5.9 GiB\n"), std::string::npos);
+    // A late phase over within half a second still ends with its 100 % line.
+    h.at(133, RunPhase::writing, 0, 100 * kMiB);
+    h.at(133.2, RunPhase::writing, 50 * kMiB, 100 * kMiB);
+    h.at(133.4, RunPhase::writing, 100 * kMiB, 100 * kMiB);
+    log = h.text();
+    EXPECT_NE(log.find("writing: 100.0 MiB of 100.0 MiB (100%)"), std::string::npos) << log;
+    EXPECT_EQ(log.find("(50%)", log.find("writing:")), std::string::npos) << log;
 }
 
 // The run's last line: what a clean full format found, the bad clusters a damaged disk gave,

@@ -174,7 +174,8 @@ wait "${holders[-1]}" 2>/dev/null
 small=$work/small
 truncate -s 1G "$small"
 expect disk-not-supported 1 "not supported" "$lintora" disk "$image"
-expect disk-too-small 1 "too small" "$lintora" disk "$small" --any-size --yes
+expect disk-too-small 1 "its data partition, 2091008 sectors of 512 bytes, is too small for an NTFS volume" \
+    "$lintora" disk "$small" --any-size --yes
 untouched "$small" "disk --any-size on a disk too small for the volume"
 expect disk-declined 1 "Nothing was written" "$lintora" disk "$image" --any-size <<<"n"
 expect disk-second-no 1 "Nothing was written" "$lintora" disk "$image" --any-size <<<$'y\n'
@@ -330,8 +331,22 @@ assert run["clusters"] == int(sys.argv[2]) and run["cluster_size"] == 4096, run'
 run = json.load(open(sys.argv[1]))
 error = run["error"]
 assert run["result"] == "failed" and error["class"] == "failed" and error["cause"] == "other", run
-assert "File too large" in error["reason"] and not error["no_valid_volume"], run' "$work/json" &&
+assert "File too large" in error["reason"] and not error["no_valid_volume"], run
+# The primary boot sector was zeroed but not flushed: the old volume may remain, and says where.
+assert {"what": "old_volume", "first_byte": 0, "end_byte": 4294967296, "certain": False} \
+    in error["holds"], run' "$work/json" &&
         pass || fail "json-failed: $(cat "$work/json")"
+    # A read-back that fails part of the way (its 1 GiB of cache displacement read, then a few
+    # of the written ranges compared): the record says what it read and compared.
+    if command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null; then
+        strace -f -o /dev/null -e trace=pread64 -e inject=pread64:error=EIO:when=16500 \
+            "$lintora" volume "$long" --verify --json >"$work/json" 2>/dev/null
+        python3 -c 'import json, sys
+run = json.load(open(sys.argv[1]))
+assert run["result"] == "failed" and "Input/output error" in run["error"]["reason"], run
+assert run["verified_bytes"] > 0 and run["cache_displaced_bytes"] == 1 << 30, run' \
+            "$work/json" && pass || fail "json-verify-failed: $(cat "$work/json")"
+    fi
     # Every way out ends with exactly one JSON object on stdout: refusals before the target is
     # opened, usage errors, a dry run (its plan on stderr) and a refused confirmation.
     small_json=$work/small-json

@@ -12,6 +12,7 @@
 #include <cwctype>
 #include <string>
 
+#include "platform/encoding/mount_points.h"
 #include "platform/raw_disk.h"
 #include "platform/short_write.h"
 #include "platform/table_writing_disk.h"
@@ -305,14 +306,8 @@ class Win32DiskSystem final : public DiskSystem {
         if (!GetVolumePathNamesForVolumeNameW(name.c_str(), mounts, 1024, &length)) {
             return last_system_failure();
         }
-        // A list of mount points, each NUL-terminated, ended by an empty one ("E:\\", a folder).
-        for (const wchar_t* mount = mounts; *mount != L'\0'; mount += wcslen(mount) + 1) {
-            const wchar_t letter = static_cast<wchar_t>(towupper(mount[0]));
-            if (letter >= L'A' && letter <= L'Z' && mount[1] == L':' && mount[2] == L'\\' &&
-                mount[3] == L'\0') {
-                *letters |= 1u << (letter - L'A');
-            }
-        }
+        *letters = drive_letters_of_mount_points(reinterpret_cast<const char16_t*>(mounts),
+                                                 length < 1024 ? length : 1024);
         return Outcome::success();
     }
 

@@ -108,6 +108,11 @@ struct TargetInfo {
     uint64_t size_bytes = 0;
     uint32_t logical_sector_size = 0;  // a device's own; 0 for an image file (the caller picks)
     bool is_partition = false;         // a partition of a disk, not a whole disk
+    // Which file or device the path names now (its device and file number where the system
+    // gives them, both 0 where it does not): a path moved or replaced during a run names
+    // another.
+    uint64_t device_id = 0;
+    uint64_t file_id = 0;
 };
 
 // What an opened target is for. A whole disk gets a new partition table, so the layer makes

@@ -572,6 +572,8 @@ class PosixDiskSystem final : public DiskSystem {
         } else {
             found.size_bytes = static_cast<uint64_t>(st.st_size);
         }
+        found.device_id = static_cast<uint64_t>(st.st_dev);
+        found.file_id = static_cast<uint64_t>(st.st_ino);
         *info = found;
         return Outcome::success();
     }

@@ -174,6 +174,15 @@ int run_disk_job(const Target& target, const DiskInfo& disk, const FormatJobPara
                                                            .ledger = &ledger});
     report.finish();
     RunRecord& record = ending.record;
+    // A path that names another disk or file now: the words below would speak of the wrong one.
+    if (const std::string moved = path_moved_note(system, target); !moved.empty()) {
+        record.error_class = "failed";
+        record.cause = cause_name(failure.cause);
+        return ending.failed((result == kJobSucceeded
+                                  ? std::string("the disk was prepared whole, but ")
+                                  : failure.what + ": " + failure.why + "; and ") +
+                             moved);
+    }
     record.succeeded = result == kJobSucceeded;
     record.bad_clusters = summary.bad_clusters;
     record.verified_bytes = summary.verified_bytes;

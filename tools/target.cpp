@@ -34,4 +34,21 @@ Outcome resolve_target(const ParsedArguments& words, DiskSystem& system, Target*
     return Outcome::success();
 }
 
+std::string path_moved_note(DiskSystem& system, const Target& target) {
+    if (target.info.file_id == 0 && target.info.device_id == 0) {
+        return "";
+    }
+    TargetInfo now;
+    const Outcome found = system.query_target(target.wide_path.c_str(), &now);
+    if (found.ok() && now.device_id == target.info.device_id &&
+        now.file_id == target.info.file_id) {
+        return "";
+    }
+    return "'" + target.path + "' " +
+           (found.ok() ? "now names another file"
+                       : "no longer names a file (" + found.reason + ")") +
+           ": it was moved or replaced during the run, and what was written is in the file it "
+           "named when the run began";
+}
+
 }  // namespace lintora

@@ -250,8 +250,18 @@ int format_target(VolumeFormat& volume, const VolumeChoice& choice, const Target
     plan.watch = report.watch();
     plan.ledger = &ledger;
     const VolumePassEnd end = write_volume_passes(volume, *device, plan);
+    device.reset();
     report.finish();
     record.seconds = report.elapsed();
+    // Whatever the passes' end, a path that names another file now is what the user must hear:
+    // the words below would speak of a file that was not written.
+    if (const std::string moved = path_moved_note(system, target); !moved.empty()) {
+        record.error_class = "failed";
+        record.cause = cause_name(end.outcome.cause);
+        return ending.failed((end.outcome.ok() ? "the volume was written whole, but "
+                                               : pass_failure(end) + "; and ") +
+                             moved);
+    }
     if (!end.outcome.ok()) {
         const TargetClaim claim = claim_target(ledger, "'" + path + "'");
         const std::string& state = claim.words;

@@ -484,6 +484,24 @@ assert error["class"] == "interrupted" and error["no_valid_volume"], error' "$wo
         pass || fail "interrupt-wipe: exit $status: $(cat "$work/out")"
     rm -f "$wiped"
 
+    # The image's path replaced during the run (mv, then a new file under the old name): the run
+    # does not say it formatted the path, which names another file now; the moved file holds
+    # the volume.
+    moved=$work/moved
+    truncate -s 4G "$moved"
+    strace -f -o /dev/null -e trace=pwrite64 -e inject=pwrite64:delay_exit=20000 \
+        "$lintora" volume "$moved" --progress=none >"$work/out" 2>&1 &
+    tracer=$!
+    sleep 1
+    mv "$moved" "$moved.away"
+    truncate -s 4G "$moved"
+    wait "$tracer"
+    status=$?
+    [ "$status" = 1 ] && grep -qF "'$moved' now names another file: it was moved or replaced" "$work/out" &&
+        ntfsfix -n "$moved.away" >/dev/null 2>&1 && pass ||
+        fail "path-replaced: exit $status: $(cat "$work/out")"
+    rm -f "$moved" "$moved.away"
+
     # A closed stderr (the progress piped into `head`) does not stop the run: the volume is
     # written whole and the run succeeds.
     piped=$work/piped

@@ -302,16 +302,28 @@ class PosixDisk final : public DiskDevice {
     }
 
     Outcome read_at(uint64_t offset, uint8_t* data, uint32_t length) override {
-        return transfer_all(length,
-                            "the target ends before byte " + std::to_string(offset + length),
-                            [&](uint32_t done) {
-                                return ::pread(fd_.get(), data + done, length - done,
-                                               static_cast<off_t>(offset + done));
-                            });
+        return unless_gone(
+            transfer_all(length, "the target ends before byte " + std::to_string(offset + length),
+                         [&](uint32_t done) {
+                             return ::pread(fd_.get(), data + done, length - done,
+                                            static_cast<off_t>(offset + done));
+                         }));
     }
 
     Outcome flush() override {
-        return ::fsync(fd_.get()) == 0 ? Outcome::success() : unless_gone(last_system_failure());
+        if (::fsync(fd_.get()) == 0) {
+            return Outcome::success();
+        }
+        // A disk pulled out fails the flush at once, and the kernel may take a moment more to
+        // drop its size to 0: it is asked again for a second before the failure is called the
+        // medium's. A flush fails rarely, so the wait costs nothing on a healthy run.
+        const Outcome failed = last_system_failure();
+        Outcome classed = unless_gone(failed);
+        for (int tries = 0; block_device_ && !classed.gone() && tries < 5; ++tries) {
+            ::usleep(200000);
+            classed = unless_gone(failed);
+        }
+        return classed;
     }
 
     // The pages are clean after the flush, so the kernel lets them go; on a block device this

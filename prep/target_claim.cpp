@@ -65,7 +65,7 @@ Site new_site_in(const TargetLedger& ledger, View view) {
     if (boot == Found::unknown || backup == Found::unknown) {
         return Site::unknown;
     }
-    return backup == Found::data && whole ? Site::backup_only : Site::gone;
+    return backup == Found::data ? Site::backup_only : Site::gone;
 }
 
 std::string at_byte(uint64_t offset) {

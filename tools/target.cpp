@@ -40,8 +40,9 @@ std::string path_moved_note(DiskSystem& system, const Target& target) {
     }
     TargetInfo now;
     const Outcome found = system.query_target(target.wide_path.c_str(), &now);
-    if (found.ok() && now.device_id == target.info.device_id &&
-        now.file_id == target.info.file_id) {
+    if (found.ok() ? now.device_id == target.info.device_id && now.file_id == target.info.file_id
+                   : target.info.kind == TargetKind::block_device) {
+        // A device node that is gone went with its disk: what the disk holds says the rest.
         return "";
     }
     return "'" + target.path + "' " +

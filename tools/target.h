@@ -24,8 +24,8 @@ struct Target {
 Outcome resolve_target(const ParsedArguments& words, DiskSystem& system, Target* target);
 
 // After a run: "" while the path still names the file or device it named when the run began
-// (or where the system does not tell), else what the user must know: the path was moved or
-// replaced, and what was written is elsewhere.
+// (or where the system does not tell, or a device's node went away with the disk), else what
+// the user must know: the path was moved or replaced, and what was written is elsewhere.
 std::string path_moved_note(DiskSystem& system, const Target& target);
 
 }  // namespace lintora

@@ -5,13 +5,12 @@
 
 #include "base/le.h"
 #include "platform/encoding/drive_layout.h"
+#include "platform/encoding/partition_table.h"
 
 namespace lintora {
 
 namespace {
 
-// The bytes a GPT's entries take: 128 entries of 128 bytes.
-constexpr uint64_t kGptEntryBytes = 16384;
 // The most partition entries of an old GPT that the survey reads.
 constexpr uint64_t kMaxSurveyedEntryBytes = 1 << 20;
 
@@ -39,6 +38,12 @@ struct Extent {
     uint64_t bytes;
 };
 
+// Whether a request may have changed the target: done, or failed on its way (a request the
+// system refused outright, or one a stop never let through, changed nothing).
+bool may_have_landed(const Outcome& result) {
+    return result.ok() || !(result.cause == FailureClass::refused || result.stopped);
+}
+
 }  // namespace
 
 void TargetLedger::survey(DiskIo& device) {
@@ -55,10 +60,9 @@ void TargetLedger::survey(DiskIo& device) {
     if (const uint64_t found = ntfs_volume_bytes(bytes)) {
         prior_volumes_.push_back({0, found, true});
     } else if (has_boot_signature(bytes)) {
-        const uint8_t* entries = bytes.data() + 446;
         bool protective = false;
-        for (int i = 0; i < 4; ++i) {
-            const uint8_t* entry = entries + 16 * i;
+        for (uint32_t i = 0; i < 4; ++i) {
+            const uint8_t* entry = bytes.data() + kMbrEntryOffset + kMbrEntryBytes * i;
             protective = protective || entry[4] == 0xEE;
             if (entry[4] != 0 && entry[4] != 0xEE && load_u32(entry + 12) != 0) {
                 partitions.push_back({uint64_t{load_u32(entry + 8)} * sector,
@@ -107,16 +111,6 @@ void TargetLedger::survey(DiskIo& device) {
     surveyed_ = true;
 }
 
-// Whether a request may have changed the target: done, or failed on its way (a request the
-// system refused outright, or one a stop never let through, changed nothing).
-namespace {
-
-bool may_have_landed(const Outcome& result) {
-    return result.ok() || !(result.cause == FailureClass::refused || result.stopped);
-}
-
-}  // namespace
-
 void TargetLedger::assign(uint64_t first, uint64_t end, Found held, const Outcome& result) {
     if (!may_have_landed(result)) {
         return;
@@ -143,7 +137,8 @@ void TargetLedger::table_ranges(bool gpt, Found held, const Outcome& result) {
     const uint64_t sector = sector_size_;
     assign(0, sector, held, result);
     if (gpt) {
-        const uint64_t entries = (kGptEntryBytes + sector - 1) / sector * sector;
+        const uint64_t entries =
+            (uint64_t{kGptEntries} * kGptEntryBytes + sector - 1) / sector * sector;
         assign(sector, 2 * sector + entries, held, result);
         assign(size_bytes_ - sector - entries, size_bytes_, held, result);
     }
@@ -249,7 +244,8 @@ Outcome LedgerDisk::set_drive_layout(const uint8_t* layout, uint32_t size) {
 }
 
 void LedgerDisk::stop_flush(const Outcome& refused) {
-    if (refused.stopped && ledger_.wants_stop_flush()) {
+    if (refused.stopped && !stop_flushed_) {
+        stop_flushed_ = true;
         ledger_.flushed(inner_->flush());
     }
 }

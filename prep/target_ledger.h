@@ -97,9 +97,6 @@ class TargetLedger {
     // their way), and those done.
     uint64_t writes_tried() const { return writes_tried_; }
     uint64_t writes_accepted() const { return writes_accepted_; }
-    bool stop_flushed() const { return stop_flushed_; }
-    // A write refused because the run is being stopped: what the device took is flushed once.
-    bool wants_stop_flush() { return !stop_flushed_ && (stop_flushed_ = true); }
 
   private:
     void assign(uint64_t first, uint64_t end, Found held, const Outcome& result);
@@ -118,7 +115,6 @@ class TargetLedger {
     bool volume_read_back_ = false;
     bool table_read_back_ = false;
     bool read_back_failed_ = false;
-    bool stop_flushed_ = false;
     uint64_t writes_tried_ = 0;
     uint64_t writes_accepted_ = 0;
 };
@@ -140,6 +136,7 @@ class LedgerDisk final : public ForwardingDiskDevice {
     void stop_flush(const Outcome& refused);
 
     TargetLedger& ledger_;
+    bool stop_flushed_ = false;  // the stop's flush is made once
 };
 
 }  // namespace lintora
